@@ -1,0 +1,31 @@
+#include <omp.h>
+
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "driver/simulation.h"
+
+// The one place that turns an input error into a message and exit status 1,
+// so a bad argument or geometry file never ends the run with an abort.
+int main(int argc, char** argv) {
+  // Every parallel region asks for 60 threads; let the runtime trim the team to
+  // the processors it has instead of oversubscribing them.
+  omp_set_dynamic(1);
+  try {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    return runSimulation(args);
+  } catch (const std::bad_alloc&) {
+    std::cout.flush();
+    std::cerr << "out of memory (std::bad_alloc): the mesh or the particle count is too large" << std::endl;
+  } catch (const std::exception& e) {
+    std::cout.flush();
+    std::cerr << e.what() << std::endl;
+  } catch (...) {
+    std::cout.flush();
+    std::cerr << "unknown error" << std::endl;
+  }
+  return 1;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs one simulation from the arguments after the program name and returns
+// the process exit status: 0 after the time loop, 1 for a short command line.
+// Input errors (bad numbers, missing arguments, unusable geometry) are thrown
+// as standard exceptions whose message names the cause and the place.
+int runSimulation(const std::vector<std::string>& args);

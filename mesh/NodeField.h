@@ -1,0 +1,194 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/Vec3.h"
+
+// A value per mesh node: the potential, densities, node volumes, object flags,
+// electric and magnetic fields all live in one of the three instances below.
+//
+// Values sit in one contiguous block, k fastest, then j, then i, so a line
+// (i, j, 0..nk-1) is contiguous and whole-field sweeps stream through memory.
+// Counts never change after construction; operations that combine two fields
+// assume equal counts and do not check them.
+template <class T>
+struct NodeField {
+  bool csv_form = false;  // text layout when written out: CSV rows instead of VTK values
+  int32_t ni = 0;
+  int32_t nj = 0;
+  int32_t nk = 0;
+  std::vector<T> data;  // node (i, j, k) at (i * nj + j) * nk + k
+
+  NodeField() = default;
+
+  // Zero-filled field of ni x nj x nk nodes; a count of zero or less gives no nodes.
+  NodeField(int32_t ni_, int32_t nj_, int32_t nk_)
+      : ni(ni_), nj(nj_), nk(nk_), data(nodeCount(ni_, nj_, nk_), T{}) {}
+
+  // Deep copy; the copy starts with the default (VTK) text layout.
+  NodeField(const NodeField& o) : ni(o.ni), nj(o.nj), nk(o.nk), data(o.data) {}
+
+  // Copies the values of o into this field (same counts assumed); keeps csv_form.
+  NodeField& operator=(const NodeField& o) {
+    if (this != &o) {
+      ni = o.ni;
+      nj = o.nj;
+      nk = o.nk;
+      data = o.data;
+    }
+    return *this;
+  }
+
+  // Takes over the storage of a temporary result; keeps csv_form.
+  NodeField(NodeField&& o) noexcept
+      : csv_form(o.csv_form), ni(o.ni), nj(o.nj), nk(o.nk), data(std::move(o.data)) {}
+  NodeField& operator=(NodeField&& o) noexcept {
+    ni = o.ni;
+    nj = o.nj;
+    nk = o.nk;
+    data = std::move(o.data);
+    return *this;
+  }
+
+  static std::size_t nodeCount(int32_t a, int32_t b, int32_t c) {
+    if (a <= 0 || b <= 0 || c <= 0) return 0;
+    return static_cast<std::size_t>(a) * static_cast<std::size_t>(b) * static_cast<std::size_t>(c);
+  }
+
+  std::size_t size() const { return data.size(); }
+  std::size_t index(int i, int j, int k) const {
+    return (static_cast<std::size_t>(i) * static_cast<std::size_t>(nj) + static_cast<std::size_t>(j)) *
+               static_cast<std::size_t>(nk) +
+           static_cast<std::size_t>(k);
+  }
+  T& operator()(int i, int j, int k) { return data[index(i, j, k)]; }
+  const T& operator()(int i, int j, int k) const { return data[index(i, j, k)]; }
+
+  // Start of the contiguous line (i, j, 0..nk-1).
+  T* line(int i, int j) { return data.data() + index(i, j, 0); }
+  const T* line(int i, int j) const { return data.data() + index(i, j, 0); }
+
+  // Sets every value (every component) to zero.
+  void clear() {
+    T* v = data.data();
+    const std::size_t n = data.size();
+    for (std::size_t q = 0; q < n; ++q) v[q] = T{};
+  }
+
+  NodeField& operator+=(const NodeField& o) {
+    T* a = data.data();
+    const T* b = o.data.data();
+    const std::size_t n = data.size();
+    for (std::size_t q = 0; q < n; ++q) a[q] += b[q];
+    return *this;
+  }
+  NodeField& operator-=(const NodeField& o) {
+    T* a = data.data();
+    const T* b = o.data.data();
+    const std::size_t n = data.size();
+    for (std::size_t q = 0; q < n; ++q) a[q] -= b[q];
+    return *this;
+  }
+};
+
+using Field = NodeField<double>;        // one double per node
+using IntField = NodeField<int32_t>;    // one signed 32-bit integer per node
+using VectorField = NodeField<Vec3>;    // x, y, z interleaved per node
+
+template <class T>
+NodeField<T> operator+(const NodeField<T>& a, const NodeField<T>& b) {
+  NodeField<T> r(a);
+  r += b;
+  return r;
+}
+
+template <class T>
+NodeField<T> operator-(const NodeField<T>& a, const NodeField<T>& b) {
+  NodeField<T> r(a);
+  r -= b;
+  return r;
+}
+
+template <class T>
+NodeField<T> operator*(double s, const NodeField<T>& f) {
+  NodeField<T> r(f.ni, f.nj, f.nk);
+  T* out = r.data.data();
+  const T* in = f.data.data();
+  const std::size_t n = f.data.size();
+  for (std::size_t q = 0; q < n; ++q) out[q] = s * in[q];
+  return r;
+}
+
+// Trilinear weights of the cell that holds logical coordinate l: the lower
+// corner node (i, j, k) is l truncated toward zero, w?[0] = 1 - fraction and
+// w?[1] = fraction along each axis.
+struct CellWeights {
+  int i, j, k;
+  double wx[2], wy[2], wz[2];
+};
+
+inline CellWeights cellWeights(const Vec3& l) {
+  CellWeights c;
+  c.i = static_cast<int>(l.x);
+  c.j = static_cast<int>(l.y);
+  c.k = static_cast<int>(l.z);
+  const double di = l.x - c.i;
+  const double dj = l.y - c.j;
+  const double dk = l.z - c.k;
+  c.wx[0] = 1.0 - di;
+  c.wx[1] = di;
+  c.wy[0] = 1.0 - dj;
+  c.wy[1] = dj;
+  c.wz[0] = 1.0 - dk;
+  c.wz[1] = dk;
+  return c;
+}
+
+// Field value at logical coordinate l, interpolated trilinearly from the eight
+// corners of its cell. The caller guarantees 0 <= l < n - 1 on every axis: no
+// bounds are checked here because this runs once per particle per step.
+inline Vec3 gather(const VectorField& f, const Vec3& l) {
+  const CellWeights c = cellWeights(l);
+  Vec3 sum{};
+  for (int a = 0; a < 2; ++a)
+    for (int b = 0; b < 2; ++b) {
+      const Vec3* line = f.data.data() + f.index(c.i + a, c.j + b, c.k);
+      const double wab = c.wx[a] * c.wy[b];
+      for (int e = 0; e < 2; ++e) {
+        const double w = wab * c.wz[e];
+        sum.x += w * line[e].x;
+        sum.y += w * line[e].y;
+        sum.z += w * line[e].z;
+      }
+    }
+  return sum;
+}
+
+// Adds value, shared trilinearly, to the eight corners of the cell holding l.
+// Same preconditions as gather.
+inline void scatter(Field& f, const Vec3& l, double value) {
+  const CellWeights c = cellWeights(l);
+  for (int a = 0; a < 2; ++a)
+    for (int b = 0; b < 2; ++b) {
+      double* line = f.data.data() + f.index(c.i + a, c.j + b, c.k);
+      const double wab = c.wx[a] * c.wy[b];
+      for (int e = 0; e < 2; ++e) line[e] += wab * c.wz[e] * value;
+    }
+}
+
+inline void scatter(VectorField& f, const Vec3& l, const Vec3& value) {
+  const CellWeights c = cellWeights(l);
+  for (int a = 0; a < 2; ++a)
+    for (int b = 0; b < 2; ++b) {
+      Vec3* line = f.data.data() + f.index(c.i + a, c.j + b, c.k);
+      const double wab = c.wx[a] * c.wy[b];
+      for (int e = 0; e < 2; ++e) {
+        const double w = wab * c.wz[e];
+        line[e].x += w * value.x;
+        line[e].y += w * value.y;
+        line[e].z += w * value.z;
+      }
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// Runs the real executable in a child process and captures what it prints, so
+// tests can check exit status, streams and files as a user would see them.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ProgramResult {
+  int exit_code = -1;    // exit status, or -1 when the program was killed by a signal
+  int signal = 0;        // signal that ended it, 0 if none
+  bool timed_out = false;
+  std::string out;
+  std::string err;
+};
+
+inline std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs program with args in directory cwd; standard input comes from stdin_path
+// ("/dev/null" closes it at once). Kills the program after timeout_s seconds.
+inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& cwd = ".", const std::string& stdin_path = "/dev/null",
+                                double timeout_s = 120) {
+  char out_name[] = "/tmp/plasmabox_out_XXXXXX";
+  char err_name[] = "/tmp/plasmabox_err_XXXXXX";
+  const int out_fd = mkstemp(out_name);
+  const int err_fd = mkstemp(err_name);
+  ProgramResult r;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in_fd = open(stdin_path.c_str(), O_RDONLY);
+    if (in_fd >= 0) dup2(in_fd, 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    if (chdir(cwd.c_str()) != 0) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  const auto start = std::chrono::steady_clock::now();
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(timeout_s)) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      r.timed_out = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+  close(out_fd);
+  close(err_fd);
+  r.out = readWholeFile(out_name);
+  r.err = readWholeFile(err_name);
+  unlink(out_name);
+  unlink(err_name);
+  return r;
+}
