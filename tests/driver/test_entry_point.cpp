@@ -1,0 +1,68 @@
+// Runs the real executable on command lines that must fail, and checks the exit
+// status, the stream and the message, that nothing else was printed, and that
+// the program did not crash or hang.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/command_line.h"
+#include "support/run_program.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BadCommandLine {
+  const char* what;
+  std::vector<std::string> args;
+  const char* message;  // expected on standard error; nullptr for silence
+};
+
+std::vector<std::string> withArgument(int position, const std::string& text) {
+  return CommandLine().set(position, text).args;
+}
+
+std::vector<std::string> truncated(std::size_t count) {
+  std::vector<std::string> a = CommandLine().args;
+  a.resize(count);
+  return a;
+}
+
+TEST(EntryPoint, BadCommandLinesExitWithStatusOneAndAMessage) {
+  const BadCommandLine cases[] = {
+      {"no arguments", {}, nullptr},
+      {"34 arguments", truncated(34), nullptr},
+      {"35 arguments", truncated(35), "expected 53 arguments"},
+      {"52 arguments", truncated(52), "expected 53 arguments"},
+      {"last tuple incomplete", truncated(62), "expected 63 arguments"},
+      {"negative object count", withArgument(53, "-1"), "must not be negative"},
+      {"letters as node count", withArgument(1, "abc"), "invalid stoi argument (argument 1: \"abc\")"},
+      {"int out of range", withArgument(27, "3000000000"), "stoi argument out of range (argument 27"},
+      {"real out of range", withArgument(5, "1e999"), "stod argument out of range (argument 5"},
+      {"unused real must be a number", withArgument(23, "dt"), "invalid stod argument (argument 23"},
+      {"unused int must be a number", withArgument(24, ""), "invalid stoi argument (argument 24"},
+      {"bad remanence", withArgument(54, "strong"), "invalid stod argument (argument 54"},
+      {"two nodes", withArgument(2, "2"), "node count along y (argument 2) must be at least 3"},
+      {"inverted extent", withArgument(4, "1"), "mesh extent along x"},
+      {"empty extent", withArgument(9, "0"), "mesh extent along z"},
+      {"output interval 0", withArgument(31, "0"), "output interval (argument 31) must not be 0"},
+  };
+  const fs::path dir = fs::temp_directory_path() / "plasmabox_entry_point";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const BadCommandLine& c : cases) {
+    const ProgramResult r = runProgram(PLASMABOX_BINARY, c.args, dir.string(), "/dev/null", 30);
+    EXPECT_FALSE(r.timed_out) << c.what;
+    EXPECT_EQ(r.signal, 0) << c.what;
+    EXPECT_EQ(r.exit_code, 1) << c.what;
+    EXPECT_EQ(r.out, "") << c.what;
+    if (c.message)
+      EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+    else
+      EXPECT_EQ(r.err, "") << c.what;
+  }
+  EXPECT_TRUE(fs::is_empty(dir)) << "a failing command line wrote files";
+  fs::remove_all(dir);
+}
+
+}  // namespace
