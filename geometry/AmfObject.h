@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/ObjectBvh.h"
 #include "mesh/Vec3.h"
 
 // One triangle of an object's surface, corners stored by value (metres).
@@ -20,4 +21,7 @@ struct AmfObject {
   std::vector<Triangle> triangles;  // accepted triangles, in file order
   Vec3 bbox_min;                    // component-wise minimum over the vertices
   Vec3 bbox_max;                    // component-wise maximum over the vertices
+  // Ray index over the triangles, built by the reader once the box is known
+  // (buildObjectBvh); the containment query scans every triangle without it.
+  ObjectBvh bvh = {};
 };

@@ -1,0 +1,85 @@
+#include "output/fieldText.h"
+
+#include <cstdint>
+
+namespace {
+
+// One node's value in either layout. VTK rows end every component in a blank;
+// CSV separates the components of a vector by blanks and ends the line.
+void putValue(BlockWriter& w, double v) { w.number(v); }
+void putValue(BlockWriter& w, int32_t v) { w.number(static_cast<int64_t>(v)); }
+void putValue(BlockWriter& w, const Vec3& v) {
+  w.number(v.x);
+  w.put(' ');
+  w.number(v.y);
+  w.put(' ');
+  w.number(v.z);
+}
+
+template <class T>
+bool storageMatchesCounts(const NodeField<T>& f) {
+  return f.data.size() == NodeField<T>::nodeCount(f.ni, f.nj, f.nk);
+}
+
+// Storage is k fastest, the text i fastest: walk k-planes, striding through
+// memory; the formatting dominates the cost, not the stride.
+template <class T>
+void writeRows(BlockWriter& w, const NodeField<T>& f) {
+  const std::size_t plane_stride = static_cast<std::size_t>(f.nk);
+  const std::size_t i_stride = static_cast<std::size_t>(f.nj) * plane_stride;
+  const T* base = f.data.data();
+  for (int k = 0; k < f.nk; ++k) {
+    for (int j = 0; j < f.nj; ++j) {
+      const T* v = base + static_cast<std::size_t>(j) * plane_stride + static_cast<std::size_t>(k);
+      for (int i = 0; i < f.ni; ++i, v += i_stride) {
+        putValue(w, *v);
+        w.put(' ');
+      }
+    }
+    w.put('\n');
+  }
+}
+
+template <class T>
+void writeCsvLines(BlockWriter& w, const NodeField<T>& f) {
+  for (int k = 0; k < f.nk; ++k) {
+    for (int j = 0; j < f.nj; ++j)
+      for (int i = 0; i < f.ni; ++i) {
+        w.number(int64_t{i});
+        w.put(',');
+        w.number(int64_t{j});
+        w.put(',');
+        w.number(int64_t{k});
+        w.put(',');
+        putValue(w, f(i, j, k));
+        w.put('\n');
+      }
+    w.put('\n');
+  }
+}
+
+template <class T>
+void writeAny(BlockWriter& w, const NodeField<T>& f) {
+  if (!storageMatchesCounts(f)) return;
+  if (f.csv_form)
+    writeCsvLines(w, f);
+  else
+    writeRows(w, f);
+}
+
+template <class T>
+std::ostream& streamAny(std::ostream& os, const NodeField<T>& f) {
+  BlockWriter w(os);
+  writeAny(w, f);
+  return os;  // w hands its block to os on leaving
+}
+
+}  // namespace
+
+void writeField(BlockWriter& w, const Field& f) { writeAny(w, f); }
+void writeField(BlockWriter& w, const IntField& f) { writeAny(w, f); }
+void writeField(BlockWriter& w, const VectorField& f) { writeAny(w, f); }
+
+std::ostream& operator<<(std::ostream& os, const Field& f) { return streamAny(os, f); }
+std::ostream& operator<<(std::ostream& os, const IntField& f) { return streamAny(os, f); }
+std::ostream& operator<<(std::ostream& os, const VectorField& f) { return streamAny(os, f); }

@@ -1,0 +1,135 @@
+#include "output/stepOutput.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string_view>
+#include <system_error>
+
+#include "output/BlockWriter.h"
+#include "output/fieldText.h"
+
+namespace {
+
+template <class T>
+void dataArray(BlockWriter& w, std::string_view name, int components, std::string_view type,
+               const NodeField<T>& f) {
+  w.text("<DataArray Name=\"");
+  w.text(name);
+  w.text("\" NumberOfComponents=\"");
+  w.number(int64_t{components});
+  w.text("\" format=\"ascii\" type=\"");
+  w.text(type);
+  w.text("\">\n");
+  writeField(w, f);
+  w.text("</DataArray>\n");
+}
+
+void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& species) {
+  w.text("<VTKFile type=\"ImageData\">\n<ImageData Origin=\"");
+  for (int d = 0; d < 3; ++d) {
+    if (d > 0) w.put(' ');
+    w.number(world.x0[d]);
+  }
+  w.text("\" Spacing=\"");
+  for (int d = 0; d < 3; ++d) {
+    if (d > 0) w.put(' ');
+    w.number(world.dh[d]);
+  }
+  w.text("\" WholeExtent=\"");
+  const int32_t counts[3] = {world.ni, world.nj, world.nk};
+  for (int d = 0; d < 3; ++d) {
+    w.text(d > 0 ? " 0 " : "0 ");
+    w.number(int64_t{counts[d]} - 1);
+  }
+  w.text("\">\n<PointData>\n");
+  dataArray(w, "object_id", 1, "Int32", world.object_id);
+  dataArray(w, "NodeVol", 1, "Float64", world.node_vol);
+  dataArray(w, "phi", 1, "Float64", world.phi);
+  dataArray(w, "rho", 1, "Float64", world.rho);
+  for (const Species& s : species) dataArray(w, "j." + s.name, 3, "Float64", s.j);
+  for (const Species& s : species) dataArray(w, "vel." + s.name, 3, "Float64", s.vel);
+  dataArray(w, "ef", 3, "Float64", world.ef);
+  dataArray(w, "phi_m", 1, "Float64", world.phi_m);
+  dataArray(w, "phi_m_theory", 1, "Float64", world.phi_m_theory);
+  dataArray(w, "B", 3, "Float64", world.B);
+  dataArray(w, "H", 3, "Float64", world.H);
+  dataArray(w, "M", 3, "Float64", world.M);
+  w.text("</PointData>\n</ImageData>\n</VTKFile>\n");
+}
+
+void reportCannotOpen(const std::string& name) {
+  std::cerr << "Could not open " << name << std::endl;
+}
+
+// Closes the file and reports on standard error if anything written to it
+// was lost (disk full, I/O error), so that data never vanishes silently.
+void closeAndCheck(std::ofstream& f, const std::string& name) {
+  if (!f.is_open()) return;
+  f.close();
+  if (!f) std::cerr << "Could not write " << name << std::endl;
+}
+
+// Opens the VTK file, creating its directory when it is missing.
+void openVtk(std::ofstream& f, const std::string& path) {
+  f.open(path);
+  if (f.is_open()) return;
+  const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (dir.empty() || std::filesystem::exists(dir, ec)) return;
+  std::filesystem::create_directories(dir, ec);
+  f.clear();
+  f.open(path);
+}
+
+}  // namespace
+
+std::string vtkFileNameAsBuilt(const std::string& o_file, int32_t ts) {
+  std::string step = std::to_string(ts);
+  if (step.size() < 5) step.insert(0, 5 - step.size(), '0');
+  return o_file + "//..//vti//" + step + ".vti";
+}
+
+std::string vtkFileName(const std::string& o_file, int32_t ts) {
+  return std::filesystem::path(vtkFileNameAsBuilt(o_file, ts)).lexically_normal().string();
+}
+
+bool goesToElectronFile(const std::string& species_name) {
+  return species_name.size() >= 2 && species_name.find("e-") != std::string::npos;
+}
+
+void writeOutput(const World& world, std::vector<Species>& species, const std::string& o_file,
+                 const std::string& e_file) {
+  const std::string vtk_name = vtkFileName(o_file, world.ts);
+  std::ofstream vtk, e_out, o_out;
+  openVtk(vtk, vtk_name);
+  e_out.open(e_file);
+  o_out.open(o_file);
+  if (!vtk.is_open()) reportCannotOpen(vtkFileNameAsBuilt(o_file, world.ts));
+  if (!e_out.is_open()) reportCannotOpen(e_file);
+  if (!o_out.is_open()) reportCannotOpen(o_file);
+
+  if (vtk.is_open()) {
+    {
+      BlockWriter w(vtk);
+      writeVtk(w, world, species);
+    }
+    closeAndCheck(vtk, vtk_name);
+  }
+
+  BlockWriter e_text(e_out), o_text(o_out);
+  e_text.text("x,y,z,data\n");
+  o_text.text("x,y,z,data\n");
+  for (Species& s : species) {
+    const bool to_e = goesToElectronFile(s.name);
+    s.den.csv_form = true;
+    if (!(to_e ? e_out : o_out).is_open()) continue;  // reported above; nothing to format for
+    BlockWriter& w = to_e ? e_text : o_text;
+    writeField(w, s.den);
+    w.put('\n');
+  }
+  e_text.flush();
+  o_text.flush();
+  closeAndCheck(e_out, e_file);
+  closeAndCheck(o_out, o_file);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mesh/World.h"
+#include "particles/Species.h"
+
+// Name of the VTK file of step ts as composed from the O file name:
+// o_file + "//..//vti//" + ts zero-padded on the left to 5 characters (longer
+// numbers in full) + ".vti". Example: "run/a_output_O_40.csv//..//vti//00040.vti".
+std::string vtkFileNameAsBuilt(const std::string& o_file, int32_t ts);
+
+// The same name resolved lexically (empty components collapse, ".." removes the
+// component before it): "run/a_output_O_40.csv" and 40 give "run/vti/00040.vti",
+// a directory vti beside the CSV files. No file system access.
+std::string vtkFileName(const std::string& o_file, int32_t ts);
+
+// True when the density of the species goes to the electron (e) file: names of
+// 2 or more characters that contain "e-". Everything else goes to the O file.
+bool goesToElectronFile(const std::string& species_name);
+
+// Writes the files of one output step:
+//  - the VTK ImageData file vtkFileName(o_file, world.ts) with the world's node
+//    fields and each species' current density and mean velocity;
+//  - e_file and o_file, each "x,y,z,data" then the density (m^-3) of the species
+//    that go there, in the CSV layout, each followed by an empty line.
+// Sets csv_form on every species' den and leaves it set; changes nothing else.
+// Never throws for file problems and never stops the run: a missing vti
+// directory is created; a file that cannot be opened gets
+// "Could not open <name>" on standard error (the VTK name as composed, with its
+// "//..//") and the other files are still written; a failed write or close gets
+// "Could not write <name>" on standard error.
+void writeOutput(const World& world, std::vector<Species>& species, const std::string& o_file,
+                 const std::string& e_file);

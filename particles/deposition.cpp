@@ -1,0 +1,57 @@
+#include "particles/deposition.h"
+
+#include <cstddef>
+
+void computeGasProperties(Species& species) {
+  const World& world = *species.world;
+  species.den_prev = species.den;
+  species.den.clear();
+  species.vel.clear();
+
+  // Sums of weight and of weight times velocity (momentum per unit mass) per node.
+  for (const Particle& p : species.particles) {
+    const Vec3 l = world.toLogical(p.pos);
+    scatter(species.den, l, p.weight);
+    scatter(species.vel, l, p.weight * p.vel);
+  }
+
+  // One pass over the nodes does the three node-wise steps: each reads and writes
+  // only its own node, in the same order and with the same operations as three
+  // separate passes would.
+  double* const den = species.den.data.data();
+  const double* const den_prev = species.den_prev.data.data();
+  const double* const node_vol = world.node_vol.data.data();
+  Vec3* const vel = species.vel.data.data();
+  Vec3* const j = species.j.data.data();
+  const double half_charge = 0.5 * species.charge;  // C
+  const std::size_t nodes = species.den.size();
+  for (std::size_t q = 0; q < nodes; ++q) {
+    const double w = den[q];  // summed weight at the node
+    if (w != 0.0)
+      vel[q] = {vel[q].x / w, vel[q].y / w, vel[q].z / w};
+    else
+      vel[q] = {};
+    den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
+    const double s = half_charge * (den[q] + den_prev[q]);  // C/m^3, mean charge density
+    j[q] = {s * vel[q].x, s * vel[q].y, s * vel[q].z};
+  }
+}
+
+void computeChargeDensity(World& world, const std::vector<Species>& species) {
+  world.rho.clear();
+  double* const rho = world.rho.data.data();
+  const std::size_t nodes = world.rho.size();
+  for (const Species& s : species) {
+    if (s.charge == 0.0) continue;
+    const double* const den = s.den.data.data();
+    for (std::size_t q = 0; q < nodes; ++q) rho[q] = rho[q] + s.charge * den[q];
+  }
+}
+
+void computeCurrentDensity(World& world, const std::vector<Species>& species) {
+  world.j_total.clear();
+  for (const Species& s : species) {
+    if (s.charge == 0.0) continue;
+    world.j_total += s.j;
+  }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <vector>
+
+#include "mesh/World.h"
+#include "particles/Species.h"
+
+// Deposits the particles of species on the mesh. In this order: den_prev takes
+// the values of den; den and vel are cleared; each particle scatters its weight
+// into den and weight * vel into vel; then per node vel := vel / den (0 where den
+// is 0), den := den / node_vol (0 where node_vol is 0), giving the number density
+// in m^-3 and the weight-averaged velocity in m/s; and finally
+// j := (0.5 * charge) * (den + den_prev) * vel in A/m^2, the current centred in
+// time with the leapfrog velocities. Assumes every particle lies inside the mesh
+// cells, as addParticle and advance guarantee.
+void computeGasProperties(Species& species);
+
+// world.rho := sum over the species, in list order, of charge * den (C/m^3);
+// species with charge exactly 0 are skipped.
+void computeChargeDensity(World& world, const std::vector<Species>& species);
+
+// world.j_total := sum over the species, in list order, of j (A/m^2); species
+// with charge exactly 0 are skipped.
+void computeCurrentDensity(World& world, const std::vector<Species>& species);

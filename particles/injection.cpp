@@ -1,0 +1,45 @@
+#include "particles/injection.h"
+
+#include <cmath>
+
+#include "particles/loading.h"
+#include "particles/random.h"
+
+void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2) {
+  const Vec3 d = x2 - x1;
+  double area;  // m^2
+  switch (dim) {
+    case 1: area = d.x * d.y; break;
+    case 2: area = d.y * d.z; break;
+    case 3: area = d.x * d.z; break;
+    default: return;
+  }
+  Species& species = *source.species;
+  const double v = source.drift_speed;
+  // Macro-particles crossing the plane in one step; the absolute value lets a
+  // negative density or speed still inject (the velocity keeps the sign of v).
+  const double n = std::fabs(source.inject_density * v * area * source.world->dt) / species.mpw0;
+  const double count = std::trunc(n + rnd());  // the count draw comes first
+  const std::size_t num = checkedParticleCount(species, count, "injectFromPlane");
+  for (std::size_t p = 0; p < num; ++p) {
+    Vec3 pos;
+    Vec3 vel;
+    if (dim == 1) {
+      pos.x = x1.x + rnd() * d.x;
+      pos.y = x1.y + rnd() * d.y;
+      pos.z = x1.z;
+      vel.z = v;
+    } else if (dim == 2) {
+      pos.x = x1.x;
+      pos.y = x1.y + rnd() * d.y;
+      pos.z = x1.z + rnd() * d.z;
+      vel.x = v;
+    } else {
+      pos.x = x1.x + rnd() * d.x;
+      pos.y = x1.y;
+      pos.z = x1.z + rnd() * d.z;
+      vel.y = v;
+    }
+    addParticle(species, pos, vel, species.mpw0);
+  }
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mesh/Vec3.h"
+#include "particles/Source.h"
+
+// One step of injection through the rectangle spanned by x1 and x2 (m), normal
+// to the axis that dim selects: 1 z, 2 x, 3 y; any other dim does nothing and
+// draws nothing. The stream carries
+//   N = |inject_density * drift_speed * area * dt| / mpw0
+// macro-particles per step; trunc(N + rnd()) of them are created (the fraction of
+// N is the chance of one more), each on the plane through x1 at two in-plane
+// coordinates drawn in axis order, with velocity drift_speed along the normal and
+// weight mpw0, through addParticle. Throws std::length_error or
+// std::runtime_error when the count cannot be stored (see checkedParticleCount).
+void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2);

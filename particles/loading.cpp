@@ -1,0 +1,85 @@
+#include "particles/loading.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "particles/meshCells.h"
+#include "particles/random.h"
+
+namespace {
+
+// Bytes of physical memory of this machine, or 0 when the platform does not say.
+double physicalMemoryBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0.0;
+  return static_cast<double>(pages) * static_cast<double>(page_size);
+}
+
+std::string countMessage(const Species& species, double count, const char* where) {
+  std::ostringstream m;
+  m << where << ": species \"" << species.name << "\" would need " << count << " more macro-particles";
+  return m.str();
+}
+
+}  // namespace
+
+std::size_t checkedParticleCount(const Species& species, double count, const char* where) {
+  const std::vector<Particle>& list = species.particles;
+  if (!std::isfinite(count))
+    throw std::length_error(countMessage(species, count, where) +
+                            ": the count is not a finite number (check the density, the extent and the weight)");
+  if (count <= 0.0) return 0;  // a negative weight makes a negative count: nothing to create
+  // Compared as doubles: max_size() - size() is below 2^64, exact enough for a limit.
+  const double room = static_cast<double>(list.max_size() - list.size());
+  if (count > room)
+    throw std::length_error(countMessage(species, count, where) + ", more than a particle list can hold (" +
+                            std::to_string(list.max_size()) + ")");
+  const double bytes = (static_cast<double>(list.size()) + count) * static_cast<double>(sizeof(Particle));
+  const double memory = physicalMemoryBytes();
+  if (memory > 0.0 && bytes > memory) {
+    std::ostringstream m;
+    m << countMessage(species, count, where) << " (" << bytes / 1e9 << " GB), more than the " << memory / 1e9
+      << " GB of memory of this machine";
+    throw std::runtime_error(m.str());
+  }
+  return static_cast<std::size_t>(count);
+}
+
+void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight) {
+  const World& world = *species.world;
+  if (!insideMeshCells(world, pos)) return;
+  const Vec3 e = gather(world.ef, world.toLogical(pos));
+  // Velocity change over half a step in e, so the velocity lags the position by dt/2.
+  const double k = (species.charge / species.mass) * (0.5 * world.dt);
+  const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
+  species.particles.push_back(Particle{pos, v, 0.0, weight});
+}
+
+void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den) {
+  const Vec3 d = x2 - x1;
+  // Corners in decreasing order along an axis still describe the same box.
+  const double volume = std::fabs(d.x * d.y * d.z);  // m^3
+  const double num_real = num_den * volume;          // real particles in the box
+  const double num_sim = num_real / species.mpw0;    // macro-particles, not rounded
+  std::cout << species.mpw0 << " " << num_sim << " " << num_real << std::endl;
+
+  // Every whole p with 0 <= p < num_sim gives one particle: ceil(num_sim) of them.
+  // A count that is not finite goes on to be rejected with a message.
+  const double count = !std::isfinite(num_sim) ? num_sim : (num_sim > 0.0 ? std::ceil(num_sim) : 0.0);
+  const std::size_t n = checkedParticleCount(species, count, "loadParticlesBox");
+  species.particles.reserve(species.particles.size() + n);
+  for (std::size_t p = 0; p < n; ++p) {
+    Vec3 pos;
+    pos.x = x1.x + rnd() * d.x;
+    pos.y = x1.y + rnd() * d.y;
+    pos.z = x1.z + rnd() * d.z;
+    addParticle(species, pos, Vec3{}, species.mpw0);
+  }
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+
+#include "mesh/Vec3.h"
+#include "particles/Species.h"
+
+// Appends one particle at pos (m) with weight (real particles per macro-particle)
+// when pos lies inside the mesh (see insideMeshCells); otherwise the particle is
+// silently discarded. The stored velocity is vel (m/s) set back half a time step
+// in the electric field gathered at pos, as the leapfrog push expects; the new
+// particle has pending_time 0.
+void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
+
+// Fills the box spanned by corners x1 and x2 (m, in any order along each axis)
+// uniformly with particles at rest (before the half-step shift) of weight mpw0,
+// for a number density num_den (m^-3). Prints "mpw0 num_sim num_real" on standard
+// output, where num_real = num_den * |box volume| and num_sim = num_real / mpw0,
+// and creates ceil(num_sim) particles (none when num_sim <= 0), three draws of
+// rnd() per particle (x, y, z). Throws std::length_error or std::runtime_error
+// (see checkedParticleCount) when that many particles cannot be stored.
+void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den);
+
+// Checks that count more particles (a whole number, or NaN or infinite) fit into
+// species.particles, before anything is allocated. Throws std::length_error when
+// count is not finite or exceeds the list's maximum size, and
+// std::runtime_error when the particles would need more bytes than the machine's
+// physical memory; each message starts with where, names the species and gives
+// the count. Returns count as a size, 0 for a count below zero.
+std::size_t checkedParticleCount(const Species& species, double count, const char* where);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "particles/Particle.h"
+#include "particles/Species.h"
+
+// Moves every particle of species through one time step dt in the world's
+// electric field (electrostatic leapfrog: vel += (charge * dt / mass) * E at the
+// old position, then pos += dt * vel), kills the particles that end inside a
+// geometry object or off the mesh (weight 0), and removes the dead ones with
+// removeDeadParticles. The push runs on an OpenMP team of num_threads threads
+// (0 counts as 1); the result does not depend on the team size. Surviving
+// particles have pending_time 0 and weight > 0.
+void advance(Species& species, uint32_t num_threads);
+
+// Removes, in place and in one serial pass, every particle whose weight is not
+// greater than zero (zero, negative or NaN): each hole is filled with the list's
+// last particle and then examined again, so [P1, P2, P3, P4, P5] with P1 and P3
+// dead becomes [P5, P2, P4]. The capacity of the list is kept.
+void removeDeadParticles(std::vector<Particle>& particles);

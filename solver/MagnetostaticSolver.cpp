@@ -1,0 +1,137 @@
+#include "solver/MagnetostaticSolver.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "mesh/constants.h"
+#include "mesh/fieldOperators.h"
+#include "solver/PotentialSolver.h"
+#include "solver/gaussSeidel.h"
+#include "solver/solverSupport.h"
+
+namespace {
+
+// Index of the node whose cell holds coordinate offset / spacing (truncated
+// toward zero), clamped into 0 .. n-1 so that a point outside the mesh (or a
+// NaN) still names a node of the mesh.
+int32_t clampedNodeIndex(double offset, double spacing, int32_t n) {
+  const double l = offset / spacing;
+  if (!(l >= 0.0)) return 0;
+  if (l >= static_cast<double>(n - 1)) return n - 1;
+  return static_cast<int32_t>(l);
+}
+
+int32_t pinnedUnknown(const World& w, const Vec3& p) {
+  const int32_t i = clampedNodeIndex(p.x - w.x0.x, w.dh.x, w.ni);
+  const int32_t j = clampedNodeIndex(p.y - w.x0.y, w.dh.y, w.nj);
+  const int32_t k = clampedNodeIndex(p.z - w.x0.z, w.dh.z, w.nk);
+  return (k * w.nj + j) * w.ni + i;
+}
+
+// Second-order difference of component c along one axis at index q of n
+// (not yet divided by twice the spacing); `at(q)` reads the value at index q.
+template <class At>
+double axisDifference(int q, int n, At at) {
+  if (q == 0) return -3.0 * at(0) + 4.0 * at(1) - at(2);
+  if (q == n - 1) return 3.0 * at(n - 1) - 4.0 * at(n - 2) + at(n - 3);
+  return at(q + 1) - at(q - 1);
+}
+
+}  // namespace
+
+MagnetostaticSolver::MagnetostaticSolver(World& world_, int32_t max_it_, double tol_)
+    : world(world_),
+      A(checkedUnknownCount(world_, 3, "MagnetostaticSolver")),
+      x(static_cast<std::size_t>(A.nu), 0.0),
+      pin_node_1(pinnedUnknown(world_, world_.pin_point_1)),
+      pin_node_2(pinnedUnknown(world_, world_.pin_point_2)),
+      node_type(static_cast<std::size_t>(A.nu), NODE_INTERIOR),
+      max_it(max_it_),
+      tol(tol_) {
+  const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
+  const int32_t nij = ni * nj;
+  const double idx = 1.0 / world.dh.x, idy = 1.0 / world.dh.y, idz = 1.0 / world.dh.z;
+  const double idx2 = idx * idx, idy2 = idy * idy, idz2 = idz * idz;
+
+  for (int32_t k = 0; k < nk; ++k)
+    for (int32_t j = 0; j < nj; ++j)
+      for (int32_t i = 0; i < ni; ++i) {
+        const int32_t u = i + j * ni + k * nij;
+        int32_t& type = node_type[static_cast<std::size_t>(u)];
+        A.rows[static_cast<std::size_t>(u)].clear();
+        if (u == pin_node_1 || u == pin_node_2) {
+          type = NODE_FIXED;
+          A(u, u) = 1.0;
+          continue;
+        }
+        type = NODE_WALL;
+        if (i == 0) {
+          A(u, u) = idx;
+          A(u, u + 1) = -idx;
+        } else if (i == ni - 1) {
+          A(u, u) = idx;
+          A(u, u - 1) = -idx;
+        } else if (j == 0) {
+          A(u, u) = idy;
+          A(u, u + ni) = -idy;
+        } else if (j == nj - 1) {
+          A(u, u) = idy;
+          A(u, u - ni) = -idy;
+        } else if (k == 0) {
+          A(u, u) = idz;
+          A(u, u + nij) = -idz;
+        } else if (k == nk - 1) {
+          A(u, u) = idz;
+          A(u, u - nij) = -idz;
+        } else {
+          type = NODE_INTERIOR;
+          A(u, u - nij) = idz2;
+          A(u, u - ni) = idy2;
+          A(u, u - 1) = idx2;
+          A(u, u) = -2.0 * (idx2 + idy2 + idz2);
+          A(u, u + 1) = idx2;
+          A(u, u + ni) = idy2;
+          A(u, u + nij) = idz2;
+        }
+      }
+}
+
+DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
+  const int ni = M.ni, nj = M.nj, nk = M.nk;
+  DenseVector b(M.size(), 0.0);
+  const double two_dx = 2.0 * world.dh.x, two_dy = 2.0 * world.dh.y, two_dz = 2.0 * world.dh.z;
+  for (int i = 0; i < ni; ++i)
+    for (int j = 0; j < nj; ++j)
+      for (int k = 0; k < nk; ++k) {
+        const double Dx = axisDifference(i, ni, [&](int q) { return M(q, j, k).x; });
+        const double Dy = axisDifference(j, nj, [&](int q) { return M(i, q, k).y; });
+        const double Dz = axisDifference(k, nk, [&](int q) { return M(i, j, q).z; });
+        const std::size_t u = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ni +
+                              static_cast<std::size_t>(k) * ni * nj;
+        b[u] = (Dx / two_dx + Dy / two_dy) + Dz / two_dz;
+      }
+  return b;
+}
+
+bool MagnetostaticSolver::solveMagnetostatics() {
+  DenseVector b = divergence(world.M);
+  b[static_cast<std::size_t>(pin_node_1)] = 0.0;
+  b[static_cast<std::size_t>(pin_node_2)] = 0.0;
+  const bool converged = solveGS(A, x, b, max_it, tol, world);
+
+  // phi_m receives x unchanged, so H from the field equals H from x.
+  vectorToField(x, world.phi_m);
+  world.H = minusGradient(world.phi_m, world);
+
+  const VectorField& M = world.M;
+  for (std::size_t n = 0; n < M.size(); ++n) {
+    const Vec3& m = M.data[n];
+    const Vec3& h = world.H.data[n];
+    // Inside a magnet B is taken from the magnetisation alone.
+    if (m.x == 0.0 && m.y == 0.0 && m.z == 0.0)
+      world.B.data[n] = MU_0 * (h + m);
+    else
+      world.B.data[n] = MU_0 * m;
+  }
+  return converged;
+}

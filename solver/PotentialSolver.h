@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/World.h"
+#include "solver/SparseMatrix.h"
+#include "solver/vectorAlgebra.h"
+
+// Class of an unknown, as stored in node_type.
+inline constexpr int32_t NODE_INTERIOR = 0;  // seven-point Laplacian row; charge and electrons act here
+inline constexpr int32_t NODE_WALL = 1;      // first-order zero-normal-gradient row
+inline constexpr int32_t NODE_FIXED = 2;     // identity row: object node (or pinned node)
+
+// Solver of the electrostatic potential on the world's mesh: objects (nodes
+// with object_id >= 1) hold the potential found in phi, the box walls have a
+// zero normal gradient, and the interior obeys Poisson's equation, optionally
+// with Boltzmann electrons n_e = ne0 * exp((phi - phi0) / kTe).
+//
+// Use: construct, buildMatrix() once the objects and their voltages are on
+// the mesh, then solve(). The solver keeps a reference to the World, which
+// must outlive it.
+struct PotentialSolver {
+  World& world;
+  int32_t method;                  // 0 SOR (parallel), 1 Newton + PCG, 2 Boltzmann inversion, 3 SOR Boltzmann
+  SparseMatrix A;                  // the discrete operator, one row per node
+  std::vector<int32_t> node_type;  // NODE_INTERIOR / NODE_WALL / NODE_FIXED per unknown
+  int32_t max_it;                  // iteration limit of the linear solvers; negative counts as 0
+  double tol;                      // bound on the root-mean-square residual
+  double phi0;                     // V, reference potential of the Boltzmann electrons
+  double ne0;                      // m^-3, reference electron density
+  double kTe;                      // eV, electron temperature
+
+  // Stores the settings and makes a matrix of ni*nj*nk cleared rows; node_type
+  // stays empty until buildMatrix. Throws std::invalid_argument when a node
+  // count is below 2 (the wall rows need an inner neighbour) and
+  // std::out_of_range when the node count does not fit the 32-bit unknown
+  // numbering.
+  PotentialSolver(World& world, int32_t method, int32_t max_it, double tol, double phi0, double ne0,
+                  double kTe);
+
+  // Assembles A and node_type from world.object_id and world.dh, then sets the
+  // initial potential with solveQN (which reads world.rho as it is now).
+  // Calling it again replaces the previous assembly.
+  void buildMatrix();
+
+  // Boltzmann inversion: at every node with object_id <= 0,
+  // phi = phi0 + kTe * ln(max(rho / (ne0 * e), 1e-6)); object nodes keep
+  // their potential. Always returns true.
+  bool solveQN();
+
+  // Runs the method selected by `method` and returns its result; any other
+  // value does nothing and returns false.
+  bool solve();
+
+  // Linear Poisson equation on phi in place, over-relaxed Gauss-Seidel (factor
+  // 1.8) on world.num_threads OpenMP threads; the nodes (0,0,0) and
+  // (ni-1,nj-1,nk-1) are pinned to 0 V. Prints "potential solve", then the
+  // residual (V/m^2, root mean square) every 25 sweeps. Returns true once a
+  // residual is below tol; otherwise prints "GS failed to converge, L2=" on
+  // standard error and returns false. phi keeps the last iterate either way.
+  bool solveSORParallel();
+
+  // Poisson-Boltzmann equation on phi in place, over-relaxed Gauss-Seidel
+  // (factor 1.4) on the calling thread, no pinned nodes. Output and result as
+  // solveSORParallel.
+  bool solveSORBoltzmann();
+
+  // Jacobi-preconditioned conjugate gradients for A x = b, starting from x.
+  // Returns true when the root-mean-square of the residual drops below tol
+  // within max_it iterations; otherwise prints "PCG failed to converge,
+  // norm(g) = " on standard error and returns false. x holds the last
+  // iterate either way. Assumes x and b have A.nu entries.
+  bool solvePCG(const SparseMatrix& A, DenseVector& x, const DenseVector& b);
+
+  // Newton-Raphson on the Poisson-Boltzmann equation (at most 20 steps, each
+  // solved by solvePCG with solveGS as fallback), stopping when the
+  // root-mean-square update is below 0.001 V. Writes the last iterate into
+  // world.phi in both outcomes; prints "NR+PCG failed to converge, norm = "
+  // on standard output and returns false after 20 steps. Throws
+  // std::logic_error if buildMatrix has not run.
+  bool solveNRPCG();
+};

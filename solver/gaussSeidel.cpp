@@ -1,0 +1,56 @@
+#include "solver/gaussSeidel.h"
+
+#include <iostream>
+
+#include "solver/solverSupport.h"
+
+bool reportResidual(double R, double tol) {
+  std::cout << R << std::endl;
+  return tol > R;
+}
+
+void reportGSFailure(double R) { std::cerr << "GS failed to converge, L2=" << R << std::endl; }
+
+namespace {
+
+// One in-place sweep. Every read and write of x is a relaxed atomic access
+// because neighbouring rows may belong to another thread's block.
+void sweepGS(const SparseMatrix& A, double* x, const double* b) {
+  const MatrixRow* rows = A.rows.data();
+  const int32_t nu = A.nu;
+#pragma omp parallel for schedule(static)
+  for (int32_t u = 0; u < nu; ++u) {
+    const MatrixRow& row = rows[u];
+    double s = 0.0;
+    double diag = 0.0;  // stays 0.0 for a row without diagonal: non-finite result, as documented
+    for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
+      const int32_t c = row.col[v];
+      if (c == u) diag = row.a[v];
+      s += row.a[v] * loadRelaxed(x[c]);
+    }
+    const double xu = loadRelaxed(x[u]);
+    s = s - diag * xu;
+    const double g = (b[u] - s) / diag;
+    storeRelaxed(x[u], xu + (g - xu));
+  }
+}
+
+}  // namespace
+
+bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, int32_t max_it, double tol,
+             const World& world) {
+  useWorldThreads(world);
+  DenseVector r;  // residual buffer, kept across checks
+  double R = 0.0;
+  for (int32_t it = 0; it < max_it; ++it) {
+    sweepGS(A, x.data(), b.data());
+    if (it % 25 == 0) {
+      multiplyInto(A, x, r);
+      for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - b[u];
+      R = norm(r);
+      if (reportResidual(R, tol)) return true;
+    }
+  }
+  reportGSFailure(R);
+  return false;
+}

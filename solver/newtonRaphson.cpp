@@ -1,0 +1,106 @@
+// Method 1 of the potential solver: the nonlinear Poisson-Boltzmann equation
+//   A phi = -(rho - e n0 exp((phi - phi0)/kTe)) / eps0   (interior rows)
+// by Newton-Raphson, each linear step by Jacobi-preconditioned conjugate
+// gradients with Gauss-Seidel as the fallback.
+
+#include <cmath>
+#include <cstddef>
+#include <iostream>
+#include <stdexcept>
+
+#include "mesh/constants.h"
+#include "solver/PotentialSolver.h"
+#include "solver/gaussSeidel.h"
+#include "solver/solverSupport.h"
+
+bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const DenseVector& b) {
+  const std::size_t n = x.size();
+  const SparseMatrix M = diagPreconditioner(A_);
+  const uint32_t limit = iterationLimit(max_it);
+
+  // g is the gradient A x - b (the residual with the opposite sign), s the
+  // preconditioned gradient, d the search direction, z = A d. The updates
+  // below are written in place but do per entry exactly what the vector
+  // expressions x + alpha*d, g + alpha*z, beta*d - s would.
+  DenseVector g, s, z;
+  multiplyInto(A_, x, g);
+  for (std::size_t i = 0; i < n; ++i) g[i] = g[i] - b[i];
+  multiplyInto(M, g, s);
+  DenseVector d(n);
+  for (std::size_t i = 0; i < n; ++i) d[i] = -s[i];
+
+  double R = 0.0;
+  for (uint32_t it = 0;; ++it) {
+    if (it >= limit) {
+      std::cerr << "PCG failed to converge, norm(g) = " << R << std::endl;
+      return false;
+    }
+    multiplyInto(A_, d, z);
+    const double gs = dot(g, s);
+    // A zero denominator gives non-finite values, which never pass the test below.
+    const double alpha = gs / dot(d, z);
+    for (std::size_t i = 0; i < n; ++i) x[i] = x[i] + d[i] * alpha;
+    for (std::size_t i = 0; i < n; ++i) g[i] = g[i] + z[i] * alpha;
+    multiplyInto(M, g, s);
+    const double beta = dot(g, s) / gs;
+    for (std::size_t i = 0; i < n; ++i) d[i] = d[i] * beta - s[i];
+    R = norm(g);
+    if (tol > R) return true;
+  }
+}
+
+bool PotentialSolver::solveNRPCG() {
+  const std::size_t nu = static_cast<std::size_t>(A.nu);
+  if (node_type.size() != nu)
+    throw std::logic_error("PotentialSolver::solveNRPCG: buildMatrix() has not been called");
+
+  DenseVector x = fieldToVector(world.phi);
+  DenseVector b = fieldToVector(world.rho);
+  // Right-hand side: the object's potential on object rows, zero gradient on
+  // wall rows, -rho/eps0 on interior rows.
+  for (std::size_t u = 0; u < nu; ++u) {
+    if (node_type[u] == NODE_FIXED)
+      b[u] = x[u];
+    else if (node_type[u] == NODE_WALL)
+      b[u] = 0.0;
+    else
+      b[u] = b[u] / (-8.85418782e-12);
+  }
+
+  // y is the Newton update; each linear solve starts from the previous one.
+  // P is the derivative of the electron term, 0 outside the interior.
+  DenseVector P(nu, 0.0), y(nu, 0.0), F;
+  SparseMatrix J;
+  const double electron_charge = ne0 * (-QE);            // C/m^3 at phi = phi0
+  const double electron_slope = (ne0 * QE) / (kTe * EPS_0);  // V/m^2 per V at phi = phi0
+
+  bool converged = false;
+  double R = 0.0;
+  for (int it = 0;; ++it) {
+    if (it > 19) {
+      std::cout << "NR+PCG failed to converge, norm = " << R << std::endl;
+      break;
+    }
+    multiplyInto(A, x, F);
+    for (std::size_t u = 0; u < nu; ++u) F[u] = F[u] - b[u];
+    for (std::size_t u = 0; u < nu; ++u) {
+      if (node_type[u] != NODE_INTERIOR) continue;
+      const double boltzmann = std::exp((x[u] - phi0) / kTe);
+      F[u] = boltzmann * electron_charge / EPS_0 + F[u];
+      P[u] = boltzmann * electron_slope;
+    }
+    subtractDiagonalInto(A, P, J);  // Jacobian of F: J = A - diag(P)
+
+    if (!solvePCG(J, y, F)) solveGS(J, y, F, max_it, tol, world);
+    for (std::size_t u = 0; u < nu; ++u)
+      if (node_type[u] == NODE_FIXED) y[u] = 0.0;  // object potentials never move
+    for (std::size_t u = 0; u < nu; ++u) x[u] = x[u] - y[u];
+    R = norm(y);
+    if (0.001 > R) {  // V, root mean square of the update
+      converged = true;
+      break;
+    }
+  }
+  vectorToField(x, world.phi);
+  return converged;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// Small worlds and console capture shared by the solver tests.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "mesh/World.h"
+
+// A world of ni x nj x nk nodes with origin x0 and spacing h (metres) per
+// axis, run on two threads.
+inline std::unique_ptr<World> makeWorld(int ni, int nj, int nk, Vec3 h = {1, 1, 1}, Vec3 x0 = {0, 0, 0}) {
+  auto w = std::make_unique<World>(ni, nj, nk);
+  w->num_threads = 2;
+  w->setExtents(x0, {x0.x + h.x * (ni - 1), x0.y + h.y * (nj - 1), x0.z + h.z * (nk - 1)});
+  return w;
+}
+
+// What a call printed on standard output and standard error.
+struct Console {
+  std::string out, err;
+};
+
+template <class F>
+Console captureConsole(F&& f) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  f();
+  Console c;
+  c.out = testing::internal::GetCapturedStdout();
+  c.err = testing::internal::GetCapturedStderr();
+  return c;
+}
+
+// Number of lines in s (each ended by '\n').
+inline int lineCount(const std::string& s) {
+  int n = 0;
+  for (char ch : s) n += ch == '\n';
+  return n;
+}

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "mesh/constants.h"
+#include "solver/PotentialSolver.h"
+#include "solverTestSupport.h"
+
+namespace {
+
+struct Slot {
+  int col;
+  double a;
+};
+
+void expectRow(const SparseMatrix& A, int u, const std::vector<Slot>& slots) {
+  const MatrixRow& r = A.rows[static_cast<std::size_t>(u)];
+  for (std::size_t v = 0; v < slots.size(); ++v) {
+    EXPECT_EQ(r.col[v], slots[v].col) << "row " << u << " slot " << v;
+    EXPECT_EQ(r.a[v], slots[v].a) << "row " << u << " slot " << v;
+  }
+  if (slots.size() < 7) EXPECT_EQ(r.col[slots.size()], -1) << "row " << u << " has extra entries";
+}
+
+TEST(PotentialAssembly, RowsByNodeClass) {
+  // Spacings 0.5, 0.25, 2 m: idx = 2, idy = 4, idz = 0.5.
+  auto w = makeWorld(4, 5, 6, {0.5, 0.25, 2.0});
+  w->object_id(2, 0, 0) = 1;  // object on a wall edge: identity wins
+  w->object_id(1, 2, 3) = 3;  // any id >= 1 is an object
+  w->object_id(2, 2, 2) = -1; // negative ids are free nodes
+  PotentialSolver s(*w, 0, 10, 1e-3, 0.0, 1e12, 1.5);
+  s.buildMatrix();
+  const int ni = 4, nij = 20;
+  auto u = [&](int i, int j, int k) { return i + j * ni + k * nij; };
+  const double idx = 2, idy = 4, idz = 0.5, idx2 = 4, idy2 = 16, idz2 = 0.25;
+
+  struct Case {
+    int i, j, k;
+    int type;
+    std::vector<Slot> slots;
+  };
+  const int U = u(2, 2, 2);
+  const std::vector<Case> cases = {
+      {2, 0, 0, NODE_FIXED, {{u(2, 0, 0), 1.0}}},
+      {1, 2, 3, NODE_FIXED, {{u(1, 2, 3), 1.0}}},
+      {0, 0, 0, NODE_WALL, {{0, idx}, {1, -idx}}},                       // corner: i rule first
+      {3, 4, 5, NODE_WALL, {{u(3, 4, 5), idx}, {u(2, 4, 5), -idx}}},
+      {1, 0, 5, NODE_WALL, {{u(1, 0, 5), idy}, {u(1, 1, 5), -idy}}},     // j before k
+      {1, 4, 2, NODE_WALL, {{u(1, 4, 2), idy}, {u(1, 3, 2), -idy}}},
+      {2, 1, 0, NODE_WALL, {{u(2, 1, 0), idz}, {u(2, 1, 1), -idz}}},
+      {2, 3, 5, NODE_WALL, {{u(2, 3, 5), idz}, {u(2, 3, 4), -idz}}},
+      {2, 2, 2, NODE_INTERIOR,
+       {{U - nij, idz2}, {U - ni, idy2}, {U - 1, idx2}, {U, -2.0 * (idx2 + idy2 + idz2)},
+        {U + 1, idx2}, {U + ni, idy2}, {U + nij, idz2}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "node " << c.i << "," << c.j << "," << c.k);
+    EXPECT_EQ(s.node_type[static_cast<std::size_t>(u(c.i, c.j, c.k))], c.type);
+    expectRow(s.A, u(c.i, c.j, c.k), c.slots);
+  }
+
+  // Every non-object row annihilates a constant potential.
+  const DenseVector ones(static_cast<std::size_t>(s.A.nu), 1.0);
+  const DenseVector r = s.A * ones;
+  for (int n = 0; n < s.A.nu; ++n)
+    if (s.node_type[static_cast<std::size_t>(n)] != NODE_FIXED) EXPECT_NEAR(r[n], 0.0, 1e-12) << n;
+
+  // A second assembly replaces the first.
+  w->object_id(2, 2, 2) = 1;
+  s.buildMatrix();
+  expectRow(s.A, U, {{U, 1.0}});
+}
+
+TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
+  auto w = makeWorld(3, 3, 3);
+  const double ne0 = 1e12, kTe = 1.5, phi0 = 2.0;
+  w->rho(1, 1, 1) = ne0 * 1.602176565e-19;  // neutralised: phi0 exactly
+  w->rho(0, 1, 1) = -5.0;                   // negative charge: floor
+  w->rho(2, 2, 2) = ne0 * QE * 1e-7;        // below the floor
+  w->rho(0, 0, 1) = ne0 * QE * std::exp(2.0);
+  w->object_id(2, 0, 0) = 1;
+  w->phi(2, 0, 0) = 270.0;
+  PotentialSolver s(*w, 2, 10, 1e-3, phi0, ne0, kTe);
+  s.buildMatrix();  // runs solveQN
+  const double floor_phi = phi0 - 13.815510557964274 * kTe;
+  EXPECT_EQ(w->phi(1, 1, 1), phi0);
+  EXPECT_NEAR(w->phi(0, 0, 0), floor_phi, 1e-12);
+  EXPECT_NEAR(w->phi(0, 1, 1), floor_phi, 1e-12);
+  EXPECT_NEAR(w->phi(2, 2, 2), floor_phi, 1e-12);
+  EXPECT_NEAR(w->phi(0, 0, 1), phi0 + 2.0 * kTe, 1e-12);
+  EXPECT_EQ(w->phi(2, 0, 0), 270.0);
+
+  // Method 2 is the inversion itself; an unknown method changes nothing.
+  w->phi(1, 1, 1) = 9.0;
+  EXPECT_TRUE(s.solve());
+  EXPECT_EQ(w->phi(1, 1, 1), phi0);
+  s.method = 7;
+  w->phi(1, 1, 1) = 9.0;
+  EXPECT_FALSE(s.solve());
+  EXPECT_EQ(w->phi(1, 1, 1), 9.0);
+}
+
+TEST(PotentialAssembly, RejectsMeshesWithoutInnerNeighbours) {
+  World w(1, 4, 4);
+  w.setExtents({0, 0, 0}, {1, 1, 1});
+  EXPECT_THROW(PotentialSolver(w, 0, 10, 1e-3, 0.0, 1e12, 1.5), std::invalid_argument);
+}
+
+}  // namespace

@@ -1,0 +1,394 @@
+#!/usr/bin/env python3
+"""Generates the AMF scenes of the bundled examples.
+
+    tools/make_example_geometry.py            # rewrites both scene files
+    tools/make_example_geometry.py --check    # also runs the containment check (needs numpy)
+
+Writes examples/small/scene.amf (a coarse case for the end-to-end tests) and
+examples/spacecraft/scene.amf (a finely tessellated spacecraft-like scene).
+Every object is a closed, outward-oriented triangle mesh without duplicate
+vertices, coordinates in metres, its name in the first metadata element, as the
+simulation's reader and its ray-parity containment test need. The output is
+deterministic: running the script again rewrites the files byte for byte.
+
+All shapes are solids of revolution: a profile polyline in the (r, h) half
+plane is swept around an axis. The azimuth of every sweep starts at an odd
+fraction of a step so that no mesh edge lies in a plane of symmetry of the
+node grid; otherwise the rays cast from nodes on an object's axis would meet
+edges exactly and count them twice.
+"""
+
+import argparse
+import math
+import os
+import sys
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# Fraction of one azimuthal step by which every sweep is turned (see above).
+PHASE_FRACTION = 0.3711
+
+# Significant digits of the written coordinates: 1e-11 m resolution at 0.1 m,
+# far below any mesh spacing, and short enough to keep the files small.
+DIGITS = 9
+
+
+class Mesh:
+    """An indexed triangle mesh: vertices (x, y, z) in metres, triangles as
+    index triples ordered counter-clockwise seen from outside."""
+
+    def __init__(self, name):
+        self.name = name
+        self.vertices = []
+        self.triangles = []
+
+    def add_vertex(self, p):
+        self.vertices.append(p)
+        return len(self.vertices) - 1
+
+
+# Cyclic axis permutations (orientation preserving): the local frame
+# (r cos phi, r sin phi, h) is laid onto these world axes.
+AXIS_FRAMES = {"x": (1, 2, 0), "y": (2, 0, 1), "z": (0, 1, 2)}
+
+
+def revolve(mesh, centre, axis, profile, n_phi, closed_loop=False):
+    """Sweeps profile [(r, h), ...] around the axis through centre.
+
+    An open profile must start and end on the axis (r == 0); those points
+    become single pole vertices. A closed loop (closed_loop=True, no point on
+    the axis) gives a torus-like surface. Triangles are appended to mesh and
+    oriented outward afterwards by the caller (see orient_outward)."""
+    frame = AXIS_FRAMES[axis]
+    phase = PHASE_FRACTION * 2.0 * math.pi / n_phi
+    rings = []
+    for r, h in profile:
+        if r == 0.0:
+            p = [0.0, 0.0, 0.0]
+            p[frame[2]] = h
+            rings.append([mesh.add_vertex(tuple(c + d for c, d in zip(centre, p)))])
+            continue
+        ring = []
+        for j in range(n_phi):
+            phi = phase + 2.0 * math.pi * j / n_phi
+            p = [0.0, 0.0, 0.0]
+            p[frame[0]] = r * math.cos(phi)
+            p[frame[1]] = r * math.sin(phi)
+            p[frame[2]] = h
+            ring.append(mesh.add_vertex(tuple(c + d for c, d in zip(centre, p))))
+        rings.append(ring)
+    pairs = list(zip(rings[:-1], rings[1:]))
+    if closed_loop:
+        pairs.append((rings[-1], rings[0]))
+    for lower, upper in pairs:
+        for j in range(n_phi):
+            jn = (j + 1) % n_phi
+            if len(lower) == 1:
+                mesh.triangles.append((lower[0], upper[jn], upper[j]))
+            elif len(upper) == 1:
+                mesh.triangles.append((lower[j], lower[jn], upper[0]))
+            else:
+                mesh.triangles.append((lower[j], lower[jn], upper[jn]))
+                mesh.triangles.append((lower[j], upper[jn], upper[j]))
+
+
+def signed_volume(mesh):
+    """Volume enclosed by the mesh (m^3), positive when it is oriented outward."""
+    v = mesh.vertices
+    total = 0.0
+    for a, b, c in mesh.triangles:
+        (ax, ay, az), (bx, by, bz), (cx, cy, cz) = v[a], v[b], v[c]
+        total += ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)
+    return total / 6.0
+
+
+def orient_outward(mesh):
+    if signed_volume(mesh) < 0.0:
+        mesh.triangles = [(a, c, b) for a, b, c in mesh.triangles]
+
+
+def arc(cr, ch, radius, a0, a1, steps, include_start=True):
+    """Points of a circular arc in the (r, h) plane from angle a0 to a1 (rad)."""
+    first = 0 if include_start else 1
+    return [(cr + radius * math.cos(a0 + (a1 - a0) * s / steps),
+             ch + radius * math.sin(a0 + (a1 - a0) * s / steps)) for s in range(first, steps + 1)]
+
+
+def rounded_cylinder_profile(radius, height, fillet, cap_rings, fillet_steps, side_steps):
+    """Profile of a cylinder of the given radius and height (m), centred on
+    h = 0, with flat ends split into cap_rings rings and edges rounded by a
+    quarter circle of radius fillet (0 for sharp edges)."""
+    h0, h1 = -0.5 * height, 0.5 * height
+    flat = radius - fillet
+    pts = [(0.0, h0)] + [(flat * m / cap_rings, h0) for m in range(1, cap_rings + 1)]
+    if fillet > 0.0:
+        pts += arc(flat, h0 + fillet, fillet, -0.5 * math.pi, 0.0, fillet_steps, False)
+    side0, side1 = h0 + fillet, h1 - fillet
+    pts += [(radius, side0 + (side1 - side0) * s / side_steps) for s in range(1, side_steps)]
+    if fillet > 0.0:
+        pts += arc(flat, h1 - fillet, fillet, 0.0, 0.5 * math.pi, fillet_steps)
+    else:
+        pts.append((radius, h1))
+    pts += [(flat * m / cap_rings, h1) for m in range(cap_rings - 1, 0, -1)] + [(0.0, h1)]
+    return pts
+
+
+def cylinder(name, centre, axis, radius, height, n_phi, cap_rings, side_steps,
+             fillet=0.0, fillet_steps=0):
+    mesh = Mesh(name)
+    revolve(mesh, centre, axis,
+            rounded_cylinder_profile(radius, height, fillet, cap_rings, fillet_steps, side_steps), n_phi)
+    orient_outward(mesh)
+    return mesh
+
+
+def torus(name, centre, axis, major, minor, n_phi, n_minor):
+    """A ring of tube radius minor (m) around a circle of radius major (m)."""
+    mesh = Mesh(name)
+    profile = arc(major, 0.0, minor, 0.0, 2.0 * math.pi, n_minor)[:-1]
+    revolve(mesh, centre, axis, profile, n_phi, closed_loop=True)
+    orient_outward(mesh)
+    return mesh
+
+
+def small_scene():
+    """Coarse scene in [0, 0.04]^3 m for meshes of 12^3 to 16^3 nodes: every
+    object is thick enough to hold mesh nodes at those spacings (2.7-3.6 mm)."""
+    c = 0.02
+    return [
+        # Electrodes: thick discs normal to x on both sides of the body.
+        cylinder("electrode1", (0.0325, c, c), "x", 0.0065, 0.0040, 12, 1, 1),
+        cylinder("electrode2", (0.0075, c, c), "x", 0.0065, 0.0040, 12, 1, 1),
+        # Body: a cylinder along z, 13 mm across and 18 mm long.
+        cylinder("Body", (c, c, c), "z", 0.0065, 0.018, 16, 2, 3),
+        # Magnets: small cylinders along y above and below the body in y.
+        cylinder("magnet1", (c, 0.0325, c), "y", 0.0040, 0.0050, 10, 1, 1),
+        cylinder("magnet2", (c, 0.0075, c), "y", 0.0040, 0.0050, 10, 1, 1),
+    ]
+
+
+def spacecraft_scene():
+    """Spacecraft-like scene in [0, 0.1]^3 m: a cylindrical body with rounded
+    rims along z, two ring electrodes normal to x on either side, and two
+    cylindrical magnets along y. Object bounding boxes do not overlap, so every
+    node and particle is ray-tested against at most one object."""
+    c = 0.05
+    return [
+        torus("electrode1", (0.074, c, c), "x", 0.0105, 0.0030, 96, 24),
+        torus("electrode2", (0.026, c, c), "x", 0.0105, 0.0030, 96, 24),
+        cylinder("Body", (c, c, c), "z", 0.012, 0.050, 128, 8, 20, fillet=0.003, fillet_steps=8),
+        cylinder("magnet1", (c, 0.072, c), "y", 0.005, 0.010, 64, 4, 6, fillet=0.001, fillet_steps=3),
+        cylinder("magnet2", (c, 0.028, c), "y", 0.005, 0.010, 64, 4, 6, fillet=0.001, fillet_steps=3),
+    ]
+
+
+def fmt(x):
+    s = "%.*g" % (DIGITS, x)
+    return "0" if s == "-0" else s
+
+
+def amf_text(meshes, title):
+    out = ['<?xml version="1.0" encoding="UTF-8"?>',
+           '<amf unit="meter" version="1.1">',
+           "<!-- %s: generated by tools/make_example_geometry.py; edit the script, not this file -->" % title]
+    for oid, m in enumerate(meshes):
+        out.append('<object id="%d">' % oid)
+        out.append('<metadata type="name">%s</metadata>' % m.name)
+        out.append("<mesh>")
+        out.append("<vertices>")
+        for x, y, z in m.vertices:
+            out.append("<vertex><coordinates><x>%s</x><y>%s</y><z>%s</z></coordinates></vertex>"
+                       % (fmt(x), fmt(y), fmt(z)))
+        out.append("</vertices>")
+        out.append("<volume>")
+        for a, b, c in m.triangles:
+            out.append("<triangle><v1>%d</v1><v2>%d</v2><v3>%d</v3></triangle>" % (a, b, c))
+        out.append("</volume>")
+        out.append("</mesh>")
+        out.append("</object>")
+    out.append("</amf>")
+    return "\n".join(out) + "\n"
+
+
+def rounded(mesh):
+    """Vertices as they will be read back from the file."""
+    return [tuple(float(fmt(c)) for c in p) for p in mesh.vertices]
+
+
+def bbox(points):
+    return ([min(p[a] for p in points) for a in range(3)],
+            [max(p[a] for p in points) for a in range(3)])
+
+
+def validate(meshes, domain_lo, domain_hi):
+    """Raises ValueError unless every mesh is closed, consistently and outward
+    oriented, free of duplicate and degenerate parts, inside the domain, and
+    unless the bounding boxes of the objects are pairwise disjoint."""
+    boxes = []
+    for m in meshes:
+        pts = rounded(m)
+        if len(set(pts)) != len(pts):
+            raise ValueError("%s: duplicate vertices" % m.name)
+        directed = set()
+        for t in m.triangles:
+            if len(set(t)) != 3:
+                raise ValueError("%s: degenerate triangle %s" % (m.name, t))
+            for e in ((t[0], t[1]), (t[1], t[2]), (t[2], t[0])):
+                if e in directed:
+                    raise ValueError("%s: edge %s used twice in one direction" % (m.name, e))
+                directed.add(e)
+        for a, b in directed:
+            if (b, a) not in directed:
+                raise ValueError("%s: open edge %s" % (m.name, (a, b)))
+        used = {i for t in m.triangles for i in t}
+        if len(used) != len(pts):
+            raise ValueError("%s: unused vertices" % m.name)
+        if signed_volume(m) <= 0.0:
+            raise ValueError("%s: not oriented outward" % m.name)
+        lo, hi = bbox(pts)
+        if any(lo[a] <= domain_lo or hi[a] >= domain_hi for a in range(3)):
+            raise ValueError("%s: leaves the domain" % m.name)
+        boxes.append((m.name, lo, hi))
+    for i, (na, la, ha) in enumerate(boxes):
+        for nb, lb, hb in boxes[i + 1:]:
+            if all(la[a] <= hb[a] and lb[a] <= ha[a] for a in range(3)):
+                raise ValueError("bounding boxes of %s and %s overlap" % (na, nb))
+
+
+RAYS = ((0.5, 0.5, 0.0), (0.0, 0.3, 0.7), (0.7, 0.0, 0.3), (0.7, 0.3, 0.0), (0.0, 0.7, 0.3))
+
+
+def check_containment(meshes, lo, hi, n, solid_tests):
+    """Casts the simulation's five rays from every node of an n^3 grid on
+    [lo, hi]^3 inside an object's box (the same Moller-Trumbore test and
+    tolerances) and compares the majority vote with the exact solid, skipping
+    nodes within 0.05 mm of a surface. Returns (nodes inside, disagreements)."""
+    import numpy as np
+    dh = (hi - lo) / (n - 1)
+    coords = lo + dh * np.arange(n)
+    inside_count, bad = {}, []
+    for m in meshes:
+        v = np.array(rounded(m))
+        t = np.array(m.triangles)
+        a, b, c = v[t[:, 0]], v[t[:, 1]], v[t[:, 2]]
+        e1, e2 = b - a, c - a
+        blo, bhi = v.min(axis=0), v.max(axis=0)
+        sel = [coords[(coords >= blo[ax]) & (coords <= bhi[ax])] for ax in range(3)]
+        inside_count[m.name] = 0
+        for x in sel[0]:
+            for y in sel[1]:
+                for z in sel[2]:
+                    p = np.array([x, y, z])
+                    votes = 0
+                    for d in RAYS:
+                        d = np.array(d)
+                        h = np.cross(d, e2)
+                        det = np.einsum("ij,ij->i", e1, h)
+                        ok = np.abs(det) >= 1e-8
+                        f = 1.0 / np.where(ok, det, 1.0)
+                        s = p - a
+                        u = f * np.einsum("ij,ij->i", s, h)
+                        q = np.cross(s, e1)
+                        vv = f * (q @ d)
+                        tt = f * np.einsum("ij,ij->i", e2, q)
+                        hit = ok & (u >= 0) & (u <= 1) & (vv >= 0) & (u + vv <= 1) & (tt > 1e-8)
+                        votes += int(hit.sum()) % 2
+                    voted = votes > 2
+                    exact, margin = solid_tests[m.name](p)
+                    if voted:
+                        inside_count[m.name] += 1
+                    if margin > 5e-5 and voted != exact:
+                        bad.append((m.name, tuple(p), voted, exact))
+    return inside_count, bad
+
+
+def profile_solid(centre, axis, inside_rh, r_max, n_phi):
+    """Exact inside test of a solid of revolution given by inside_rh(r, h):
+    returns (inside, distance to the boundary less the largest gap (m)
+    between the smooth solid and its tessellation with n_phi sectors)."""
+    frame = AXIS_FRAMES[axis]
+    chord_gap = r_max * (1.0 - math.cos(math.pi / n_phi))
+
+    def test(p):
+        d = [p[i] - centre[i] for i in range(3)]
+        r = math.hypot(d[frame[0]], d[frame[1]])
+        inside, dist = inside_rh(r, d[frame[2]])
+        return inside, dist - chord_gap
+    return test
+
+
+def rounded_cylinder_rh(radius, height, fillet):
+    def inside(r, h):
+        # Distance to a rounded rectangle in the (r, h) half plane.
+        qr, qh = r - (radius - fillet), abs(h) - (0.5 * height - fillet)
+        outside = math.hypot(max(qr, 0.0), max(qh, 0.0)) + min(max(qr, qh), 0.0) - fillet
+        return outside < 0.0, abs(outside)
+    return inside
+
+
+def torus_rh(major, minor):
+    def inside(r, h):
+        dist = math.hypot(r - major, h) - minor
+        return dist < 0.0, abs(dist)
+    return inside
+
+
+def solid_tests_for(scene):
+    if scene == "small":
+        c = 0.02
+        return {
+            "electrode1": profile_solid((0.0325, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
+            "electrode2": profile_solid((0.0075, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
+            "Body": profile_solid((c, c, c), "z", rounded_cylinder_rh(0.0065, 0.018, 0.0), 0.0065, 16),
+            "magnet1": profile_solid((c, 0.0325, c), "y", rounded_cylinder_rh(0.0040, 0.0050, 0.0), 0.0040, 10),
+            "magnet2": profile_solid((c, 0.0075, c), "y", rounded_cylinder_rh(0.0040, 0.0050, 0.0), 0.0040, 10),
+        }
+    c = 0.05
+    return {
+        "electrode1": profile_solid((0.074, c, c), "x", torus_rh(0.0105, 0.0030), 0.0135, 96),
+        "electrode2": profile_solid((0.026, c, c), "x", torus_rh(0.0105, 0.0030), 0.0135, 96),
+        "Body": profile_solid((c, c, c), "z", rounded_cylinder_rh(0.012, 0.050, 0.003), 0.012, 128),
+        "magnet1": profile_solid((c, 0.072, c), "y", rounded_cylinder_rh(0.005, 0.010, 0.001), 0.005, 64),
+        "magnet2": profile_solid((c, 0.028, c), "y", rounded_cylinder_rh(0.005, 0.010, 0.001), 0.005, 64),
+    }
+
+
+SCENES = {
+    # name: (builder, output file, domain edge (m), grid sizes for --check)
+    "small": (small_scene, "examples/small/scene.amf", 0.04, (12, 13, 14, 15, 16)),
+    "spacecraft": (spacecraft_scene, "examples/spacecraft/scene.amf", 0.1, (48, 64)),
+}
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--check", action="store_true",
+                    help="also cast the simulation's rays from the mesh nodes and compare with the exact solids")
+    ap.add_argument("--out-dir", default=REPO, help="root under which examples/... is written (default: the repository)")
+    args = ap.parse_args()
+    for scene, (build, rel, edge, grids) in SCENES.items():
+        meshes = build()
+        validate(meshes, 0.0, edge)
+        path = os.path.join(args.out_dir, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", encoding="utf-8", newline="\n") as f:
+            f.write(amf_text(meshes, scene))
+        total = sum(len(m.triangles) for m in meshes)
+        print("%s: %d triangles" % (path, total))
+        for m in meshes:
+            lo, hi = bbox(rounded(m))
+            print("  %-10s %6d triangles %6d vertices  volume %.4g m^3  box [%s] .. [%s]"
+                  % (m.name, len(m.triangles), len(m.vertices), signed_volume(m),
+                     " ".join(fmt(x) for x in lo), " ".join(fmt(x) for x in hi)))
+        if args.check:
+            for n in grids:
+                counts, bad = check_containment(meshes, 0.0, edge, n, solid_tests_for(scene))
+                print("  check %d^3: nodes inside %s; disagreements %d" % (n, counts, len(bad)))
+                for b in bad[:10]:
+                    print("    ", b)
+                if bad or min(counts.values()) == 0:
+                    sys.exit("containment check failed for %s on %d^3 nodes" % (scene, n))
+
+
+if __name__ == "__main__":
+    main()

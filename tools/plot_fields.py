@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""Pictures of a plasmabox run, without writing code.
+
+    plot_fields.py out/spacecraft/vti/00100.vti --out out/spacecraft/png
+    plot_fields.py --log out/spacecraft/run.log --out out/spacecraft/png
+
+The first form reads a VTK ImageData file written by the program and saves
+PNG images of the mid-plane slices (z and x) of the potential phi, object_id,
+the charge density rho, the ion and electron number densities, |E| and |B|,
+axes in metres and colour bars in SI units. The number densities come from
+the density CSV files that the program writes beside the vti folder for the
+same step (found automatically, or given with --ion-csv / --electron-csv);
+without them they are estimated from the arrays j.NAME and vel.NAME.
+
+The second form reads a saved console transcript and plots the number of
+macro-particles of each species per step, and the time of the particle phase.
+Needs numpy and matplotlib (Debian: python3-numpy, python3-matplotlib).
+"""
+
+import argparse
+import glob
+import os
+import re
+import sys
+import xml.etree.ElementTree as ET
+
+try:
+    import numpy as np
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from matplotlib.colors import LogNorm
+except ImportError as e:  # the run script checks this before calling us
+    sys.exit("plot_fields.py needs numpy and matplotlib (%s); install python3-numpy python3-matplotlib" % e)
+
+QE = 1.602176565e-19  # C, elementary charge
+
+
+def read_vti(path, wanted=None):
+    """Reads the program's ASCII VTK ImageData file.
+
+    Returns (grid, arrays): grid is a dict with 'origin' and 'spacing' (m,
+    three floats each) and 'counts' (ni, nj, nk); arrays maps an array name to
+    a numpy array indexed [i, j, k] (scalars) or [i, j, k, component]. Only
+    the arrays named in wanted are converted (all when wanted is None).
+    Raises ValueError naming the file and the problem on malformed input."""
+    grid, arrays = None, {}
+    try:
+        for event, elem in ET.iterparse(path, events=("start", "end")):
+            if event == "start" and elem.tag == "ImageData":
+                try:
+                    origin = [float(v) for v in elem.get("Origin").split()]
+                    spacing = [float(v) for v in elem.get("Spacing").split()]
+                    ext = [int(v) for v in elem.get("WholeExtent").split()]
+                except (AttributeError, ValueError):
+                    raise ValueError("%s: ImageData lacks a valid Origin, Spacing or WholeExtent" % path)
+                if len(origin) != 3 or len(spacing) != 3 or len(ext) != 6:
+                    raise ValueError("%s: ImageData header has the wrong number of values" % path)
+                counts = (ext[1] - ext[0] + 1, ext[3] - ext[2] + 1, ext[5] - ext[4] + 1)
+                grid = {"origin": origin, "spacing": spacing, "counts": counts}
+            elif event == "end" and elem.tag == "DataArray":
+                name = elem.get("Name")
+                if grid is None:
+                    raise ValueError("%s: DataArray before the ImageData header" % path)
+                if wanted is None or name in wanted:
+                    arrays[name] = _parse_array(path, name, elem.text or "",
+                                                int(elem.get("NumberOfComponents", "1")), grid["counts"])
+                elem.clear()  # the text of big arrays is not needed any more
+    except ET.ParseError as e:
+        raise ValueError("%s: not well-formed XML (%s)" % (path, e))
+    if grid is None:
+        raise ValueError("%s: no ImageData element" % path)
+    return grid, arrays
+
+
+def _parse_array(path, name, text, ncomp, counts):
+    ni, nj, nk = counts
+    values = np.array(text.split(), dtype=np.float64)  # also reads inf and nan
+    if values.size != ni * nj * nk * ncomp:
+        raise ValueError("%s: array %s holds %d numbers, expected %d" % (path, name, values.size, ni * nj * nk * ncomp))
+    # The file lists one k-plane per line with i varying fastest, then j.
+    a = values.reshape(nk, nj, ni, ncomp).transpose(2, 1, 0, 3)
+    return a[..., 0] if ncomp == 1 else a
+
+
+def read_density_csv(path, counts):
+    """Reads a density CSV file (header x,y,z,data; lines i,j,k,value; an empty
+    line after each k-plane). Returns one array [i, j, k] in m^-3 per species
+    written to the file, in file order: a new block starts at node (0, 0, 0)."""
+    blocks = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.strip().split(",")
+            if len(parts) != 4 or parts[0] == "x":
+                continue
+            i, j, k = int(parts[0]), int(parts[1]), int(parts[2])
+            if (i, j, k) == (0, 0, 0) or not blocks:
+                blocks.append(np.zeros(counts))
+            blocks[-1][i, j, k] = float(parts[3])
+    return blocks
+
+
+def species_names(arrays_or_names):
+    return [n[2:] for n in arrays_or_names if n.startswith("j.")]
+
+
+def goes_to_e_file(name):
+    """The program writes a species to the electron file when its name has at
+    least two characters and contains "e-"; every other one to the ion file."""
+    return len(name) >= 2 and "e-" in name
+
+
+def find_csv(vti_path, letter):
+    """The density CSV of the same step: the program puts the vti folder
+    beside the CSV files, whose names end in output_<letter>_<ts>.csv."""
+    stem = os.path.splitext(os.path.basename(vti_path))[0]
+    if not stem.isdigit():
+        return None
+    folder = os.path.dirname(os.path.dirname(os.path.abspath(vti_path)))
+    hits = sorted(glob.glob(os.path.join(glob.escape(folder), "*output_%s_%d.csv" % (letter, int(stem)))))
+    return hits[0] if len(hits) == 1 else None
+
+
+def densities(vti_path, grid, arrays, csv_paths):
+    """Number density (m^-3) per species name, with the source of each."""
+    result = {}
+    names = species_names(arrays)
+    for letter, in_file in (("O", lambda n: not goes_to_e_file(n)), ("e", goes_to_e_file)):
+        members = [n for n in names if in_file(n)]
+        path = csv_paths.get(letter) or find_csv(vti_path, letter)
+        blocks = read_density_csv(path, grid["counts"]) if path and os.path.exists(path) else []
+        for idx, n in enumerate(members):
+            if idx < len(blocks):
+                result[n] = (blocks[idx], os.path.basename(path))
+            else:
+                # j = q * n * vel (time-centred n): invert where the speed is not zero.
+                j, v = arrays["j." + n], arrays["vel." + n]
+                q = -QE if goes_to_e_file(n) else QE
+                v2 = np.einsum("...c,...c->...", v, v)
+                jv = np.einsum("...c,...c->...", j, v)
+                est = np.divide(jv, q * v2, out=np.zeros_like(v2), where=v2 > 0)
+                result[n] = (est, "estimated from j.%s and vel.%s" % (n, n))
+    return result
+
+
+def slice_plane(a, plane):
+    """Mid-plane slice: returns (2-D array [horizontal, vertical], axis indices)."""
+    if plane == "z":
+        return a[:, :, a.shape[2] // 2], (0, 1)
+    return a[a.shape[0] // 2, :, :], (1, 2)
+
+
+def save_slice(path, data, grid, plane, title, unit, outline=None, log=False, cmap="viridis"):
+    img, (h, v) = slice_plane(data, plane)
+    o, d, n = grid["origin"], grid["spacing"], grid["counts"]
+    # Pixels centred on the nodes.
+    extent = [o[h] - d[h] / 2, o[h] + (n[h] - 0.5) * d[h], o[v] - d[v] / 2, o[v] + (n[v] - 0.5) * d[v]]
+    norm = None
+    finite = img[np.isfinite(img)]
+    if log and finite.size and finite.max() > 0:
+        top = finite.max()
+        norm = LogNorm(vmin=max(finite[finite > 0].min(), top * 1e-4), vmax=top)
+        img = np.where(img > 0, img, np.nan)
+    fig, ax = plt.subplots(figsize=(6.4, 5.2))
+    im = ax.imshow(img.T, origin="lower", extent=extent, cmap=cmap, norm=norm, interpolation="nearest")
+    if outline is not None and outline.max() > 0:
+        ol, _ = slice_plane(outline, plane)
+        xs = o[h] + d[h] * np.arange(n[h])
+        ys = o[v] + d[v] * np.arange(n[v])
+        ax.contour(xs, ys, ol.T, levels=[0.5], colors="white", linewidths=0.8)
+    names = "xyz"
+    where = "%s = %.4g m" % (plane, o[2 if plane == "z" else 0]
+                             + d[2 if plane == "z" else 0] * (n[2 if plane == "z" else 0] // 2))
+    ax.set_title("%s (%s)" % (title, where))
+    ax.set_xlabel("%s (m)" % names[h])
+    ax.set_ylabel("%s (m)" % names[v])
+    fig.colorbar(im, ax=ax, label=unit)
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
+    return path
+
+
+def plot_vti(vti_path, out_dir, csv_paths, planes):
+    grid, arrays = read_vti(vti_path)
+    stem = os.path.splitext(os.path.basename(vti_path))[0]
+    outline = arrays.get("object_id")
+    quantities = []  # (file tag, data, title, unit, log, colour map)
+    if "phi" in arrays:
+        quantities.append(("phi", arrays["phi"], "potential phi", "phi (V)", False, "RdBu_r"))
+    if outline is not None:
+        quantities.append(("object_id", outline, "object_id (1: node held at an electrode potential)",
+                           "object_id (-)", False, "Greys"))
+    if "rho" in arrays:
+        quantities.append(("rho", arrays["rho"], "charge density rho", "rho (C/m^3)", False, "RdBu_r"))
+    for name, (den, source) in densities(vti_path, grid, arrays, csv_paths).items():
+        kind = "electron" if goes_to_e_file(name) else "ion"
+        tag = "density_" + re.sub(r"[^A-Za-z0-9]+", "_", name).strip("_")
+        quantities.append((tag, den, "%s density n(%s), %s" % (kind, name, source),
+                           "n(%s) (m^-3)" % name, False, "magma"))
+    if "ef" in arrays:
+        quantities.append(("E_magnitude", np.linalg.norm(arrays["ef"], axis=-1), "|E|", "|E| (V/m)", False,
+                           "viridis"))
+    if "B" in arrays:
+        quantities.append(("B_magnitude", np.linalg.norm(arrays["B"], axis=-1), "|B|", "|B| (T)", True,
+                           "viridis"))
+    if not quantities:
+        raise ValueError("%s: none of the arrays phi, object_id, rho, j.*, ef, B found" % vti_path)
+    written = []
+    for plane in planes:
+        for tag, data, title, unit, log, cmap in quantities:
+            path = os.path.join(out_dir, "%s_%s_%s.png" % (stem, tag, plane))
+            written.append(save_slice(path, data, grid, plane, title, unit,
+                                      outline if tag != "object_id" else None, log, cmap))
+    return written
+
+
+STEP_RE = re.compile(r"^ts: (-?\d+)(.*)$")
+TIME_RE = re.compile(r"^mv_part time: (\S+) seconds")
+
+
+def parse_log(path):
+    """Per-step particle counts and particle-phase times from a console log.
+
+    Returns (steps, counts, times): counts maps a species name to a list
+    aligned with steps; times lists the 'mv_part time' seconds in order."""
+    steps, counts, times = [], {}, []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            m = TIME_RE.match(line)
+            if m:
+                try:
+                    times.append(float(m.group(1)))
+                except ValueError:
+                    pass
+                continue
+            m = STEP_RE.match(line)
+            if not m:
+                continue
+            steps.append(int(m.group(1)))
+            # Each species appears as a tab, a blank, NAME:COUNT.
+            for part in m.group(2).split("\t")[1:]:
+                name, _, num = part.strip().rpartition(":")
+                counts.setdefault(name, [None] * (len(steps) - 1)).append(int(num) if num.isdigit() else None)
+            for series in counts.values():
+                series.extend([None] * (len(steps) - len(series)))
+    if not steps:
+        raise ValueError("%s: no step lines ('ts: ...') found" % path)
+    return steps, counts, times
+
+
+def plot_log(log_path, out_dir):
+    steps, counts, times = parse_log(log_path)
+    nplots = 2 if times else 1
+    fig, axes = plt.subplots(nplots, 1, figsize=(6.4, 3.2 * nplots + 0.6), sharex=True, squeeze=False)
+    ax = axes[0][0]
+    for name, series in counts.items():
+        ax.plot(steps, [np.nan if c is None else c for c in series], marker=".", label=name)
+    ax.set_ylabel("macro-particles")
+    ax.set_title("particles per species (%s)" % os.path.basename(log_path))
+    ax.legend()
+    ax.grid(True, alpha=0.3)
+    if times:
+        tx = axes[1][0]
+        # One timing line precedes each step line.
+        tx.plot(steps[:len(times)], times[:len(steps)], marker=".", color="tab:gray")
+        tx.set_ylabel("particle phase (s)")
+        tx.grid(True, alpha=0.3)
+    axes[-1][0].set_xlabel("step ts")
+    fig.tight_layout()
+    path = os.path.join(out_dir, "particle_counts.png")
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
+    return [path]
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("vti", nargs="?", help="a .vti file written by the program")
+    ap.add_argument("--log", help="a saved console transcript of a run")
+    ap.add_argument("--out", required=True, help="folder for the PNG files (created)")
+    ap.add_argument("--ion-csv", help="ion density CSV of the same step (default: found beside the vti folder)")
+    ap.add_argument("--electron-csv", help="electron density CSV of the same step")
+    ap.add_argument("--planes", default="z,x", help="mid-planes to draw, from z and x (default z,x)")
+    args = ap.parse_args(argv)
+    if not args.vti and not args.log:
+        ap.error("give a .vti file, --log LOG, or both")
+    planes = [p for p in args.planes.split(",") if p]
+    if any(p not in ("z", "x") for p in planes):
+        ap.error("--planes takes z and x")
+    os.makedirs(args.out, exist_ok=True)
+    written = []
+    try:
+        if args.vti:
+            written += plot_vti(args.vti, args.out, {"O": args.ion_csv, "e": args.electron_csv}, planes)
+        if args.log:
+            written += plot_log(args.log, args.out)
+    except (OSError, ValueError) as e:
+        print("plot_fields.py: %s" % e, file=sys.stderr)
+        return 1
+    for p in written:
+        print(p)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
