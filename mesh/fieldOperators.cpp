@@ -99,14 +99,15 @@ void minusGradientInto(const Field& f, const Vec3& dh, VectorField& out) {
 //
 // Stencil: each partial derivative is the mean of the four differences across
 // the cell along the derivative's axis (upper layer minus lower layer, one per
-// edge of the cell parallel to that axis), divided by that axis' spacing:
-//   dG/dx = 0.25 * ((d(j,k) + d(j,k+1)) + (d(j+1,k) + d(j+1,k+1))) / dx,
+// edge of the cell parallel to that axis), divided by that axis' spacing. The
+// mean and the division are one weight per axis, w = 0.25 / h (1/m):
+//   dG/dx = ((d(j,k) + d(j,k+1)) + (d(j+1,k) + d(j+1,k+1))) * wx,
 //   with d(j,k) = G(i+1,j,k) - G(i,j,k); likewise along j and k.
-// This is the cell-centred derivative, second-order accurate at the cell
-// centre. Every difference of a constant field is exactly 0, so its curl is
-// exactly 0; a linear field gives its exact derivatives.
+// This is the derivative at the cell centre, second-order accurate there.
+// Every difference of a constant field is exactly 0, so its curl is exactly 0.
 void curlCellLine(const VectorField& F, int i, int j, const Vec3& dh, Vec3* out) {
   const int nk = F.nk;
+  const double wx = 0.25 / dh.x, wy = 0.25 / dh.y, wz = 0.25 / dh.z;
   // pAB: a = offset along i, b = offset along j.
   const Vec3* p00 = F.line(i, j);
   const Vec3* p10 = F.line(i + 1, j);
@@ -115,20 +116,20 @@ void curlCellLine(const VectorField& F, int i, int j, const Vec3& dh, Vec3* out)
   for (int k = 0; k < nk - 1; ++k) {
     const int e = k + 1;
     // Along i: edges at (j, k), (j, k+1), (j+1, k), (j+1, k+1).
-    const double dFy_dx = 0.25 * (((p10[k].y - p00[k].y) + (p10[e].y - p00[e].y)) +
-                                  ((p11[k].y - p01[k].y) + (p11[e].y - p01[e].y))) / dh.x;
-    const double dFz_dx = 0.25 * (((p10[k].z - p00[k].z) + (p10[e].z - p00[e].z)) +
-                                  ((p11[k].z - p01[k].z) + (p11[e].z - p01[e].z))) / dh.x;
+    const double dFy_dx = (((p10[k].y - p00[k].y) + (p10[e].y - p00[e].y)) +
+                           ((p11[k].y - p01[k].y) + (p11[e].y - p01[e].y))) * wx;
+    const double dFz_dx = (((p10[k].z - p00[k].z) + (p10[e].z - p00[e].z)) +
+                           ((p11[k].z - p01[k].z) + (p11[e].z - p01[e].z))) * wx;
     // Along j: edges at (i, k), (i, k+1), (i+1, k), (i+1, k+1).
-    const double dFx_dy = 0.25 * (((p01[k].x - p00[k].x) + (p01[e].x - p00[e].x)) +
-                                  ((p11[k].x - p10[k].x) + (p11[e].x - p10[e].x))) / dh.y;
-    const double dFz_dy = 0.25 * (((p01[k].z - p00[k].z) + (p01[e].z - p00[e].z)) +
-                                  ((p11[k].z - p10[k].z) + (p11[e].z - p10[e].z))) / dh.y;
+    const double dFx_dy = (((p01[k].x - p00[k].x) + (p01[e].x - p00[e].x)) +
+                           ((p11[k].x - p10[k].x) + (p11[e].x - p10[e].x))) * wy;
+    const double dFz_dy = (((p01[k].z - p00[k].z) + (p01[e].z - p00[e].z)) +
+                           ((p11[k].z - p10[k].z) + (p11[e].z - p10[e].z))) * wy;
     // Along k: edges at (i, j), (i, j+1), (i+1, j), (i+1, j+1).
-    const double dFx_dz = 0.25 * (((p00[e].x - p00[k].x) + (p01[e].x - p01[k].x)) +
-                                  ((p10[e].x - p10[k].x) + (p11[e].x - p11[k].x))) / dh.z;
-    const double dFy_dz = 0.25 * (((p00[e].y - p00[k].y) + (p01[e].y - p01[k].y)) +
-                                  ((p10[e].y - p10[k].y) + (p11[e].y - p11[k].y))) / dh.z;
+    const double dFx_dz = (((p00[e].x - p00[k].x) + (p01[e].x - p01[k].x)) +
+                           ((p10[e].x - p10[k].x) + (p11[e].x - p11[k].x))) * wz;
+    const double dFy_dz = (((p00[e].y - p00[k].y) + (p01[e].y - p01[k].y)) +
+                           ((p10[e].y - p10[k].y) + (p11[e].y - p11[k].y))) * wz;
     out[k].x = dFz_dy - dFy_dz;
     out[k].y = dFx_dz - dFz_dx;
     out[k].z = dFy_dx - dFx_dy;

@@ -15,9 +15,7 @@ inline constexpr std::ptrdiff_t MAX_NUMBER_CHARS = 32;
 // decimal exponents -4 to 5, exponent notation with at least two exponent
 // digits otherwise, trailing zeros dropped; "inf", "-inf", "nan", "-nan").
 // Needs MAX_NUMBER_CHARS of room; returns the end of the text. Locale-free.
-inline char* formatNumber(char* out, double v) {
-  return std::to_chars(out, out + MAX_NUMBER_CHARS, v, std::chars_format::general, 6).ptr;
-}
+char* formatNumber(char* out, double v);
 
 // Writes v in plain decimal; same room and result as formatNumber.
 inline char* formatNumber(char* out, int64_t v) {

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "particles/prefetch.h"
+
 void computeGasProperties(Species& species) {
   const World& world = *species.world;
   species.den_prev = species.den;
@@ -9,7 +11,17 @@ void computeGasProperties(Species& species) {
   species.vel.clear();
 
   // Sums of weight and of weight times velocity (momentum per unit mass) per node.
-  for (const Particle& p : species.particles) {
+  const Particle* const particles = species.particles.data();
+  const std::size_t n = species.particles.size();
+  const Vec3 inv_dh{1.0 / world.dh.x, 1.0 / world.dh.y, 1.0 / world.dh.z};  // for prefetch hints only
+  for (std::size_t q = 0; q < n; ++q) {
+    if (q + PREFETCH_DISTANCE < n) {
+      const std::size_t c = approximateCellIndex(particles[q + PREFETCH_DISTANCE].pos, world.x0, inv_dh,
+                                                 world.ni, world.nj, world.nk);
+      prefetchCell(species.den, c);
+      prefetchCell(species.vel, c);
+    }
+    const Particle& p = particles[q];
     const Vec3 l = world.toLogical(p.pos);
     scatter(species.den, l, p.weight);
     scatter(species.vel, l, p.weight * p.vel);

@@ -17,3 +17,20 @@ inline bool insideMeshCells(const World& world, const Vec3& p) {
   const Vec3 l = world.toLogical(p);
   return l.x < world.ni - 1 && l.y < world.nj - 1 && l.z < world.nk - 1;
 }
+
+// The same test as insideMeshCells as a plain interval per axis, for the push,
+// which tests every particle every step: lo <= p <= hi on every axis.
+struct MeshCellLimits {
+  Vec3 lo;  // m, x0
+  Vec3 hi;  // m, largest coordinate that passes insideMeshCells; NaN when none does
+};
+
+// Limits equal to insideMeshCells on world: the logical coordinate never
+// decreases as a coordinate grows, so the positions that pass form an interval
+// per axis, whose upper end is found by bisection over the doubles below xm.
+MeshCellLimits meshCellLimits(const World& world);
+
+inline bool insideLimits(const MeshCellLimits& m, const Vec3& p) {
+  // Written so that a NaN coordinate or a NaN limit fails.
+  return p.x >= m.lo.x && p.x <= m.hi.x && p.y >= m.lo.y && p.y <= m.hi.y && p.z >= m.lo.z && p.z <= m.hi.z;
+}

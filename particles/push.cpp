@@ -5,6 +5,7 @@
 
 #include "geometry/containment.h"
 #include "particles/meshCells.h"
+#include "particles/prefetch.h"
 
 void advance(Species& species, uint32_t num_threads) {
   std::vector<Particle>& list = species.particles;
@@ -20,11 +21,18 @@ void advance(Species& species, uint32_t num_threads) {
   // The clause needs a positive int; the driver asks for 60.
   const int team = num_threads == 0 ? 1 : (num_threads > INT_MAX ? INT_MAX : static_cast<int>(num_threads));
 
+  const MeshCellLimits limits = meshCellLimits(world);
+  const Vec3 x0 = world.x0;
+  const Vec3 inv_dh{1.0 / world.dh.x, 1.0 / world.dh.y, 1.0 / world.dh.z};  // for prefetch hints only
+  const auto ahead = static_cast<int64_t>(PREFETCH_DISTANCE);
+
   // Each iteration reads shared, read-only data and writes only its own particle.
 #pragma omp parallel num_threads(team)
   {
 #pragma omp for schedule(static)
     for (int64_t q = 0; q < n; ++q) {
+      if (q + ahead < n)
+        prefetchCell(ef, approximateCellIndex(particles[q + ahead].pos, x0, inv_dh, ef.ni, ef.nj, ef.nk));
       Particle& p = particles[q];
       p.pending_time += dt;
       const Vec3 e = gather(ef, world.toLogical(p.pos));  // field at the old position
@@ -38,7 +46,7 @@ void advance(Species& species, uint32_t num_threads) {
       // Absorbed by an object, or gone through a wall: no trace is left either way.
       if (findContainingObjectIndex(world, p.pos) >= 0)
         p.weight = 0.0;
-      else if (!insideMeshCells(world, p.pos))
+      else if (!insideLimits(limits, p.pos))
         p.weight = 0.0;
       p.pending_time = 0.0;
     }

@@ -37,8 +37,19 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
     }
     multiplyInto(A_, d, z);
     const double gs = dot(g, s);
-    // A zero denominator gives non-finite values, which never pass the test below.
-    const double alpha = gs / dot(d, z);
+    const double dz = dot(d, z);
+    if (gs == 0.0 || dz == 0.0) {
+      // Breakdown: alpha or beta would be 0/0 or infinite and turn x into
+      // NaN, which no later iteration or fallback could repair. A gradient of
+      // exactly zero means x already solves the system; otherwise stop here
+      // and leave the finite iterate to the caller.
+      bool exact = true;
+      for (std::size_t i = 0; i < n; ++i) exact = exact && g[i] == 0.0;
+      if (exact) return true;
+      std::cerr << "PCG failed to converge, norm(g) = " << R << std::endl;
+      return false;
+    }
+    const double alpha = gs / dz;
     for (std::size_t i = 0; i < n; ++i) x[i] = x[i] + d[i] * alpha;
     for (std::size_t i = 0; i < n; ++i) g[i] = g[i] + z[i] * alpha;
     multiplyInto(M, g, s);

@@ -2,7 +2,8 @@
 """Generates the AMF scenes of the bundled examples.
 
     tools/make_example_geometry.py            # rewrites both scene files
-    tools/make_example_geometry.py --check    # also runs the containment check (needs numpy)
+    tools/make_example_geometry.py --check    # also runs the containment check (needs numpy;
+                                              # about a minute for the spacecraft)
 
 Writes examples/small/scene.amf (a coarse case for the end-to-end tests) and
 examples/spacecraft/scene.amf (a finely tessellated spacecraft-like scene).
@@ -152,8 +153,8 @@ def torus(name, centre, axis, major, minor, n_phi, n_minor):
 
 
 def small_scene():
-    """Coarse scene in [0, 0.04]^3 m for meshes of 12^3 to 16^3 nodes: every
-    object is thick enough to hold mesh nodes at those spacings (2.7-3.6 mm)."""
+    """Coarse scene in [0, 0.04]^3 m for meshes of 8^3 to 16^3 nodes: every
+    object is thick enough to hold mesh nodes at those spacings (2.7-5.7 mm)."""
     c = 0.02
     return [
         # Electrodes: thick discs normal to x on both sides of the body.
@@ -162,8 +163,8 @@ def small_scene():
         # Body: a cylinder along z, 13 mm across and 18 mm long.
         cylinder("Body", (c, c, c), "z", 0.0065, 0.018, 16, 2, 3),
         # Magnets: small cylinders along y above and below the body in y.
-        cylinder("magnet1", (c, 0.0325, c), "y", 0.0040, 0.0050, 10, 1, 1),
-        cylinder("magnet2", (c, 0.0075, c), "y", 0.0040, 0.0050, 10, 1, 1),
+        cylinder("magnet1", (c, 0.0325, c), "y", 0.0045, 0.0050, 10, 1, 1),
+        cylinder("magnet2", (c, 0.0075, c), "y", 0.0045, 0.0050, 10, 1, 1),
     ]
 
 
@@ -340,8 +341,8 @@ def solid_tests_for(scene):
             "electrode1": profile_solid((0.0325, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
             "electrode2": profile_solid((0.0075, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
             "Body": profile_solid((c, c, c), "z", rounded_cylinder_rh(0.0065, 0.018, 0.0), 0.0065, 16),
-            "magnet1": profile_solid((c, 0.0325, c), "y", rounded_cylinder_rh(0.0040, 0.0050, 0.0), 0.0040, 10),
-            "magnet2": profile_solid((c, 0.0075, c), "y", rounded_cylinder_rh(0.0040, 0.0050, 0.0), 0.0040, 10),
+            "magnet1": profile_solid((c, 0.0325, c), "y", rounded_cylinder_rh(0.0045, 0.0050, 0.0), 0.0045, 10),
+            "magnet2": profile_solid((c, 0.0075, c), "y", rounded_cylinder_rh(0.0045, 0.0050, 0.0), 0.0045, 10),
         }
     c = 0.05
     return {
@@ -355,7 +356,7 @@ def solid_tests_for(scene):
 
 SCENES = {
     # name: (builder, output file, domain edge (m), grid sizes for --check)
-    "small": (small_scene, "examples/small/scene.amf", 0.04, (12, 13, 14, 15, 16)),
+    "small": (small_scene, "examples/small/scene.amf", 0.04, (8, 10, 12, 13, 14, 15, 16)),
     "spacecraft": (spacecraft_scene, "examples/spacecraft/scene.amf", 0.1, (48, 64)),
 }
 
@@ -364,9 +365,12 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--check", action="store_true",
                     help="also cast the simulation's rays from the mesh nodes and compare with the exact solids")
+    ap.add_argument("--only", choices=sorted(SCENES), help="write (and check) only this scene")
     ap.add_argument("--out-dir", default=REPO, help="root under which examples/... is written (default: the repository)")
     args = ap.parse_args()
     for scene, (build, rel, edge, grids) in SCENES.items():
+        if args.only and scene != args.only:
+            continue
         meshes = build()
         validate(meshes, 0.0, edge)
         path = os.path.join(args.out_dir, rel)

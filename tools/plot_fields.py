@@ -169,9 +169,9 @@ def save_slice(path, data, grid, plane, title, unit, outline=None, log=False, cm
         ys = o[v] + d[v] * np.arange(n[v])
         ax.contour(xs, ys, ol.T, levels=[0.5], colors="white", linewidths=0.8)
     names = "xyz"
-    where = "%s = %.4g m" % (plane, o[2 if plane == "z" else 0]
+    where = "slice %s = %.4g m" % (plane, o[2 if plane == "z" else 0]
                              + d[2 if plane == "z" else 0] * (n[2 if plane == "z" else 0] // 2))
-    ax.set_title("%s (%s)" % (title, where))
+    ax.set_title("%s\n%s" % (title, where), fontsize=10)
     ax.set_xlabel("%s (m)" % names[h])
     ax.set_ylabel("%s (m)" % names[v])
     fig.colorbar(im, ax=ax, label=unit)
@@ -196,7 +196,7 @@ def plot_vti(vti_path, out_dir, csv_paths, planes):
     for name, (den, source) in densities(vti_path, grid, arrays, csv_paths).items():
         kind = "electron" if goes_to_e_file(name) else "ion"
         tag = "density_" + re.sub(r"[^A-Za-z0-9]+", "_", name).strip("_")
-        quantities.append((tag, den, "%s density n(%s), %s" % (kind, name, source),
+        quantities.append((tag, den, "%s density n(%s) (%s)" % (kind, name, source),
                            "n(%s) (m^-3)" % name, False, "magma"))
     if "ef" in arrays:
         quantities.append(("E_magnitude", np.linalg.norm(arrays["ef"], axis=-1), "|E|", "|E| (V/m)", False,

@@ -71,6 +71,23 @@ TEST(FormatNumber, MatchesPrintfOnRandomBitPatternsAndDecimalMidpoints) {
   }
 }
 
+TEST(FormatNumber, MatchesPrintfOnOrdinaryValuesOfEveryMagnitude) {
+  // The values output files are made of: full-precision doubles from 1e-20 to
+  // 1e25, both signs, and round values near each power of ten.
+  std::mt19937_64 gen(99);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  for (int e = -20; e <= 25; ++e) {
+    const double p = std::pow(10.0, e);
+    for (int n = 0; n < 4000; ++n) {
+      const double v = mantissa(gen) * p;
+      expectSameText(v);
+      expectSameText(-v);
+    }
+    for (double m : {1.0, 9.999995, 9.9999949999, 9.99999, 5.0, 2.5, 1.000005, 1.0000049})
+      for (double w : {m * p, std::nextafter(m * p, 0.0), std::nextafter(m * p, 1e300)}) expectSameText(w);
+  }
+}
+
 TEST(FormatNumber, IntegersInPlainDecimal) {
   char buf[MAX_NUMBER_CHARS];
   for (int64_t v : {int64_t{0}, int64_t{-1}, int64_t{2147483647}, std::numeric_limits<int64_t>::min()})

@@ -10,6 +10,7 @@
 #include "mesh/constants.h"
 #include "particle_test_world.h"
 #include "particles/Species.h"
+#include "particles/meshCells.h"
 #include "particles/push.h"
 
 namespace {
@@ -150,6 +151,41 @@ TEST(Advance, AParticleThatEntersAnObjectIsRemovedInTheSameCall) {
   advance(s, 2);
   ASSERT_EQ(s.particles.size(), 1u);
   EXPECT_EQ(s.particles[0].pos, (Vec3{1.0, 0.5, 0.5}));
+}
+
+}  // namespace
+
+namespace {
+
+// The push tests each position against per-axis limits found once per call;
+// they must accept exactly the positions that addParticle accepts.
+TEST(MeshCellLimits, AcceptExactlyThePositionsOfTheExactTest) {
+  struct Mesh {
+    int n;
+    double lo, hi;
+  } meshes[] = {{4, 0.0, 1.0}, {7, -0.1, 0.5}, {64, 0.0, 1.0}, {5, 1e6, 1e6 + 1e-6}, {3, -2.0, -1.0}};
+  std::mt19937 gen(17);
+  for (const Mesh& m : meshes) {
+    World w(m.n, m.n, m.n);
+    setUpCube(w, m.lo, m.hi);
+    const MeshCellLimits limits = meshCellLimits(w);
+    std::vector<double> coords = {m.lo, m.hi, std::nextafter(m.hi, m.lo), limits.hi.x,
+                                  std::nextafter(limits.hi.x, m.hi), std::nextafter(m.lo, m.hi - 1e9)};
+    std::uniform_int_distribution<int> ulps(0, 40);
+    for (int q = 0; q < 200; ++q) {
+      double c = m.hi;
+      for (int u = ulps(gen); u > 0; --u) c = std::nextafter(c, m.lo);
+      coords.push_back(c);
+      coords.push_back(m.lo + (m.hi - m.lo) * std::uniform_real_distribution<double>(0.0, 1.0)(gen));
+    }
+    for (double c : coords)
+      for (const Vec3& p : {Vec3{c, 0.5 * (m.lo + m.hi), m.lo}, Vec3{m.lo, m.lo, c}})
+        ASSERT_EQ(insideLimits(limits, p), insideMeshCells(w, p)) << m.n << " " << m.lo << " " << c;
+  }
+  World inverted(5, 5, 5);
+  inverted.setExtents({1, 1, 1}, {0, 0, 0});
+  const MeshCellLimits none = meshCellLimits(inverted);
+  EXPECT_FALSE(insideLimits(none, {0.5, 0.5, 0.5}));
 }
 
 }  // namespace

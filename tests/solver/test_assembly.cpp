@@ -20,7 +20,9 @@ void expectRow(const SparseMatrix& A, int u, const std::vector<Slot>& slots) {
     EXPECT_EQ(r.col[v], slots[v].col) << "row " << u << " slot " << v;
     EXPECT_EQ(r.a[v], slots[v].a) << "row " << u << " slot " << v;
   }
-  if (slots.size() < 7) EXPECT_EQ(r.col[slots.size()], -1) << "row " << u << " has extra entries";
+  if (slots.size() < 7) {
+    EXPECT_EQ(r.col[slots.size()], -1) << "row " << u << " has extra entries";
+  }
 }
 
 TEST(PotentialAssembly, RowsByNodeClass) {
@@ -64,7 +66,9 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   const DenseVector ones(static_cast<std::size_t>(s.A.nu), 1.0);
   const DenseVector r = s.A * ones;
   for (int n = 0; n < s.A.nu; ++n)
-    if (s.node_type[static_cast<std::size_t>(n)] != NODE_FIXED) EXPECT_NEAR(r[n], 0.0, 1e-12) << n;
+    if (s.node_type[static_cast<std::size_t>(n)] != NODE_FIXED) {
+      EXPECT_NEAR(r[n], 0.0, 1e-12) << n;
+    }
 
   // A second assembly replaces the first.
   w->object_id(2, 2, 2) = 1;

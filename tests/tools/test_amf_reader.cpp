@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "meshFixtures.h"
+#include "support/run_program.h"
 #include "tools/amf/readAmf.h"
 #include "tools/amf/readMeshFile.h"
 
@@ -146,7 +147,7 @@ TEST(AmfReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
   const std::vector<BadAmf> cases = {
       {"malformed xml", "<amf><object></amf>", "malformed XML at line 1"},
       {"other root", "<AMF><object/></AMF>", "not an AMF file: the root element is <AMF>"},
-      {"no object", "<amf unit=\"mm\"></amf>", "unknown AMF unit 'mm'"},
+      {"unknown unit", "<amf unit=\"mm\"></amf>", "unknown AMF unit 'mm'"},
       {"no object at all", "<amf></amf>", "the AMF file holds no <object>"},
       {"no mesh", "<amf><object><metadata type=\"name\">a</metadata></object></amf>", "object 1 has no <mesh>"},
       {"no triangles", oneObject(V3, ""), "object 1 has no triangles"},

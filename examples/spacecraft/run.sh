@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The bundled example: a spacecraft-like scene (a cylindrical body, two ring
+# electrodes, two cylindrical magnets; examples/spacecraft/scene.amf, 27,136
+# triangles, made by tools/make_example_geometry.py) in a 10 cm box of O+ and
+# electron plasma. Installs what is missing, builds, runs the simulation, draws
+# the pictures and prints where everything is.
+#
+#   examples/spacecraft/run.sh            # 48^3 nodes
+#   N=64 examples/spacecraft/run.sh       # finer mesh, about 2.4 times the work
+#   SKIP_BUILD=1 PLASMABOX=/path/to/plasmabox examples/spacecraft/run.sh
+#
+# Every positional argument of the program is a named variable below, in
+# position order, with its unit and meaning.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+if [ -z "${SKIP_BUILD:-}" ]; then
+  scripts/setup.sh
+  scripts/build.sh
+fi
+plasmabox=${PLASMABOX:-build/plasmabox}
+
+# Nodes per axis. The run time grows with N^3 (the object marking, the two
+# field solves and the output files); 48 keeps the whole run under about
+# 3 minutes on 2 cores.
+N=${N:-48}
+out=out/spacecraft
+
+ni=$N                       # 1   nodes along x
+nj=$N                       # 2   nodes along y
+nk=$N                       # 3   nodes along z
+x0_x=0.0                    # 4   mesh origin x (m)
+xm_x=0.1                    # 5   mesh far corner x (m)
+x0_y=0.0                    # 6   mesh origin y (m)
+xm_y=0.1                    # 7   mesh far corner y (m)
+x0_z=0.0                    # 8   mesh origin z (m)
+xm_z=0.1                    # 9   mesh far corner z (m)
+amf_path=examples/spacecraft/scene.amf  # 10 geometry: objects electrode1, electrode2, Body, magnet1, magnet2
+# The plasma starts as a slab 4-14 mm from the x = 0 wall, upstream of the
+# spacecraft (which spans x = 23-77 mm). Keeping it clear of the objects'
+# bounding boxes keeps the per-particle object test cheap.
+e_box1_x=0.004              # 11  electron loading box, first corner x (m)
+e_box1_y=0.02               # 12  first corner y (m)
+e_box1_z=0.02               # 13  first corner z (m)
+e_box2_x=0.014              # 14  electron loading box, second corner x (m)
+e_box2_y=0.08               # 15  second corner y (m)
+e_box2_z=0.08               # 16  second corner z (m)
+i_box1_x=0.004              # 17  ion loading box, first corner x (m)
+i_box1_y=0.02               # 18  first corner y (m)
+i_box1_z=0.02               # 19  first corner z (m)
+i_box2_x=0.014              # 20  ion loading box, second corner x (m)
+i_box2_y=0.08               # 21  second corner y (m)
+i_box2_z=0.08               # 22  second corner z (m)
+unused_real=1e-11           # 23  must be a number; not used (the time step is fixed at 1e-11 s)
+unused_int=100              # 24  must be an integer; not used (the run has 101 steps)
+csv_prefix=$out/            # 25  put in front of the density CSV names; the VTK files go to $out/vti/
+ion_mass_amu=16             # 26  ion mass (amu): O+
+solver_max_it=2000          # 27  iteration limit of the potential solver
+solver_tol=1e-4             # 28  tolerance of the potential solver (RMS residual)
+density_e=1e12              # 29  electron loading density (m^-3): 1e12 * 3.6e-5 m^3 / 50 = 720,000 macro-particles
+density_i=1e12              # 30  ion loading density (m^-3): the same number of O+ macro-particles
+output_interval=25          # 31  VTK and CSV files at steps 0, 25, 50, 75, 100
+inject_mode=3               # 32  1 ions, 2 electrons, 3 both, other values none
+inject_face_i=2             # 33  ion injection plane: 1 normal z, 2 normal x, 3 normal y
+inject_face_e=2             # 34  electron injection plane, same codes
+drift_i=8000                # 35  ion injection speed along +x (m/s): a spacecraft's orbital speed
+drift_e=500000              # 36  electron injection speed along +x (m/s): about a 1 eV electron
+# The injected stream has the density of the slab: about 6 O+ and 360 e-
+# macro-particles per step through the 6 cm square.
+inject_density_i=1e12       # 37  density of the injected ion stream (m^-3)
+inject_density_e=1e12       # 38  density of the injected electron stream (m^-3)
+i_plane1_x=0.001            # 39  ion injection rectangle, first corner x (m): the plane x = 1 mm
+i_plane1_y=0.02             # 40  first corner y (m)
+i_plane1_z=0.02             # 41  first corner z (m)
+i_plane2_x=0.001            # 42  second corner x (m)
+i_plane2_y=0.08             # 43  second corner y (m)
+i_plane2_z=0.08             # 44  second corner z (m)
+e_plane1_x=0.001            # 45  electron injection rectangle, first corner x (m)
+e_plane1_y=0.02             # 46  first corner y (m)
+e_plane1_z=0.02             # 47  first corner z (m)
+e_plane2_x=0.001            # 48  second corner x (m)
+e_plane2_y=0.08             # 49  second corner y (m)
+e_plane2_z=0.08             # 50  second corner z (m)
+mag_max_it=2000             # 51  iteration limit of the magnetostatic solver
+mag_tol=1e-4                # 52  tolerance of the magnetostatic solver
+num_objects=2               # 53  number of magnets N: N remanence values and N tuples follow
+remanence_1=1.2             # 54  remanent flux density of magnet 1 (T); the program sets the first two to 1.2 T
+remanence_2=1.2             # 55  remanent flux density of magnet 2 (T)
+magnet_1=magnet1            # 56  name of magnet 1, as in the AMF file
+magnet_1_dx=0               # 57  magnetisation direction of magnet 1, x
+magnet_1_dy=1               # 58  y: both magnets point along +y, across the body
+magnet_1_dz=0               # 59  z
+magnet_2=magnet2            # 60  name of magnet 2
+magnet_2_dx=0               # 61  magnetisation direction of magnet 2, x
+magnet_2_dy=1               # 62  y
+magnet_2_dz=0               # 63  z
+
+args=(
+  "$ni" "$nj" "$nk" "$x0_x" "$xm_x" "$x0_y" "$xm_y" "$x0_z" "$xm_z" "$amf_path"
+  "$e_box1_x" "$e_box1_y" "$e_box1_z" "$e_box2_x" "$e_box2_y" "$e_box2_z"
+  "$i_box1_x" "$i_box1_y" "$i_box1_z" "$i_box2_x" "$i_box2_y" "$i_box2_z"
+  "$unused_real" "$unused_int" "$csv_prefix" "$ion_mass_amu" "$solver_max_it" "$solver_tol"
+  "$density_e" "$density_i" "$output_interval" "$inject_mode" "$inject_face_i" "$inject_face_e"
+  "$drift_i" "$drift_e" "$inject_density_i" "$inject_density_e"
+  "$i_plane1_x" "$i_plane1_y" "$i_plane1_z" "$i_plane2_x" "$i_plane2_y" "$i_plane2_z"
+  "$e_plane1_x" "$e_plane1_y" "$e_plane1_z" "$e_plane2_x" "$e_plane2_y" "$e_plane2_z"
+  "$mag_max_it" "$mag_tol" "$num_objects" "$remanence_1" "$remanence_2"
+  "$magnet_1" "$magnet_1_dx" "$magnet_1_dy" "$magnet_1_dz"
+  "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz"
+)
+
+rm -rf "$out"
+mkdir -p "$out/vti" "$out/png"
+log=$out/run.log
+echo "Running $plasmabox on ${N}^3 nodes; console saved to $log"
+start=$SECONDS
+# Standard input from /dev/null answers the program's "Press the enter key" prompt.
+"$plasmabox" "${args[@]}" < /dev/null 2>&1 | tee "$log"
+echo "Simulation finished in $((SECONDS - start)) s (wall clock, including output)"
+
+# Pictures: the first interpreter that has numpy and matplotlib (a private
+# Python earlier on PATH may lack the Debian packages).
+python=""
+for candidate in "${PYTHON:-}" python3 /usr/bin/python3; do
+  if [ -n "$candidate" ] && "$candidate" -c 'import numpy, matplotlib' >/dev/null 2>&1; then
+    python=$candidate
+    break
+  fi
+done
+last_vti=$(ls "$out"/vti/*.vti 2>/dev/null | sort | tail -n 1 || true)
+if [ -z "$python" ]; then
+  echo "No Python with numpy and matplotlib: pictures skipped (install python3-numpy python3-matplotlib)"
+elif [ -z "$last_vti" ]; then
+  echo "No VTK file was written: pictures skipped"
+else
+  "$python" tools/plot_fields.py "$last_vti" --out "$out/png" > /dev/null
+  "$python" tools/plot_fields.py --log "$log" --out "$out/png" > /dev/null
+fi
+
+cat <<EOF
+
+Outputs of the spacecraft example:
+  console log        $log
+  VTK files          $out/vti/      (open in ParaView: File > Open, then Apply)
+  density CSV files  ${csv_prefix}output_O_<step>.csv (O+), ${csv_prefix}output_e_<step>.csv (e-)
+  pictures           $out/png/      (mid-plane slices of ${last_vti:-the last VTK file}, particle_counts.png)
+EOF

@@ -1,0 +1,74 @@
+// Feeds arbitrary documents to the simulation's AMF reader, then asks the
+// containment query about a few points of every object it accepted: the
+// indexed query must give exactly the answer of the full triangle scan.
+//
+// amfread takes a file name, so each document lives in an anonymous in-memory
+// file reached through /proc/self/fd.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "geometry/amfread.h"
+#include "geometry/containment.h"
+#include "mesh/World.h"
+#include "quietStreams.h"
+
+namespace {
+
+int document_fd = -1;
+std::string document_path;
+
+// Replaces the content of the in-memory file by data.
+bool storeDocument(const uint8_t* data, size_t size) {
+  if (ftruncate(document_fd, 0) != 0 || lseek(document_fd, 0, SEEK_SET) != 0) return false;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(document_fd, data + done, size - done);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void checkContainment(const World& world) {
+  for (const AmfObject& object : world.objects) {
+    if (object.vertices.empty()) continue;
+    const Vec3 probes[3] = {object.vertices.front(),
+                            Vec3{(object.bbox_min.x + object.bbox_max.x) / 2, (object.bbox_min.y + object.bbox_max.y) / 2,
+                                 (object.bbox_min.z + object.bbox_max.z) / 2},
+                            object.vertices.back()};
+    for (const Vec3& p : probes)
+      if (findContainingObjectIndex(world, p) != findContainingObjectIndexFullScan(world, p)) std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  silenceStandardStreams();
+  document_fd = memfd_create("fuzz_amfread", 0);
+  if (document_fd < 0) std::abort();
+  document_path = "/proc/self/fd/" + std::to_string(document_fd);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!storeDocument(data, size)) std::abort();
+  World world(3, 3, 3);
+  std::istringstream no_input;  // the Enter prompt sees end of input at once
+  try {
+    amfread(world, document_path, no_input);
+  } catch (const std::invalid_argument&) {
+    return 0;  // a coordinate or index that is not a number: reported to the user
+  } catch (const std::out_of_range&) {
+    return 0;
+  }
+  checkContainment(world);
+  return 0;
+}
