@@ -4,6 +4,8 @@
 // Figures and bounds: bench/README.md.
 #include <benchmark/benchmark.h>
 
+#include <iostream>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <vector>

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <new>
 #include <vector>
 
 #include "mesh/Vec3.h"
@@ -52,9 +54,14 @@ struct NodeField {
     return *this;
   }
 
+  // Throws std::bad_alloc when the storage would exceed the address space:
+  // without that test the product wraps around (4194304^3 gives 0 nodes) and
+  // every later index runs outside the storage.
   static std::size_t nodeCount(int32_t a, int32_t b, int32_t c) {
     if (a <= 0 || b <= 0 || c <= 0) return 0;
-    return static_cast<std::size_t>(a) * static_cast<std::size_t>(b) * static_cast<std::size_t>(c);
+    const std::size_t ab = static_cast<std::size_t>(a) * static_cast<std::size_t>(b);  // below 2^62: no wrap
+    if (ab > std::numeric_limits<std::size_t>::max() / sizeof(T) / static_cast<std::size_t>(c)) throw std::bad_alloc();
+    return ab * static_cast<std::size_t>(c);
   }
 
   std::size_t size() const { return data.size(); }

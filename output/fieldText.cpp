@@ -1,5 +1,6 @@
 #include "output/fieldText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -69,7 +70,8 @@ void writeAny(BlockWriter& w, const NodeField<T>& f) {
 
 template <class T>
 std::ostream& streamAny(std::ostream& os, const NodeField<T>& f) {
-  BlockWriter w(os);
+  // A block no larger than the text can get (at most about 80 characters a node).
+  BlockWriter w(os, std::min(BlockWriter::DEFAULT_BLOCK, f.data.size() * 80 + 256));
   writeAny(w, f);
   return os;  // w hands its block to os on leaving
 }

@@ -29,9 +29,17 @@ void advance(Species& species, uint32_t num_threads) {
   // Each iteration reads shared, read-only data and writes only its own particle.
 #pragma omp parallel num_threads(team)
   {
+    // End of the block of indices this thread pushes. Two static loops of the same
+    // length in one parallel region give each thread the same block, so this empty
+    // pass finds it. The prefetch below reads ahead only inside the block: a
+    // particle of the next block may be moving on another thread at that moment.
+    int64_t block_end = 0;
+#pragma omp for schedule(static) nowait
+    for (int64_t q = 0; q < n; ++q) block_end = q + 1;
+
 #pragma omp for schedule(static)
     for (int64_t q = 0; q < n; ++q) {
-      if (q + ahead < n)
+      if (q + ahead < block_end)
         prefetchCell(ef, approximateCellIndex(particles[q + ahead].pos, x0, inv_dh, ef.ni, ef.nj, ef.nk));
       Particle& p = particles[q];
       p.pending_time += dt;

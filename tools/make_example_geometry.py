@@ -2,7 +2,8 @@
 """Generates the AMF scenes of the bundled examples.
 
     tools/make_example_geometry.py            # rewrites both scene files
-    tools/make_example_geometry.py --check    # also runs the containment check (needs numpy;
+    tools/make_example_geometry.py --check    # also runs the containment check of
+                                              # example_geometry_check.py (needs numpy;
                                               # about a minute for the spacecraft)
 
 Writes examples/small/scene.amf (a coarse case for the end-to-end tests) and
@@ -38,8 +39,9 @@ class Mesh:
     """An indexed triangle mesh: vertices (x, y, z) in metres, triangles as
     index triples ordered counter-clockwise seen from outside."""
 
-    def __init__(self, name):
+    def __init__(self, name, solid):
         self.name = name
+        self.solid = solid  # the smooth shape it approximates, for the --check option
         self.vertices = []
         self.triangles = []
 
@@ -136,7 +138,8 @@ def rounded_cylinder_profile(radius, height, fillet, cap_rings, fillet_steps, si
 
 def cylinder(name, centre, axis, radius, height, n_phi, cap_rings, side_steps,
              fillet=0.0, fillet_steps=0):
-    mesh = Mesh(name)
+    mesh = Mesh(name, dict(kind="cylinder", centre=centre, axis=axis, radius=radius, height=height,
+                           fillet=fillet, n_phi=n_phi))
     revolve(mesh, centre, axis,
             rounded_cylinder_profile(radius, height, fillet, cap_rings, fillet_steps, side_steps), n_phi)
     orient_outward(mesh)
@@ -145,7 +148,7 @@ def cylinder(name, centre, axis, radius, height, n_phi, cap_rings, side_steps,
 
 def torus(name, centre, axis, major, minor, n_phi, n_minor):
     """A ring of tube radius minor (m) around a circle of radius major (m)."""
-    mesh = Mesh(name)
+    mesh = Mesh(name, dict(kind="torus", centre=centre, axis=axis, major=major, minor=minor, n_phi=n_phi))
     profile = arc(major, 0.0, minor, 0.0, 2.0 * math.pi, n_minor)[:-1]
     revolve(mesh, centre, axis, profile, n_phi, closed_loop=True)
     orient_outward(mesh)
@@ -256,104 +259,6 @@ def validate(meshes, domain_lo, domain_hi):
                 raise ValueError("bounding boxes of %s and %s overlap" % (na, nb))
 
 
-RAYS = ((0.5, 0.5, 0.0), (0.0, 0.3, 0.7), (0.7, 0.0, 0.3), (0.7, 0.3, 0.0), (0.0, 0.7, 0.3))
-
-
-def check_containment(meshes, lo, hi, n, solid_tests):
-    """Casts the simulation's five rays from every node of an n^3 grid on
-    [lo, hi]^3 inside an object's box (the same Moller-Trumbore test and
-    tolerances) and compares the majority vote with the exact solid, skipping
-    nodes within 0.05 mm of a surface. Returns (nodes inside, disagreements)."""
-    import numpy as np
-    dh = (hi - lo) / (n - 1)
-    coords = lo + dh * np.arange(n)
-    inside_count, bad = {}, []
-    for m in meshes:
-        v = np.array(rounded(m))
-        t = np.array(m.triangles)
-        a, b, c = v[t[:, 0]], v[t[:, 1]], v[t[:, 2]]
-        e1, e2 = b - a, c - a
-        blo, bhi = v.min(axis=0), v.max(axis=0)
-        sel = [coords[(coords >= blo[ax]) & (coords <= bhi[ax])] for ax in range(3)]
-        inside_count[m.name] = 0
-        for x in sel[0]:
-            for y in sel[1]:
-                for z in sel[2]:
-                    p = np.array([x, y, z])
-                    votes = 0
-                    for d in RAYS:
-                        d = np.array(d)
-                        h = np.cross(d, e2)
-                        det = np.einsum("ij,ij->i", e1, h)
-                        ok = np.abs(det) >= 1e-8
-                        f = 1.0 / np.where(ok, det, 1.0)
-                        s = p - a
-                        u = f * np.einsum("ij,ij->i", s, h)
-                        q = np.cross(s, e1)
-                        vv = f * (q @ d)
-                        tt = f * np.einsum("ij,ij->i", e2, q)
-                        hit = ok & (u >= 0) & (u <= 1) & (vv >= 0) & (u + vv <= 1) & (tt > 1e-8)
-                        votes += int(hit.sum()) % 2
-                    voted = votes > 2
-                    exact, margin = solid_tests[m.name](p)
-                    if voted:
-                        inside_count[m.name] += 1
-                    if margin > 5e-5 and voted != exact:
-                        bad.append((m.name, tuple(p), voted, exact))
-    return inside_count, bad
-
-
-def profile_solid(centre, axis, inside_rh, r_max, n_phi):
-    """Exact inside test of a solid of revolution given by inside_rh(r, h):
-    returns (inside, distance to the boundary less the largest gap (m)
-    between the smooth solid and its tessellation with n_phi sectors)."""
-    frame = AXIS_FRAMES[axis]
-    chord_gap = r_max * (1.0 - math.cos(math.pi / n_phi))
-
-    def test(p):
-        d = [p[i] - centre[i] for i in range(3)]
-        r = math.hypot(d[frame[0]], d[frame[1]])
-        inside, dist = inside_rh(r, d[frame[2]])
-        return inside, dist - chord_gap
-    return test
-
-
-def rounded_cylinder_rh(radius, height, fillet):
-    def inside(r, h):
-        # Distance to a rounded rectangle in the (r, h) half plane.
-        qr, qh = r - (radius - fillet), abs(h) - (0.5 * height - fillet)
-        outside = math.hypot(max(qr, 0.0), max(qh, 0.0)) + min(max(qr, qh), 0.0) - fillet
-        return outside < 0.0, abs(outside)
-    return inside
-
-
-def torus_rh(major, minor):
-    def inside(r, h):
-        dist = math.hypot(r - major, h) - minor
-        return dist < 0.0, abs(dist)
-    return inside
-
-
-def solid_tests_for(scene):
-    if scene == "small":
-        c = 0.02
-        return {
-            "electrode1": profile_solid((0.0325, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
-            "electrode2": profile_solid((0.0075, c, c), "x", rounded_cylinder_rh(0.0065, 0.0040, 0.0), 0.0065, 12),
-            "Body": profile_solid((c, c, c), "z", rounded_cylinder_rh(0.0065, 0.018, 0.0), 0.0065, 16),
-            "magnet1": profile_solid((c, 0.0325, c), "y", rounded_cylinder_rh(0.0045, 0.0050, 0.0), 0.0045, 10),
-            "magnet2": profile_solid((c, 0.0075, c), "y", rounded_cylinder_rh(0.0045, 0.0050, 0.0), 0.0045, 10),
-        }
-    c = 0.05
-    return {
-        "electrode1": profile_solid((0.074, c, c), "x", torus_rh(0.0105, 0.0030), 0.0135, 96),
-        "electrode2": profile_solid((0.026, c, c), "x", torus_rh(0.0105, 0.0030), 0.0135, 96),
-        "Body": profile_solid((c, c, c), "z", rounded_cylinder_rh(0.012, 0.050, 0.003), 0.012, 128),
-        "magnet1": profile_solid((c, 0.072, c), "y", rounded_cylinder_rh(0.005, 0.010, 0.001), 0.005, 64),
-        "magnet2": profile_solid((c, 0.028, c), "y", rounded_cylinder_rh(0.005, 0.010, 0.001), 0.005, 64),
-    }
-
-
 SCENES = {
     # name: (builder, output file, domain edge (m), grid sizes for --check)
     "small": (small_scene, "examples/small/scene.amf", 0.04, (8, 10, 12, 13, 14, 15, 16)),
@@ -368,6 +273,8 @@ def main():
     ap.add_argument("--only", choices=sorted(SCENES), help="write (and check) only this scene")
     ap.add_argument("--out-dir", default=REPO, help="root under which examples/... is written (default: the repository)")
     args = ap.parse_args()
+    if os.path.abspath(args.out_dir) != REPO:
+        print("writing under %s" % args.out_dir)
     for scene, (build, rel, edge, grids) in SCENES.items():
         if args.only and scene != args.only:
             continue
@@ -378,15 +285,16 @@ def main():
         with open(path, "w", encoding="utf-8", newline="\n") as f:
             f.write(amf_text(meshes, scene))
         total = sum(len(m.triangles) for m in meshes)
-        print("%s: %d triangles" % (path, total))
+        print("%s: %d triangles" % (rel, total))
         for m in meshes:
             lo, hi = bbox(rounded(m))
             print("  %-10s %6d triangles %6d vertices  volume %.4g m^3  box [%s] .. [%s]"
                   % (m.name, len(m.triangles), len(m.vertices), signed_volume(m),
                      " ".join(fmt(x) for x in lo), " ".join(fmt(x) for x in hi)))
         if args.check:
+            from example_geometry_check import check_containment
             for n in grids:
-                counts, bad = check_containment(meshes, 0.0, edge, n, solid_tests_for(scene))
+                counts, bad = check_containment(meshes, rounded, 0.0, edge, n)
                 print("  check %d^3: nodes inside %s; disagreements %d" % (n, counts, len(bad)))
                 for b in bad[:10]:
                     print("    ", b)

@@ -7,7 +7,8 @@
 The first form reads a VTK ImageData file written by the program and saves
 PNG images of the mid-plane slices (z and x) of the potential phi, object_id,
 the charge density rho, the ion and electron number densities, |E| and |B|,
-axes in metres and colour bars in SI units. The number densities come from
+axes in metres and colour bars in SI units, objects outlined in white (nodes
+marked in object_id or magnetised in M). The number densities come from
 the density CSV files that the program writes beside the vti folder for the
 same step (found automatically, or given with --ion-csv / --electron-csv);
 without them they are estimated from the arrays j.NAME and vel.NAME.
@@ -22,6 +23,7 @@ import glob
 import os
 import re
 import sys
+import warnings
 import xml.etree.ElementTree as ET
 
 try:
@@ -75,7 +77,12 @@ def read_vti(path, wanted=None):
 
 def _parse_array(path, name, text, ncomp, counts):
     ni, nj, nk = counts
-    values = np.array(text.split(), dtype=np.float64)  # also reads inf and nan
+    try:
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")  # stray text must not be skipped silently
+            values = np.fromstring(text, dtype=np.float64, sep=" ")  # reads inf and nan too
+    except (ValueError, DeprecationWarning):
+        raise ValueError("%s: array %s holds text that is not a number" % (path, name))
     if values.size != ni * nj * nk * ncomp:
         raise ValueError("%s: array %s holds %d numbers, expected %d" % (path, name, values.size, ni * nj * nk * ncomp))
     # The file lists one k-plane per line with i varying fastest, then j.
@@ -150,30 +157,35 @@ def slice_plane(a, plane):
     return a[a.shape[0] // 2, :, :], (1, 2)
 
 
-def save_slice(path, data, grid, plane, title, unit, outline=None, log=False, cmap="viridis"):
+def save_slice(path, data, grid, plane, title, unit, outline=None, scale="linear", cmap="viridis"):
+    """Saves one mid-plane picture. scale: "linear", "log" (four decades below
+    the maximum) or "symmetric" (colour range centred on zero)."""
     img, (h, v) = slice_plane(data, plane)
     o, d, n = grid["origin"], grid["spacing"], grid["counts"]
     # Pixels centred on the nodes.
     extent = [o[h] - d[h] / 2, o[h] + (n[h] - 0.5) * d[h], o[v] - d[v] / 2, o[v] + (n[v] - 0.5) * d[v]]
-    norm = None
+    norm, vmin, vmax = None, None, None
     finite = img[np.isfinite(img)]
-    if log and finite.size and finite.max() > 0:
+    if scale == "log" and finite.size and finite.max() > 0:
         top = finite.max()
         norm = LogNorm(vmin=max(finite[finite > 0].min(), top * 1e-4), vmax=top)
         img = np.where(img > 0, img, np.nan)
+    elif scale == "symmetric" and finite.size and np.abs(finite).max() > 0:
+        vmax = np.abs(finite).max()
+        vmin = -vmax
     fig, ax = plt.subplots(figsize=(6.4, 5.2))
-    im = ax.imshow(img.T, origin="lower", extent=extent, cmap=cmap, norm=norm, interpolation="nearest")
+    im = ax.imshow(img.T, origin="lower", extent=extent, cmap=cmap, norm=norm, vmin=vmin, vmax=vmax,
+                   interpolation="nearest")
     if outline is not None and outline.max() > 0:
         ol, _ = slice_plane(outline, plane)
         xs = o[h] + d[h] * np.arange(n[h])
         ys = o[v] + d[v] * np.arange(n[v])
-        ax.contour(xs, ys, ol.T, levels=[0.5], colors="white", linewidths=0.8)
-    names = "xyz"
-    where = "slice %s = %.4g m" % (plane, o[2 if plane == "z" else 0]
-                             + d[2 if plane == "z" else 0] * (n[2 if plane == "z" else 0] // 2))
-    ax.set_title("%s\n%s" % (title, where), fontsize=10)
-    ax.set_xlabel("%s (m)" % names[h])
-    ax.set_ylabel("%s (m)" % names[v])
+        # Black on the red-white-blue maps, whose middle is white.
+        ax.contour(xs, ys, ol.T, levels=[0.5], colors="black" if cmap == "RdBu_r" else "white", linewidths=0.8)
+    cut = 2 if plane == "z" else 0
+    ax.set_title("%s\nslice %s = %.4g m" % (title, plane, o[cut] + d[cut] * (n[cut] // 2)), fontsize=10)
+    ax.set_xlabel("%s (m)" % "xyz"[h])
+    ax.set_ylabel("%s (m)" % "xyz"[v])
     fig.colorbar(im, ax=ax, label=unit)
     fig.tight_layout()
     fig.savefig(path, dpi=110)
@@ -182,36 +194,41 @@ def save_slice(path, data, grid, plane, title, unit, outline=None, log=False, cm
 
 
 def plot_vti(vti_path, out_dir, csv_paths, planes):
+    """Saves the mid-plane pictures of one VTK file; returns the PNG paths."""
     grid, arrays = read_vti(vti_path)
     stem = os.path.splitext(os.path.basename(vti_path))[0]
+    # Outline of the objects: electrode and body nodes, and magnetised nodes.
     outline = arrays.get("object_id")
-    quantities = []  # (file tag, data, title, unit, log, colour map)
+    if "M" in arrays:
+        magnetised = (np.abs(arrays["M"]).max(axis=-1) > 0).astype(np.float64)
+        outline = magnetised if outline is None else np.maximum(outline, magnetised)
+    quantities = []  # (file tag, data, title, colour bar label, scale, colour map)
     if "phi" in arrays:
-        quantities.append(("phi", arrays["phi"], "potential phi", "phi (V)", False, "RdBu_r"))
-    if outline is not None:
-        quantities.append(("object_id", outline, "object_id (1: node held at an electrode potential)",
-                           "object_id (-)", False, "Greys"))
+        quantities.append(("phi", arrays["phi"], "potential phi", "phi (V)", "linear", "RdBu_r"))
+    if "object_id" in arrays:
+        quantities.append(("object_id", arrays["object_id"], "object_id (1: node held at an electrode potential)",
+                           "object_id (-)", "linear", "Greys"))
     if "rho" in arrays:
-        quantities.append(("rho", arrays["rho"], "charge density rho", "rho (C/m^3)", False, "RdBu_r"))
+        quantities.append(("rho", arrays["rho"], "charge density rho", "rho (C/m^3)", "symmetric", "RdBu_r"))
     for name, (den, source) in densities(vti_path, grid, arrays, csv_paths).items():
         kind = "electron" if goes_to_e_file(name) else "ion"
         tag = "density_" + re.sub(r"[^A-Za-z0-9]+", "_", name).strip("_")
         quantities.append((tag, den, "%s density n(%s) (%s)" % (kind, name, source),
-                           "n(%s) (m^-3)" % name, False, "magma"))
+                           "n(%s) (m^-3)" % name, "linear", "magma"))
     if "ef" in arrays:
-        quantities.append(("E_magnitude", np.linalg.norm(arrays["ef"], axis=-1), "|E|", "|E| (V/m)", False,
-                           "viridis"))
+        quantities.append(("E_magnitude", np.linalg.norm(arrays["ef"], axis=-1), "electric field |E|",
+                           "|E| (V/m)", "linear", "viridis"))
     if "B" in arrays:
-        quantities.append(("B_magnitude", np.linalg.norm(arrays["B"], axis=-1), "|B|", "|B| (T)", True,
-                           "viridis"))
+        quantities.append(("B_magnitude", np.linalg.norm(arrays["B"], axis=-1), "magnetic flux density |B|",
+                           "|B| (T)", "log", "viridis"))
     if not quantities:
         raise ValueError("%s: none of the arrays phi, object_id, rho, j.*, ef, B found" % vti_path)
     written = []
     for plane in planes:
-        for tag, data, title, unit, log, cmap in quantities:
+        for tag, data, title, unit, scale, cmap in quantities:
             path = os.path.join(out_dir, "%s_%s_%s.png" % (stem, tag, plane))
             written.append(save_slice(path, data, grid, plane, title, unit,
-                                      outline if tag != "object_id" else None, log, cmap))
+                                      outline if tag != "object_id" else None, scale, cmap))
     return written
 
 

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-build/plasmabox}
+plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}  # scripts/build.sh builds into ${BUILD_DIR:-build}
 if [ ! -x "$plasmabox" ]; then
   scripts/build.sh
 fi
@@ -106,6 +106,7 @@ args=(
   "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz"
 )
 
+# Each run replaces the outputs of the previous one.
 rm -rf "$out"
 mkdir -p "$out/vti" "$out/png"
 log=$out/run.log

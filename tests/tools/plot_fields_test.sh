@@ -120,13 +120,22 @@ assert abs(den["O+"][0][2, 0, 0] - 1e-3 * 2 / (pf.QE * 1e5 * 2)) < 1e3, den["O+"
 assert den["O+"][0][0, 0, 0] == 0.0
 EOF
 
-# Bad input: a truncated array gives a message naming the file and exit 1.
-head -n 6 "$work/run/vti/00025.vti" > "$work/bad.vti"
-echo '</DataArray></PointData></ImageData></VTKFile>' >> "$work/bad.vti"
-if "$python" "$tool" "$work/bad.vti" --out "$work/png2" 2> "$work/err.txt"; then
-  fail "truncated file accepted"
-fi
-grep -q "bad.vti" "$work/err.txt" || fail "error message does not name the file: $(cat "$work/err.txt")"
+# Bad input: each case must give exit status 1 and a message naming the file
+# and the problem.
+head -n 6 "$work/run/vti/00025.vti" > "$work/truncated.vti"
+echo '</DataArray></PointData></ImageData></VTKFile>' >> "$work/truncated.vti"
+sed '5s/^0 /0 x /' "$work/run/vti/00025.vti" > "$work/letters.vti"
+sed '2d;/^<\/ImageData>$/d' "$work/run/vti/00025.vti" > "$work/noheader.vti"
+head -n 5 "$work/run/vti/00025.vti" > "$work/cut.vti"
+for case in "truncated.vti:holds 40 numbers, expected 60" "letters.vti:not a number" \
+            "noheader.vti:before the ImageData header" "cut.vti:not well-formed"; do
+  file=${case%%:*}
+  want=${case#*:}
+  if "$python" "$tool" "$work/$file" --out "$work/png2" 2> "$work/err.txt"; then
+    fail "$file accepted"
+  fi
+  grep -q "$file: .*$want" "$work/err.txt" || fail "$file: unexpected message: $(cat "$work/err.txt")"
+done
 printf 'no steps here\n' > "$work/empty.log"
 if "$python" "$tool" --log "$work/empty.log" --out "$work/png2" 2>/dev/null; then
   fail "log without step lines accepted"
