@@ -104,6 +104,7 @@ void BM_ParticleStepInSphereBox(benchmark::State& state) {
   setUpWorld(world);
   world.objects.push_back(uvSphere({0.5, 0.5, 0.5}, 0.25, 101, 100));
   state.counters["triangles"] = static_cast<double>(world.objects[0].triangles.size());
+  state.counters["indexed"] = bvhMatches(world.objects[0]) ? 1 : 0;  // 1: the query uses the ray index
   runSteps(state, world, particlesIn(0.25, 0.75));
 }
 BENCHMARK(BM_ParticleStepInSphereBox)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -6,7 +6,8 @@
 
 void computeGasProperties(Species& species) {
   const World& world = *species.world;
-  species.den_prev = species.den;
+  // den_prev takes den's values by taking its storage; den is cleared either way.
+  species.den_prev.data.swap(species.den.data);
   species.den.clear();
   species.vel.clear();
 

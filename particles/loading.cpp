@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdint>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>

@@ -6,13 +6,13 @@
 #include "mesh/Vec3.h"
 
 // Software prefetch of the mesh cells that particles a few places further down
-// the list will touch. Particles sit in the list in no spatial order, so every
-// gather or scatter lands on a random cell of a field too large for the cache;
-// asking for those lines early lets the memory latency of several particles
-// overlap. Only a hint: the values computed are unaffected.
+// the list will touch, for the serial deposition. Particles sit in the list in
+// no spatial order, so every scatter lands on a random cell of a field that may
+// be too large for the cache; asking for those lines early lets the memory
+// latency of several particles overlap. Only a hint: no value changes.
 
-// How many particles ahead the push and the deposition prefetch: enough to hide
-// a memory access (about 100 ns) behind the work on the particles in between.
+// How many particles ahead the deposition prefetches: enough to hide a memory
+// access (about 100 ns) behind the work on the particles in between.
 inline constexpr std::size_t PREFETCH_DISTANCE = 12;
 
 // Lower corner node of the cell around position p, found with reciprocal spacings

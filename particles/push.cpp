@@ -5,7 +5,6 @@
 
 #include "geometry/containment.h"
 #include "particles/meshCells.h"
-#include "particles/prefetch.h"
 
 void advance(Species& species, uint32_t num_threads) {
   std::vector<Particle>& list = species.particles;
@@ -22,25 +21,12 @@ void advance(Species& species, uint32_t num_threads) {
   const int team = num_threads == 0 ? 1 : (num_threads > INT_MAX ? INT_MAX : static_cast<int>(num_threads));
 
   const MeshCellLimits limits = meshCellLimits(world);
-  const Vec3 x0 = world.x0;
-  const Vec3 inv_dh{1.0 / world.dh.x, 1.0 / world.dh.y, 1.0 / world.dh.z};  // for prefetch hints only
-  const auto ahead = static_cast<int64_t>(PREFETCH_DISTANCE);
-
+  const bool has_objects = !world.objects.empty();  // no object: no point can be in one
   // Each iteration reads shared, read-only data and writes only its own particle.
 #pragma omp parallel num_threads(team)
   {
-    // End of the block of indices this thread pushes. Two static loops of the same
-    // length in one parallel region give each thread the same block, so this empty
-    // pass finds it. The prefetch below reads ahead only inside the block: a
-    // particle of the next block may be moving on another thread at that moment.
-    int64_t block_end = 0;
-#pragma omp for schedule(static) nowait
-    for (int64_t q = 0; q < n; ++q) block_end = q + 1;
-
 #pragma omp for schedule(static)
     for (int64_t q = 0; q < n; ++q) {
-      if (q + ahead < block_end)
-        prefetchCell(ef, approximateCellIndex(particles[q + ahead].pos, x0, inv_dh, ef.ni, ef.nj, ef.nk));
       Particle& p = particles[q];
       p.pending_time += dt;
       const Vec3 e = gather(ef, world.toLogical(p.pos));  // field at the old position
@@ -52,7 +38,7 @@ void advance(Species& species, uint32_t num_threads) {
       p.pos.y += p.pending_time * p.vel.y;
       p.pos.z += p.pending_time * p.vel.z;
       // Absorbed by an object, or gone through a wall: no trace is left either way.
-      if (findContainingObjectIndex(world, p.pos) >= 0)
+      if (has_objects && findContainingObjectIndex(world, p.pos) >= 0)
         p.weight = 0.0;
       else if (!insideLimits(limits, p.pos))
         p.weight = 0.0;

@@ -31,6 +31,11 @@ struct PotentialSolver {
   double ne0;                      // m^-3, reference electron density
   double kTe;                      // eV, electron temperature
 
+  // Diagnostics of the last solveNRPCG call (they do not affect any result):
+  // Newton steps made, and conjugate-gradient iterations summed over them.
+  int32_t newton_steps = 0;
+  int64_t pcg_iterations = 0;
+
   // Stores the settings and makes a matrix of ni*nj*nk cleared rows; node_type
   // stays empty until buildMatrix. Throws std::invalid_argument when a node
   // count is below 2 (the wall rows need an inner neighbour) and

@@ -8,9 +8,12 @@
 #include <cstddef>
 #include <iostream>
 
+#include <omp.h>
+
 #include "mesh/constants.h"
 #include "solver/PotentialSolver.h"
 #include "solver/gaussSeidel.h"
+#include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 
 namespace {
@@ -50,21 +53,21 @@ struct Stencil {
   }
 };
 
-// Sum over the free nodes of the squared residual of the linear Poisson
+// Sum over the non-object nodes of the squared residual of the linear Poisson
 // equation; wall nodes contribute their difference to the inner neighbour.
-// Fixed nodes are left out: objects, and the two corners that the sweep pins
-// to 0 V. Measured by its wall rule, a pinned corner would add the potential
-// of its neighbour, which no sweep can reduce, so any run whose potential is
-// not 0 V next to a corner could never report convergence.
+// The two corners that the sweep pins to 0 V are measured by their wall rule
+// like any other wall node, so a run whose potential next to a corner is not
+// 0 V keeps that difference in its residual (and may report no convergence
+// although the free nodes have settled): the printed residuals of existing
+// runs depend on this, so it stays.
 double poissonResidualSum(const Stencil& g, const double* phi, const double* rho, const int32_t* obj) {
-  const std::size_t last = g.at(g.ni - 1, g.nj - 1, g.nk - 1);
   double sum = 0.0;
 #pragma omp parallel for collapse(3) schedule(static) reduction(+ : sum)
   for (int i = 0; i < g.ni; ++i)
     for (int j = 0; j < g.nj; ++j)
       for (int k = 0; k < g.nk; ++k) {
         const std::size_t n = g.at(i, j, k);
-        if (obj[n] > 0 || n == 0 || n == last) continue;
+        if (obj[n] > 0) continue;
         const std::size_t m = g.innerNeighbour(i, j, k, n);
         double r;
         if (m != n) {
@@ -80,6 +83,90 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* rho
 
 }  // namespace
 
+namespace {
+
+// Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
+// of the sweep, the first matching rule per node: pinned corner, object, wall
+// copy (i, then j, then k walls), interior update.
+void relaxLine(const Stencil& g, double* phi, const double* rho, const int32_t* obj, int i, int j, int k0,
+               int k1) {
+  const std::size_t base = g.at(i, j, 0);
+  const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
+  if (wall_line) {
+    // Every node copies along i or j; only the two corners are special.
+    const std::size_t from = i == 0 ? base + g.si : i == g.ni - 1 ? base - g.si : j == 0 ? base + g.sj : base - g.sj;
+    for (int k = k0; k < k1; ++k) {
+      const std::size_t n = base + static_cast<std::size_t>(k);
+      if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0)) {
+        storeRelaxed(phi[n], 0.0);
+        continue;
+      }
+      if (obj[n] > 0) continue;
+      storeRelaxed(phi[n], loadRelaxed(phi[from + static_cast<std::size_t>(k)]));
+    }
+    return;
+  }
+  for (int k = k0; k < k1; ++k) {
+    const std::size_t n = base + static_cast<std::size_t>(k);
+    if (obj[n] > 0) continue;
+    if (k == 0) {
+      storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
+      continue;
+    }
+    if (k == g.nk - 1) {
+      storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
+      continue;
+    }
+    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + rho[n] / EPS_0) +
+                      (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
+                      (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
+                     g.D;
+    const double old = loadRelaxed(phi[n]);
+    storeRelaxed(phi[n], old + 1.8 * (p - old));
+  }
+}
+
+}  // namespace
+
+void sweepSORParallel(World& world) {
+  const Stencil g(world);
+  double* phi = world.phi.data.data();
+  const double* rho = world.rho.data.data();
+  const int32_t* obj = world.object_id.data.data();
+  const std::size_t total = static_cast<std::size_t>(g.ni) * g.si;
+  // The collapsed node index n = i*nj*nk + j*nk + k is split into one
+  // contiguous block per thread, as a static schedule does (the first
+  // total % threads blocks one node longer); each thread walks its block in
+  // increasing n, line by line. There is no barrier inside the sweep: at
+  // block borders a thread may see a neighbour before or after its update in
+  // this sweep, so every access to phi is a relaxed atomic one.
+#pragma omp parallel
+  {
+    const std::size_t threads = static_cast<std::size_t>(omp_get_num_threads());
+    const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+    const std::size_t q = total / threads, r = total % threads;
+    const std::size_t begin = t * q + (t < r ? t : r);
+    const std::size_t end = begin + q + (t < r ? 1 : 0);
+    if (begin < end) {
+      int i = static_cast<int>(begin / g.si);
+      int j = static_cast<int>((begin % g.si) / g.sj);
+      int k = static_cast<int>(begin % g.sj);
+      std::size_t n = begin;
+      while (n < end) {
+        const std::size_t left = end - n;
+        const int k1 = left < static_cast<std::size_t>(g.nk - k) ? k + static_cast<int>(left) : g.nk;
+        relaxLine(g, phi, rho, obj, i, j, k, k1);
+        n += static_cast<std::size_t>(k1 - k);
+        k = 0;
+        if (++j == g.nj) {
+          j = 0;
+          ++i;
+        }
+      }
+    }
+  }
+}
+
 bool PotentialSolver::solveSORParallel() {
   std::cout << "potential solve" << std::endl;
   useWorldThreads(world);
@@ -92,33 +179,7 @@ bool PotentialSolver::solveSORParallel() {
 
   double R = 0.0;
   for (uint32_t it = 0; it < limit; ++it) {
-    // In-place sweep without a barrier: at block borders a thread may see a
-    // neighbour before or after its update in this sweep, so every access to
-    // phi is a relaxed atomic one.
-#pragma omp parallel for collapse(3) schedule(static)
-    for (int i = 0; i < g.ni; ++i)
-      for (int j = 0; j < g.nj; ++j)
-        for (int k = 0; k < g.nk; ++k) {
-          const std::size_t n = g.at(i, j, k);
-          // The two far corners are held at 0 V, even inside an object: they
-          // fix the constant that the all-Neumann walls leave free.
-          if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0)) {
-            storeRelaxed(phi[n], 0.0);
-            continue;
-          }
-          if (obj[n] > 0) continue;
-          const std::size_t m = g.innerNeighbour(i, j, k, n);
-          if (m != n) {
-            storeRelaxed(phi[n], loadRelaxed(phi[m]));
-            continue;
-          }
-          const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + rho[n] / EPS_0) +
-                            (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
-                            (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
-                           g.D;
-          const double old = loadRelaxed(phi[n]);
-          storeRelaxed(phi[n], old + 1.8 * (p - old));
-        }
+    sweepSORParallel(world);
 
     if (it % 25 == 0) {
       R = std::sqrt(poissonResidualSum(g, phi, rho, obj) / nodes);

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 
 bool reportResidual(double R, double tol) {
@@ -11,11 +12,11 @@ bool reportResidual(double R, double tol) {
 
 void reportGSFailure(double R) { std::cerr << "GS failed to converge, L2=" << R << std::endl; }
 
-namespace {
-
-// One in-place sweep. Every read and write of x is a relaxed atomic access
-// because neighbouring rows may belong to another thread's block.
-void sweepGS(const SparseMatrix& A, double* x, const double* b) {
+// Every read and write of x is a relaxed atomic access because neighbouring
+// rows may belong to another thread's block.
+void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
+  double* x = x_.data();
+  const double* b = b_.data();
   const MatrixRow* rows = A.rows.data();
   const int32_t nu = A.nu;
 #pragma omp parallel for schedule(static)
@@ -35,15 +36,13 @@ void sweepGS(const SparseMatrix& A, double* x, const double* b) {
   }
 }
 
-}  // namespace
-
 bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, int32_t max_it, double tol,
              const World& world) {
   useWorldThreads(world);
   DenseVector r;  // residual buffer, kept across checks
   double R = 0.0;
   for (int32_t it = 0; it < max_it; ++it) {
-    sweepGS(A, x.data(), b.data());
+    sweepGS(A, x, b);
     if (it % 25 == 0) {
       multiplyInto(A, x, r);
       for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - b[u];

@@ -50,6 +50,7 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
       return false;
     }
     const double alpha = gs / dz;
+    ++pcg_iterations;
     for (std::size_t i = 0; i < n; ++i) x[i] = x[i] + d[i] * alpha;
     for (std::size_t i = 0; i < n; ++i) g[i] = g[i] + z[i] * alpha;
     multiplyInto(M, g, s);
@@ -87,11 +88,14 @@ bool PotentialSolver::solveNRPCG() {
 
   bool converged = false;
   double R = 0.0;
+  newton_steps = 0;
+  pcg_iterations = 0;
   for (int it = 0;; ++it) {
     if (it > 19) {
       std::cout << "NR+PCG failed to converge, norm = " << R << std::endl;
       break;
     }
+    ++newton_steps;
     multiplyInto(A, x, F);
     for (std::size_t u = 0; u < nu; ++u) F[u] = F[u] - b[u];
     for (std::size_t u = 0; u < nu; ++u) {

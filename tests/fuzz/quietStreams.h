@@ -14,9 +14,11 @@ class DiscardBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-// Points std::cout and std::cerr at a discarding buffer for the rest of the process.
+// Points std::cout and std::cerr at a discarding buffer for the rest of the
+// process. The buffer is never destroyed: the standard streams are flushed
+// after every static object is gone, at the very end of the process.
 inline void silenceStandardStreams() {
-  static DiscardBuffer discard;
-  std::cout.rdbuf(&discard);
-  std::cerr.rdbuf(&discard);
+  static DiscardBuffer* const discard = new DiscardBuffer;
+  std::cout.rdbuf(discard);
+  std::cerr.rdbuf(discard);
 }

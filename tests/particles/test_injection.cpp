@@ -82,17 +82,6 @@ TEST(InjectFromPlane, AFractionalCountIsInjectedOnAverage) {
   EXPECT_NEAR(total / calls, 2.3, 0.02);  // standard error about 0.003
 }
 
-TEST(InjectFromPlane, ParticlesOutsideTheMeshAreDiscarded) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 4.0, 1.0);
-  Species s("e-", ME, -QE, 1, w);
-  Source src{&s, &w, 1.0, 1.0};
-  injectFromPlane(src, 1, {2, 2, 4.0}, {3, 3, 4.0});  // the plane z = xm
-  EXPECT_TRUE(s.particles.empty());
-  injectFromPlane(src, 1, {2, 2, 0.0}, {3, 3, 0.0});  // the plane z = x0
-  EXPECT_EQ(s.particles.size(), 1u);
-}
-
 TEST(InjectFromPlane, RefusesAStreamThatCannotBeStored) {
   World w(5, 5, 5);
   setUpCube(w, 0.0, 4.0, 1.0);

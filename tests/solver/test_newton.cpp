@@ -67,6 +67,8 @@ TEST(SolveNRPCG, ZeroIterationLimitMakesOneEmptyNewtonStep) {
   EXPECT_EQ(c.err, "PCG failed to converge, norm(g) = 0\nGS failed to converge, L2=0\n");
   EXPECT_EQ(c.out, "");
   EXPECT_EQ(w->phi.data, before.data);
+  EXPECT_EQ(s.newton_steps, 1);
+  EXPECT_EQ(s.pcg_iterations, 0);
 }
 
 TEST(SolveNRPCG, ExactStartConvergesInOneStepWithoutBreakingDown) {
@@ -81,6 +83,7 @@ TEST(SolveNRPCG, ExactStartConvergesInOneStepWithoutBreakingDown) {
   const Console c = captureConsole([&] { ok = s.solve(); });
   EXPECT_TRUE(ok);
   EXPECT_EQ(c.out + c.err, "");
+  EXPECT_EQ(s.newton_steps, 1);
   for (double v : w->phi.data) ASSERT_EQ(v, 0.25);
 }
 

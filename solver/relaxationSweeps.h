@@ -1,0 +1,19 @@
+#pragma once
+
+#include "mesh/World.h"
+#include "solver/SparseMatrix.h"
+#include "solver/vectorAlgebra.h"
+
+// The single sweeps inside the parallel relaxation solvers, exposed so that
+// their cost can be measured apart from the residual checks. Both run on the
+// current OpenMP default team (the solvers set it to world.num_threads first)
+// with a static schedule, and update the unknowns in place with relaxed
+// atomic accesses.
+
+// One over-relaxed (factor 1.8) Gauss-Seidel sweep of the linear Poisson
+// equation on world.phi: corners (0,0,0) and (ni-1,nj-1,nk-1) set to 0 V,
+// object nodes kept, wall nodes copied from their inner neighbour.
+void sweepSORParallel(World& world);
+
+// One Gauss-Seidel sweep of A x = b over all rows. Assumes x and b have A.nu entries.
+void sweepGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b);
