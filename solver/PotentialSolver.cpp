@@ -21,8 +21,6 @@ PotentialSolver::PotentialSolver(World& world_, int32_t method_, int32_t max_it_
 void PotentialSolver::buildMatrix() {
   const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
   const int32_t nij = ni * nj;
-  const double idx = 1.0 / world.dh.x, idy = 1.0 / world.dh.y, idz = 1.0 / world.dh.z;
-  const double idx2 = idx * idx, idy2 = idy * idy, idz2 = idz * idz;
   node_type.assign(static_cast<std::size_t>(A.nu), NODE_INTERIOR);
 
   for (int32_t k = 0; k < nk; ++k)
@@ -38,39 +36,7 @@ void PotentialSolver::buildMatrix() {
           continue;
         }
 
-        // Zero normal gradient, first order: (phi_wall - phi_inner) / h = 0.
-        // Edges and corners take the first rule that matches (i, then j, then k).
-        type = NODE_WALL;
-        if (i == 0) {
-          A(u, u) = idx;
-          A(u, u + 1) = -idx;
-        } else if (i == ni - 1) {
-          A(u, u) = idx;
-          A(u, u - 1) = -idx;
-        } else if (j == 0) {
-          A(u, u) = idy;
-          A(u, u + ni) = -idy;
-        } else if (j == nj - 1) {
-          A(u, u) = idy;
-          A(u, u - ni) = -idy;
-        } else if (k == 0) {
-          A(u, u) = idz;
-          A(u, u + nij) = -idz;
-        } else if (k == nk - 1) {
-          A(u, u) = idz;
-          A(u, u - nij) = -idz;
-        } else {
-          // Seven-point Laplacian; this assignment order is the slot order,
-          // which fixes the summation order of every product with A.
-          type = NODE_INTERIOR;
-          A(u, u - nij) = idz2;
-          A(u, u - ni) = idy2;
-          A(u, u - 1) = idx2;
-          A(u, u) = -2.0 * (idx2 + idy2 + idz2);
-          A(u, u + 1) = idx2;
-          A(u, u + ni) = idy2;
-          A(u, u + nij) = idz2;
-        }
+        type = assembleLaplaceRow(A, world, i, j, k);
       }
 
   solveQN();

@@ -5,12 +5,8 @@
 
 #include "mesh/World.h"
 #include "solver/SparseMatrix.h"
+#include "solver/laplaceRow.h"
 #include "solver/vectorAlgebra.h"
-
-// Class of an unknown, as stored in node_type.
-inline constexpr int32_t NODE_INTERIOR = 0;  // seven-point Laplacian row; charge and electrons act here
-inline constexpr int32_t NODE_WALL = 1;      // first-order zero-normal-gradient row
-inline constexpr int32_t NODE_FIXED = 2;     // identity row: object node (or pinned node)
 
 // Solver of the electrostatic potential on the world's mesh: objects (nodes
 // with object_id >= 1) hold the potential found in phi, the box walls have a

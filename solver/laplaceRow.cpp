@@ -1,0 +1,38 @@
+#include "solver/laplaceRow.h"
+
+int32_t assembleLaplaceRow(SparseMatrix& A, const World& world, int32_t i, int32_t j, int32_t k) {
+  const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
+  const int32_t nij = ni * nj;
+  const int32_t u = i + j * ni + k * nij;
+  const double idx = 1.0 / world.dh.x, idy = 1.0 / world.dh.y, idz = 1.0 / world.dh.z;
+  if (i == 0) {
+    A(u, u) = idx;
+    A(u, u + 1) = -idx;
+  } else if (i == ni - 1) {
+    A(u, u) = idx;
+    A(u, u - 1) = -idx;
+  } else if (j == 0) {
+    A(u, u) = idy;
+    A(u, u + ni) = -idy;
+  } else if (j == nj - 1) {
+    A(u, u) = idy;
+    A(u, u - ni) = -idy;
+  } else if (k == 0) {
+    A(u, u) = idz;
+    A(u, u + nij) = -idz;
+  } else if (k == nk - 1) {
+    A(u, u) = idz;
+    A(u, u - nij) = -idz;
+  } else {
+    const double idx2 = idx * idx, idy2 = idy * idy, idz2 = idz * idz;
+    A(u, u - nij) = idz2;
+    A(u, u - ni) = idy2;
+    A(u, u - 1) = idx2;
+    A(u, u) = -2.0 * (idx2 + idy2 + idz2);
+    A(u, u + 1) = idx2;
+    A(u, u + ni) = idy2;
+    A(u, u + nij) = idz2;
+    return NODE_INTERIOR;
+  }
+  return NODE_WALL;
+}

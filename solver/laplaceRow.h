@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mesh/World.h"
+#include "solver/SparseMatrix.h"
+
+// Class of an unknown, as stored in a solver's node_type.
+inline constexpr int32_t NODE_INTERIOR = 0;  // seven-point Laplacian row; charge and electrons act here
+inline constexpr int32_t NODE_WALL = 1;      // first-order zero-normal-gradient row
+inline constexpr int32_t NODE_FIXED = 2;     // identity row: object node (or pinned node)
+
+// Writes row u = i + j*ni + k*ni*nj of the Laplace operator of a free node
+// into A (whose row must be empty) and returns its class. On a wall the row
+// says (phi_wall - phi_inner) / h = 0; edges and corners take the first rule
+// that matches (i = 0, i = ni-1, j = 0, ... in that order). Inside it is the
+// seven-point stencil; the order of assignment is the slot order, which fixes
+// the summation order of every product with A. Spacings come from world.dh.
+int32_t assembleLaplaceRow(SparseMatrix& A, const World& world, int32_t i, int32_t j, int32_t k);
