@@ -119,8 +119,10 @@ void validateRunParameters(const RunParameters& p) {
       throw std::invalid_argument(std::string("node count along ") + axis[d] + " (argument " +
                                   std::to_string(d + 1) + ") must be at least 3, got " +
                                   std::to_string(counts[d]));
-    // Written so that a NaN extent fails too.
-    if (!(p.xm[d] > p.x0[d]))
+    // Written so that a NaN extent fails too; an infinite one would make every
+    // field NaN.
+    if (!(p.xm[d] > p.x0[d]) || !std::isfinite(p.x0[d]) || !std::isfinite(p.xm[d]) ||
+        !std::isfinite(p.xm[d] - p.x0[d]))
       throw std::invalid_argument(std::string("mesh extent along ") + axis[d] + " (arguments " +
                                   std::to_string(4 + 2 * d) + " and " + std::to_string(5 + 2 * d) +
                                   ") must have the far corner above the origin");

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -114,7 +115,11 @@ void computeBoundingBox(AmfObject& object) {
 void amfread(World& world, const std::string& path, std::istream& input) {
   std::cout << "Loading file: " << path << std::endl;
   pugi::xml_document doc;
-  if (!doc.load_file(path.c_str(), pugi::parse_default, pugi::encoding_auto)) {
+  // A folder cannot hold a document; the parser would ask for an absurd buffer
+  // to read it, so it fails here as any other unreadable file does.
+  std::error_code ec;
+  const bool is_folder = std::filesystem::is_directory(path, ec);
+  if (is_folder || !doc.load_file(path.c_str(), pugi::parse_default, pugi::encoding_auto)) {
     std::cout << "Failed to load file: " << path << std::endl;
     return;
   }

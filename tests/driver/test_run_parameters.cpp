@@ -145,7 +145,7 @@ TEST(RunParameters, ValidationRejectsMeshesTheOperatorsCannotUse) {
   const struct {
     int position;
     const char* text;
-  } bad[] = {{1, "2"}, {2, "0"}, {3, "-4"}, {5, "0"}, {7, "-1"}, {9, "nan"}, {31, "0"}};
+  } bad[] = {{1, "2"}, {2, "0"}, {3, "-4"}, {5, "0"}, {7, "-1"}, {9, "nan"}, {5, "inf"}, {8, "-inf"}, {31, "0"}};
   for (const auto& c : bad) {
     CommandLine cl;
     cl.set(c.position, c.text);
