@@ -68,17 +68,34 @@ std::vector<Particle> particlesIn(double lo, double hi) {
   return list;
 }
 
-void runSteps(benchmark::State& state, World& world, const std::vector<Particle>& start) {
-  omp_set_dynamic(1);  // as the program does: trim 60 requested threads to the processors
+// What one timed iteration runs.
+enum class Phase { BOTH, ADVANCE, DEPOSITION };
+
+// Benchmark argument: 0 the program's setting (60 threads requested, dynamic
+// adjustment on, which libgomp trims to the processors minus the 15-minute load
+// average), 1 one thread per processor (dynamic adjustment off).
+void runSteps(benchmark::State& state, World& world, const std::vector<Particle>& start, Phase phase = Phase::BOTH) {
+  const bool per_core = state.range(0) == 1;
+  omp_set_dynamic(per_core ? 0 : 1);
+  world.num_threads = per_core ? omp_get_num_procs() : 60;
+  omp_set_num_threads(world.num_threads);
   Species ions("O+", 16 * AMU, QE, 50, world);
   for (auto _ : state) {
     state.PauseTiming();
     ions.particles = start;  // particles absorbed by the object come back
     state.ResumeTiming();
-    advance(ions, static_cast<uint32_t>(world.num_threads));
-    computeGasProperties(ions);
+    if (phase != Phase::DEPOSITION) advance(ions, static_cast<uint32_t>(world.num_threads));
+    if (phase != Phase::ADVANCE) computeGasProperties(ions);
     benchmark::DoNotOptimize(ions.den.data.data());
   }
+  int team = 0;
+#pragma omp parallel num_threads(world.num_threads)
+  {
+#pragma omp single
+    team = omp_get_num_threads();
+  }
+  state.counters["team"] = team;
+  omp_set_dynamic(0);
   state.counters["survivors"] = static_cast<double>(ions.particles.size());
   state.counters["per_particle"] = benchmark::Counter(
       static_cast<double>(NUM_PARTICLES) * static_cast<double>(state.iterations()),
@@ -97,7 +114,22 @@ void BM_ParticleStepNoObjects(benchmark::State& state) {
   setUpWorld(world);
   runSteps(state, world, particlesIn(0.0, 1.0));
 }
-BENCHMARK(BM_ParticleStepNoObjects)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParticleStepNoObjects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The two halves of the step on their own, for the profile of the step.
+void BM_AdvanceOnly(benchmark::State& state) {
+  World world(N, N, N);
+  setUpWorld(world);
+  runSteps(state, world, particlesIn(0.0, 1.0), Phase::ADVANCE);
+}
+BENCHMARK(BM_AdvanceOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DepositionOnly(benchmark::State& state) {
+  World world(N, N, N);
+  setUpWorld(world);
+  runSteps(state, world, particlesIn(0.0, 1.0), Phase::DEPOSITION);
+}
+BENCHMARK(BM_DepositionOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ParticleStepInSphereBox(benchmark::State& state) {
   World world(N, N, N);
@@ -107,7 +139,7 @@ void BM_ParticleStepInSphereBox(benchmark::State& state) {
   state.counters["indexed"] = bvhMatches(world.objects[0]) ? 1 : 0;  // 1: the query uses the ray index
   runSteps(state, world, particlesIn(0.25, 0.75));
 }
-BENCHMARK(BM_ParticleStepInSphereBox)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParticleStepInSphereBox)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

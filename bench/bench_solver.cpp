@@ -14,6 +14,7 @@
 #include "mesh/World.h"
 #include "mesh/constants.h"
 #include "solver/PotentialSolver.h"
+#include "solver/gsWavefront.h"
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 
@@ -66,14 +67,17 @@ void setPerNodeCounters(benchmark::State& state, double nodes, double bytes_per_
 void BM_SORParallelSweep(benchmark::State& state) {
   auto w = sweepWorld(64);
   applyThreadMode(*w, static_cast<int>(state.range(0)));
-  for (auto _ : state) sweepSORParallel(*w);
+  const std::vector<double> source = poissonSource(*w);  // as the solver does, once per solve
+  for (auto _ : state) sweepSORParallel(*w, source);
   benchmark::DoNotOptimize(w->phi.data.data());
-  // Least traffic per node: phi read and written, rho read, object_id read.
+  // Least traffic per node: phi read and written, rho / eps0 read, object_id read.
   setPerNodeCounters(state, static_cast<double>(w->phi.size()), 8 + 8 + 8 + 4);
   omp_set_dynamic(0);
 }
 BENCHMARK(BM_SORParallelSweep)->Arg(PROGRAM_SETTING)->Arg(FORCED_60)->Arg(ONE_PER_CORE)->UseRealTime();
 
+// Arg 0..2: the thread mode; the second arg: 0 the row-by-row sweep, 1 the
+// wavefront sweep that solveGS uses.
 void BM_GSSweep(benchmark::State& state) {
   auto w = sweepWorld(64);
   PotentialSolver solver(*w, 0, 1, 1.0, 0.0, 1e12, 1.5);
@@ -82,14 +86,21 @@ void BM_GSSweep(benchmark::State& state) {
   DenseVector b = fieldToVector(w->rho);
   for (double& v : b) v /= -EPS_0;
   applyThreadMode(*w, static_cast<int>(state.range(0)));
-  for (auto _ : state) sweepGS(solver.A, x, b);
+  const GSWavefrontPlan plan = gsWavefrontPlan(solver.A, w->ni);
+  if (state.range(1) == 1) {
+    for (auto _ : state) sweepGSWavefront(solver.A, x, b, plan);
+  } else {
+    for (auto _ : state) sweepGS(solver.A, x, b);
+  }
   benchmark::DoNotOptimize(x.data());
   // Least traffic per node: one matrix row (7 values, 7 columns), x read
   // and written, b read.
   setPerNodeCounters(state, static_cast<double>(x.size()), sizeof(MatrixRow) + 8 + 8 + 8);
   omp_set_dynamic(0);
 }
-BENCHMARK(BM_GSSweep)->Arg(PROGRAM_SETTING)->Arg(FORCED_60)->Arg(ONE_PER_CORE)->UseRealTime();
+BENCHMARK(BM_GSSweep)
+    ->ArgsProduct({{PROGRAM_SETTING, FORCED_60, ONE_PER_CORE}, {0, 1}})
+    ->UseRealTime();
 
 // STREAM "copy" on 64 MiB arrays with the given number of threads; bytes
 // counted as STREAM does (8 read + 8 written per element).

@@ -69,7 +69,7 @@ void initialiseFields(World& world, const RunParameters& p,
 
 }  // namespace
 
-int runSimulation(const std::vector<std::string>& args) {
+int runSimulation(const std::vector<std::string>& args, std::istream& input) {
   const std::optional<RunParameters> parsed = parseRunParameters(args);
   if (!parsed) return 1;
   RunParameters p = *parsed;
@@ -81,7 +81,7 @@ int runSimulation(const std::vector<std::string>& args) {
   world.dt = TIME_STEP;
   world.num_ts = NUM_STEPS;
 
-  amfread(world, p.amf_path);
+  amfread(world, p.amf_path, input);
 
   overrideRemanence(p.remanence);
   const std::map<std::string, Vec3> magnetisation = buildMagnetisationTable(args, p.remanence);

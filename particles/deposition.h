@@ -12,7 +12,9 @@
 // in m^-3 and the weight-averaged velocity in m/s; and finally
 // j := (0.5 * charge) * (den + den_prev) * vel in A/m^2, the current centred in
 // time with the leapfrog velocities. Assumes every particle lies inside the mesh
-// cells, as addParticle and advance guarantee.
+// cells, as addParticle and advance guarantee. Runs on the default OpenMP team
+// (at most one thread per processor does the sums); every node receives its
+// addends in particle-list order, so the result is the same for any team.
 void computeGasProperties(Species& species);
 
 // world.rho := sum over the species, in list order, of charge * den (C/m^3);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,3 +21,7 @@ void advance(Species& species, uint32_t num_threads);
 // last particle and then examined again, so [P1, P2, P3, P4, P5] with P1 and P3
 // dead becomes [P5, P2, P4]. The capacity of the list is kept.
 void removeDeadParticles(std::vector<Particle>& particles);
+
+// removeDeadParticles for a list whose particles before index first all have
+// weight > 0: the pass starts at first and gives the same list.
+void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first);

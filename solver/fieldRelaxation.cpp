@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <vector>
 
 #include <omp.h>
 
@@ -60,7 +61,7 @@ struct Stencil {
 // 0 V keeps that difference in its residual (and may report no convergence
 // although the free nodes have settled): the printed residuals of existing
 // runs depend on this, so it stays.
-double poissonResidualSum(const Stencil& g, const double* phi, const double* rho, const int32_t* obj) {
+double poissonResidualSum(const Stencil& g, const double* phi, const double* source, const int32_t* obj) {
   double sum = 0.0;
 #pragma omp parallel for collapse(3) schedule(static) reduction(+ : sum)
   for (int i = 0; i < g.ni; ++i)
@@ -73,7 +74,7 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* rho
         if (m != n) {
           r = phi[n] - phi[m];
         } else {
-          r = rho[n] / EPS_0 - phi[n] * g.D + (phi[n - g.si] + phi[n + g.si]) * g.idx2 +
+          r = source[n] - phi[n] * g.D + (phi[n - g.si] + phi[n + g.si]) * g.idx2 +
               (phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + (phi[n - 1] + phi[n + 1]) * g.idz2;
         }
         sum += r * r;
@@ -88,7 +89,7 @@ namespace {
 // Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
 // of the sweep, the first matching rule per node: pinned corner, object, wall
 // copy (i, then j, then k walls), interior update.
-void relaxLine(const Stencil& g, double* phi, const double* rho, const int32_t* obj, int i, int j, int k0,
+void relaxLine(const Stencil& g, double* phi, const double* source, const int32_t* obj, int i, int j, int k0,
                int k1) {
   const std::size_t base = g.at(i, j, 0);
   const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
@@ -117,7 +118,7 @@ void relaxLine(const Stencil& g, double* phi, const double* rho, const int32_t* 
       storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
       continue;
     }
-    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + rho[n] / EPS_0) +
+    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
                       (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
                       (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
                      g.D;
@@ -126,12 +127,65 @@ void relaxLine(const Stencil& g, double* phi, const double* rho, const int32_t* 
   }
 }
 
+// Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
+// by the rules of the sweep: object kept, k walls copied, interior update.
+inline void relaxInteriorNode(const Stencil& g, double* phi, const double* source, const int32_t* obj, std::size_t n,
+                              int k) {
+  if (obj[n] > 0) return;
+  if (k == 0) {
+    storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
+    return;
+  }
+  if (k == g.nk - 1) {
+    storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
+    return;
+  }
+  const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
+                    (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
+                    (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
+                   g.D;
+  const double old = loadRelaxed(phi[n]);
+  storeRelaxed(phi[n], old + 1.8 * (p - old));
+}
+
+// Most lines a wavefront relaxes together.
+constexpr int WAVEFRONT_LINES = 4;
+
+// Relaxes the lines count complete interior lines (i, j) .. (i, j + count - 1)
+// as a wavefront: at step s, line m relaxes node k = s - m. Each node then
+// reads exactly the values it reads when the lines are relaxed one after the
+// other (its j-1 and k-1 neighbours already relaxed, its j+1 and k+1 ones not
+// yet), so the result is the same bit for bit; but the update chains of the
+// lines, each waiting on its k-1 neighbour, now overlap in the processor.
+void relaxLinesWavefront(const Stencil& g, double* phi, const double* source, const int32_t* obj, int i, int j,
+                         int count) {
+  const std::size_t base = g.at(i, j, 0);
+  const int steps = g.nk + count - 1;
+  for (int s = 0; s < steps; ++s) {
+    const int m_lo = s - (g.nk - 1) > 0 ? s - (g.nk - 1) : 0;
+    const int m_hi = s < count - 1 ? s : count - 1;
+    for (int m = m_lo; m <= m_hi; ++m) {
+      const int k = s - m;
+      relaxInteriorNode(g, phi, source, obj, base + static_cast<std::size_t>(m) * g.sj + static_cast<std::size_t>(k), k);
+    }
+  }
+}
+
 }  // namespace
 
-void sweepSORParallel(World& world) {
+std::vector<double> poissonSource(const World& world) {
+  std::vector<double> source(world.rho.size());
+  const double* rho = world.rho.data.data();
+  for (std::size_t n = 0; n < source.size(); ++n) source[n] = rho[n] / EPS_0;
+  return source;
+}
+
+void sweepSORParallel(World& world) { sweepSORParallel(world, poissonSource(world)); }
+
+void sweepSORParallel(World& world, const std::vector<double>& source_values) {
   const Stencil g(world);
   double* phi = world.phi.data.data();
-  const double* rho = world.rho.data.data();
+  const double* source = source_values.data();
   const int32_t* obj = world.object_id.data.data();
   const std::size_t total = static_cast<std::size_t>(g.ni) * g.si;
   // The collapsed node index n = i*nj*nk + j*nk + k is split into one
@@ -154,8 +208,23 @@ void sweepSORParallel(World& world) {
       std::size_t n = begin;
       while (n < end) {
         const std::size_t left = end - n;
+        // Complete interior lines of one plane go as a wavefront.
+        if (k == 0 && i > 0 && i < g.ni - 1 && j > 0 && j < g.nj - 1 && left >= g.sj) {
+          int count = 1;
+          while (count < WAVEFRONT_LINES && j + count < g.nj - 1 &&
+                 left >= static_cast<std::size_t>(count + 1) * g.sj)
+            ++count;
+          relaxLinesWavefront(g, phi, source, obj, i, j, count);
+          n += static_cast<std::size_t>(count) * g.sj;
+          j += count;
+          if (j == g.nj) {
+            j = 0;
+            ++i;
+          }
+          continue;
+        }
         const int k1 = left < static_cast<std::size_t>(g.nk - k) ? k + static_cast<int>(left) : g.nk;
-        relaxLine(g, phi, rho, obj, i, j, k, k1);
+        relaxLine(g, phi, source, obj, i, j, k, k1);
         n += static_cast<std::size_t>(k1 - k);
         k = 0;
         if (++j == g.nj) {
@@ -172,17 +241,19 @@ bool PotentialSolver::solveSORParallel() {
   useWorldThreads(world);
   const Stencil g(world);
   double* phi = world.phi.data.data();
-  const double* rho = world.rho.data.data();
   const int32_t* obj = world.object_id.data.data();
   const double nodes = static_cast<double>(world.phi.size());
   const uint32_t limit = iterationLimit(max_it);
+  // rho / eps0 does not change during the solve: divided once here instead of
+  // at every node of every sweep (the same quotient either way).
+  const std::vector<double> source = poissonSource(world);
 
   double R = 0.0;
   for (uint32_t it = 0; it < limit; ++it) {
-    sweepSORParallel(world);
+    sweepSORParallel(world, source);
 
     if (it % 25 == 0) {
-      R = std::sqrt(poissonResidualSum(g, phi, rho, obj) / nodes);
+      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj) / nodes);
       if (reportResidual(R, tol)) return true;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "solver/gsWavefront.h"
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 
@@ -39,10 +40,12 @@ void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
 bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, int32_t max_it, double tol,
              const World& world) {
   useWorldThreads(world);
+  // Rows are numbered i fastest: lines of ni rows can be relaxed as wavefronts.
+  const GSWavefrontPlan plan = gsWavefrontPlan(A, world.ni);
   DenseVector r;  // residual buffer, kept across checks
   double R = 0.0;
   for (int32_t it = 0; it < max_it; ++it) {
-    sweepGS(A, x, b);
+    sweepGSWavefront(A, x, b, plan);
     if (it % 25 == 0) {
       multiplyInto(A, x, r);
       for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - b[u];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "mesh/World.h"
 #include "solver/SparseMatrix.h"
 #include "solver/vectorAlgebra.h"
@@ -14,6 +16,13 @@
 // equation on world.phi: corners (0,0,0) and (ni-1,nj-1,nk-1) set to 0 V,
 // object nodes kept, wall nodes copied from their inner neighbour.
 void sweepSORParallel(World& world);
+
+// The same sweep with the source term given: source[n] = rho[n] / EPS_0 (V/m^2)
+// for every node, as poissonSource returns it. Bit-identical to the sweep above.
+void sweepSORParallel(World& world, const std::vector<double>& source);
+
+// rho / EPS_0 per node (V/m^2): the source term of the Poisson sweeps.
+std::vector<double> poissonSource(const World& world);
 
 // One Gauss-Seidel sweep of A x = b over all rows. Assumes x and b have A.nu entries.
 void sweepGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b);

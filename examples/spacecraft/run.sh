@@ -5,8 +5,8 @@
 # electron plasma. Installs what is missing, builds, runs the simulation, draws
 # the pictures and prints where everything is.
 #
-#   examples/spacecraft/run.sh            # 48^3 nodes
-#   N=64 examples/spacecraft/run.sh       # finer mesh, about 2.4 times the work
+#   examples/spacecraft/run.sh            # 64^3 nodes
+#   N=48 examples/spacecraft/run.sh       # coarser mesh, about 0.4 times the work
 #   SKIP_BUILD=1 PLASMABOX=/path/to/plasmabox examples/spacecraft/run.sh
 #
 # Every positional argument of the program is a named variable below, in
@@ -22,9 +22,9 @@ plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}  # scripts/build.sh builds
 
 # Nodes per axis. The run time grows with N^3 (the object marking, the two
 # field solves and the output files) and the VTK files with it (about 18 MB
-# each at 48^3, 42 MB at 64^3). On 2 busy cores the simulation took about 45 s
-# at 48^3 and 70 s at 64^3; the pictures take another 10 to 20 s.
-N=${N:-48}
+# each at 48^3, 42 MB at 64^3). On 2 shared cores the simulation took 18 s at
+# 64^3 (bench/README.md); the pictures take another 5 to 20 s.
+N=${N:-64}
 out=out/spacecraft
 
 ni=$N                       # 1   nodes along x

@@ -1,8 +1,7 @@
 #pragma once
 
-// Records what std::cout and std::cerr receive, interleaved in the order it was
-// written, each line tagged "out: " or "err: ", so a test can compare the exact
-// console transcript of a call.
+// Records std::cout and std::cerr interleaved in write order, each line tagged
+// "out: " or "err: ", so a test can compare the exact console transcript.
 
 #include <iostream>
 #include <streambuf>
@@ -29,14 +28,11 @@ class LineTagBuffer : public std::streambuf {
 
 struct ConsoleCapture {
   std::string transcript;
-  LineTagBuffer out{transcript, "out: "};
-  LineTagBuffer err{transcript, "err: "};
+  LineTagBuffer out{transcript, "out: "}, err{transcript, "err: "};
   std::streambuf* saved_out = std::cout.rdbuf(&out);
   std::streambuf* saved_err = std::cerr.rdbuf(&err);
-
   ConsoleCapture() = default;
-  ConsoleCapture(const ConsoleCapture&) = delete;
-  ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+  ConsoleCapture(const ConsoleCapture&) = delete;  // the buffers point into this object
   ~ConsoleCapture() {
     std::cout.rdbuf(saved_out);
     std::cerr.rdbuf(saved_err);

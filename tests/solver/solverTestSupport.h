@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "mesh/World.h"
 
-// A world of ni x nj x nk nodes with origin x0 and spacing h (metres) per
-// axis, run on two threads.
+// A world of ni x nj x nk nodes from x0 with spacing h (m) per axis, run on two threads.
 inline std::unique_ptr<World> makeWorld(int ni, int nj, int nk, Vec3 h = {1, 1, 1}, Vec3 x0 = {0, 0, 0}) {
   auto w = std::make_unique<World>(ni, nj, nk);
   w->num_threads = 2;
@@ -21,6 +21,7 @@ inline std::unique_ptr<World> makeWorld(int ni, int nj, int nk, Vec3 h = {1, 1, 
 // What a call printed on standard output and standard error.
 struct Console {
   std::string out, err;
+  int outLines() const { return static_cast<int>(std::count(out.begin(), out.end(), '\n')); }
 };
 
 template <class F>
@@ -32,11 +33,4 @@ Console captureConsole(F&& f) {
   c.out = testing::internal::GetCapturedStdout();
   c.err = testing::internal::GetCapturedStderr();
   return c;
-}
-
-// Number of lines in s (each ended by '\n').
-inline int lineCount(const std::string& s) {
-  int n = 0;
-  for (char ch : s) n += ch == '\n';
-  return n;
 }

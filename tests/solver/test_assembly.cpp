@@ -28,52 +28,46 @@ void expectRow(const SparseMatrix& A, int u, const std::vector<Slot>& slots) {
 TEST(PotentialAssembly, RowsByNodeClass) {
   // Spacings 0.5, 0.25, 2 m: idx = 2, idy = 4, idz = 0.5.
   auto w = makeWorld(4, 5, 6, {0.5, 0.25, 2.0});
-  w->object_id(2, 0, 0) = 1;  // object on a wall edge: identity wins
-  w->object_id(1, 2, 3) = 3;  // any id >= 1 is an object
-  w->object_id(2, 2, 2) = -1; // negative ids are free nodes
+  w->object_id(2, 0, 0) = 1;   // object on a wall edge: identity wins
+  w->object_id(1, 2, 3) = 3;   // any id >= 1 is an object
+  w->object_id(2, 2, 2) = -1;  // negative ids are free nodes
   PotentialSolver s(*w, 0, 10, 1e-3, 0.0, 1e12, 1.5);
   s.buildMatrix();
-  const int ni = 4, nij = 20;
-  auto u = [&](int i, int j, int k) { return i + j * ni + k * nij; };
-  const double idx = 2, idy = 4, idz = 0.5, idx2 = 4, idy2 = 16, idz2 = 0.25;
-
-  struct Case {
-    int i, j, k;
-    int type;
-    std::vector<Slot> slots;
-  };
+  const auto u = [](int i, int j, int k) { return i + j * 4 + k * 20; };
+  const double idx = 2, idy = 4, idz = 0.5;
   const int U = u(2, 2, 2);
-  const std::vector<Case> cases = {
+  const struct {
+    int i, j, k, type;
+    std::vector<Slot> slots;
+  } cases[] = {
       {2, 0, 0, NODE_FIXED, {{u(2, 0, 0), 1.0}}},
       {1, 2, 3, NODE_FIXED, {{u(1, 2, 3), 1.0}}},
-      {0, 0, 0, NODE_WALL, {{0, idx}, {1, -idx}}},                       // corner: i rule first
+      {0, 0, 0, NODE_WALL, {{0, idx}, {1, -idx}}},  // corner: the i rule first
       {3, 4, 5, NODE_WALL, {{u(3, 4, 5), idx}, {u(2, 4, 5), -idx}}},
-      {1, 0, 5, NODE_WALL, {{u(1, 0, 5), idy}, {u(1, 1, 5), -idy}}},     // j before k
-      {1, 4, 2, NODE_WALL, {{u(1, 4, 2), idy}, {u(1, 3, 2), -idy}}},
-      {2, 1, 0, NODE_WALL, {{u(2, 1, 0), idz}, {u(2, 1, 1), -idz}}},
+      {1, 0, 5, NODE_WALL, {{u(1, 0, 5), idy}, {u(1, 1, 5), -idy}}},  // j before k
       {2, 3, 5, NODE_WALL, {{u(2, 3, 5), idz}, {u(2, 3, 4), -idz}}},
       {2, 2, 2, NODE_INTERIOR,
-       {{U - nij, idz2}, {U - ni, idy2}, {U - 1, idx2}, {U, -2.0 * (idx2 + idy2 + idz2)},
-        {U + 1, idx2}, {U + ni, idy2}, {U + nij, idz2}}},
+       {{U - 20, idz * idz}, {U - 4, idy * idy}, {U - 1, idx * idx}, {U, -2.0 * (idx * idx + idy * idy + idz * idz)},
+        {U + 1, idx * idx}, {U + 4, idy * idy}, {U + 20, idz * idz}}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "node " << c.i << "," << c.j << "," << c.k);
     EXPECT_EQ(s.node_type[static_cast<std::size_t>(u(c.i, c.j, c.k))], c.type);
     expectRow(s.A, u(c.i, c.j, c.k), c.slots);
   }
-
   // Every non-object row annihilates a constant potential.
-  const DenseVector ones(static_cast<std::size_t>(s.A.nu), 1.0);
-  const DenseVector r = s.A * ones;
+  const DenseVector r = s.A * DenseVector(static_cast<std::size_t>(s.A.nu), 1.0);
   for (int n = 0; n < s.A.nu; ++n)
     if (s.node_type[static_cast<std::size_t>(n)] != NODE_FIXED) {
       EXPECT_NEAR(r[n], 0.0, 1e-12) << n;
     }
-
   // A second assembly replaces the first.
   w->object_id(2, 2, 2) = 1;
   s.buildMatrix();
   expectRow(s.A, U, {{U, 1.0}});
+  World flat(1, 4, 4);  // no inner neighbours along x
+  flat.setExtents({0, 0, 0}, {1, 1, 1});
+  EXPECT_THROW(PotentialSolver(flat, 0, 10, 1e-3, 0.0, 1e12, 1.5), std::invalid_argument);
 }
 
 TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
@@ -87,28 +81,19 @@ TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
   w->phi(2, 0, 0) = 270.0;
   PotentialSolver s(*w, 2, 10, 1e-3, phi0, ne0, kTe);
   s.buildMatrix();  // runs solveQN
-  const double floor_phi = phi0 - 13.815510557964274 * kTe;
+  const double floor_phi = phi0 - 13.815510557964274 * kTe;  // ln(1e-6)
   EXPECT_EQ(w->phi(1, 1, 1), phi0);
-  EXPECT_NEAR(w->phi(0, 0, 0), floor_phi, 1e-12);
-  EXPECT_NEAR(w->phi(0, 1, 1), floor_phi, 1e-12);
-  EXPECT_NEAR(w->phi(2, 2, 2), floor_phi, 1e-12);
+  const int floored[][3] = {{0, 0, 0}, {0, 1, 1}, {2, 2, 2}};
+  for (const auto& n : floored) EXPECT_NEAR(w->phi(n[0], n[1], n[2]), floor_phi, 1e-12);
   EXPECT_NEAR(w->phi(0, 0, 1), phi0 + 2.0 * kTe, 1e-12);
   EXPECT_EQ(w->phi(2, 0, 0), 270.0);
-
   // Method 2 is the inversion itself; an unknown method changes nothing.
-  w->phi(1, 1, 1) = 9.0;
-  EXPECT_TRUE(s.solve());
-  EXPECT_EQ(w->phi(1, 1, 1), phi0);
-  s.method = 7;
-  w->phi(1, 1, 1) = 9.0;
-  EXPECT_FALSE(s.solve());
-  EXPECT_EQ(w->phi(1, 1, 1), 9.0);
-}
-
-TEST(PotentialAssembly, RejectsMeshesWithoutInnerNeighbours) {
-  World w(1, 4, 4);
-  w.setExtents({0, 0, 0}, {1, 1, 1});
-  EXPECT_THROW(PotentialSolver(w, 0, 10, 1e-3, 0.0, 1e12, 1.5), std::invalid_argument);
+  for (const int method : {2, 7}) {
+    s.method = method;
+    w->phi(1, 1, 1) = 9.0;
+    EXPECT_EQ(s.solve(), method == 2);
+    EXPECT_EQ(w->phi(1, 1, 1), method == 2 ? phi0 : 9.0);
+  }
 }
 
 }  // namespace

@@ -8,40 +8,23 @@
 
 namespace {
 
-TEST(SparseMatrix, NewMatrixHasEmptyRowsAndZeroProducts) {
-  const SparseMatrix A(4);
-  ASSERT_EQ(A.nu, 4);
-  for (const MatrixRow& r : A.rows)
-    for (int v = 0; v < MatrixRow::nvals; ++v) {
-      EXPECT_EQ(r.a[v], 0.0);
-      EXPECT_EQ(r.col[v], -1);
-    }
-  const DenseVector x{1, 2, 3, 4};
-  EXPECT_EQ(A * x, DenseVector(4, 0.0));
-  EXPECT_EQ(A.multRow(2, x), 0.0);
-}
-
 TEST(SparseMatrix, SlotsAreClaimedInOrderAndReused) {
   SparseMatrix A(8);
   A(1, 5) = 1.0;
   A(1, 0) = 2.0;
   A(1, 5) = 3.0;  // same column: overwrites, no new slot
+  EXPECT_EQ(A.at(1, 7), 0.0);  // const lookup never claims
   const MatrixRow& r = A.rows[1];
   EXPECT_EQ(r.col[0], 5);
   EXPECT_EQ(r.a[0], 3.0);
   EXPECT_EQ(r.col[1], 0);
-  EXPECT_EQ(r.a[1], 2.0);
   EXPECT_EQ(r.col[2], -1);
-  EXPECT_EQ(A.at(1, 0), 2.0);
-  EXPECT_EQ(A.at(1, 7), 0.0);  // const lookup never claims
-  EXPECT_EQ(r.col[2], -1);
-
   for (int c = 0; c < 7; ++c) A(2, c) = c;  // seven distinct columns fit
   for (int c = 0; c < 7; ++c) EXPECT_EQ(A.rows[2].col[c], c);
 }
 
-// The check stays on in release builds (a full row would otherwise write
-// into the next row), so this runs whatever NDEBUG says.
+// The check stays on in release builds (a full row would otherwise write into
+// the next row), so this runs whatever NDEBUG says.
 TEST(SparseMatrixDeathTest, EighthDistinctColumnStopsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   SparseMatrix A(8);
@@ -50,8 +33,7 @@ TEST(SparseMatrixDeathTest, EighthDistinctColumnStopsTheProcess) {
 }
 
 TEST(SparseMatrix, RowsAreSummedInSlotOrder) {
-  // The same three entries in two slot orders: 1e16 + 1 rounds back to 1e16,
-  // so the sum is 0 when the 1 comes second and 1 when it comes last.
+  // 1e16 + 1 rounds back to 1e16: the sum is 0 when the 1 comes second, 1 when it comes last.
   SparseMatrix B(3);
   B(0, 0) = 1e16;
   B(0, 1) = 1.0;
@@ -59,10 +41,8 @@ TEST(SparseMatrix, RowsAreSummedInSlotOrder) {
   B(1, 0) = 1e16;
   B(1, 2) = -1e16;
   B(1, 1) = 1.0;
-  const DenseVector x{1, 1, 1};
-  EXPECT_EQ(B.multRow(0, x), 0.0);
-  EXPECT_EQ(B.multRow(1, x), 1.0);
-  EXPECT_EQ(B * x, (DenseVector{0.0, 1.0, 0.0}));
+  const DenseVector ones{1, 1, 1};
+  EXPECT_EQ(B * ones, (DenseVector{0.0, 1.0, 0.0}));
 }
 
 TEST(SparseMatrix, PreconditionerAndDiagonalShift) {
@@ -75,40 +55,23 @@ TEST(SparseMatrix, PreconditionerAndDiagonalShift) {
     EXPECT_EQ(M.rows[i].a[0], 0.5);
     EXPECT_EQ(M.rows[i].col[1], -1);
   }
-  EXPECT_TRUE(std::isinf(diagPreconditioner(SparseMatrix(1)).rows[0].a[0]));
-
   const SparseMatrix C = A - DenseVector{1.0, 0.5, -3.0};
   EXPECT_EQ(A.at(0, 0), 2.0);  // operand untouched
-  EXPECT_EQ(C.at(0, 0), 1.0);
   EXPECT_EQ(C.at(1, 1), 1.5);
-  EXPECT_EQ(C.at(2, 2), 5.0);
   EXPECT_EQ(C.at(0, 2), 7.0);
-  EXPECT_EQ(C.rows[0].col[0], 0);  // slot layout copied
-  EXPECT_EQ(C.rows[0].col[1], 2);
 }
 
-TEST(VectorAlgebra, ElementwiseDotAndRootMeanSquare) {
+TEST(VectorAlgebra, NormIsTheRootMeanSquareAndFieldsRoundTripIFastest) {
   const DenseVector a{1, 2, 3}, b{4, 5, 6, 100};  // second operand may be longer
-  EXPECT_EQ(a + b, (DenseVector{5, 7, 9}));
   EXPECT_EQ(a - b, (DenseVector{-3, -3, -3}));
-  EXPECT_EQ(2.0 * a, (DenseVector{2, 4, 6}));
   EXPECT_EQ(dot(a, b), 32.0);
-  EXPECT_EQ(norm(DenseVector{1, 1, 1, 1}), 1.0);  // root mean square, not length 2
-  EXPECT_EQ(norm(DenseVector{3, 4}), std::sqrt(12.5));
+  EXPECT_EQ(norm(DenseVector{1, 1, 1, 1}), 1.0);  // not the length 2
   EXPECT_EQ(norm(DenseVector{}), 0.0);
-}
-
-TEST(VectorAlgebra, FieldVectorRoundTripUsesIFastestNumbering) {
   Field f(3, 4, 5);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 5; ++k) f(i, j, k) = 100 * i + 10 * j + k + 0.25;
+  for (std::size_t q = 0; q < f.size(); ++q) f.data[q] = q + 0.25;
   const DenseVector x = fieldToVector(f);
   ASSERT_EQ(x.size(), 60u);
   EXPECT_EQ(x[2 + 1 * 3 + 4 * 12], f(2, 1, 4));
-  EXPECT_EQ(x[1], f(1, 0, 0));
-  EXPECT_EQ(x[3], f(0, 1, 0));
-  EXPECT_EQ(x[12], f(0, 0, 1));
   Field g(3, 4, 5);
   vectorToField(x, g);
   EXPECT_EQ(g.data, f.data);

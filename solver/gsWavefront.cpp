@@ -1,0 +1,89 @@
+#include "solver/gsWavefront.h"
+
+#include <omp.h>
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "solver/solverSupport.h"
+
+GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line) {
+  GSWavefrontPlan plan;
+  if (line < 1 || A.nu < line) return plan;
+  plan.line = line;
+  const int64_t lines = A.nu / line;  // a shorter last line never joins
+  plan.line_safe.assign(static_cast<std::size_t>(lines), 1);
+  const int64_t reach = int64_t{GS_WAVEFRONT_LINES} * line;  // columns this far away are outside any group
+  for (int64_t u = 0; u < lines * line; ++u) {
+    const MatrixRow& row = A.rows[static_cast<std::size_t>(u)];
+    for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
+      const int64_t c = row.col[v];
+      const int64_t d = c - u;
+      const bool fits = std::llabs(d) >= reach || d % line == 0 || c / line == u / line;
+      if (!fits) plan.line_safe[static_cast<std::size_t>(u / line)] = 0;
+    }
+  }
+  return plan;
+}
+
+namespace {
+
+// Row u of the sweep: the same operations, in the same order, as sweepGS.
+inline void relaxRow(const MatrixRow* rows, double* x, const double* b, int32_t u) {
+  const MatrixRow& row = rows[u];
+  double s = 0.0;
+  double diag = 0.0;
+  for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
+    const int32_t c = row.col[v];
+    if (c == u) diag = row.a[v];
+    s += row.a[v] * loadRelaxed(x[c]);
+  }
+  const double xu = loadRelaxed(x[u]);
+  s = s - diag * xu;
+  const double g = (b[u] - s) / diag;
+  storeRelaxed(x[u], xu + (g - xu));
+}
+
+}  // namespace
+
+void sweepGSWavefront(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, const GSWavefrontPlan& plan) {
+  double* x = x_.data();
+  const double* b = b_.data();
+  const MatrixRow* rows = A.rows.data();
+  const int32_t nu = A.nu;
+  const int32_t L = plan.line;
+  const int64_t planned = L > 0 ? static_cast<int64_t>(plan.line_safe.size()) * L : 0;
+#pragma omp parallel
+  {
+    // The rows of this thread: the contiguous block a static schedule gives it.
+    const int32_t threads = omp_get_num_threads(), t = omp_get_thread_num();
+    const int32_t q = nu / threads, r = nu % threads;
+    const int32_t begin = t * q + (t < r ? t : r);
+    const int32_t end = begin + q + (t < r ? 1 : 0);
+    int32_t u = begin;
+    while (u < end) {
+      // A group: up to GS_WAVEFRONT_LINES whole safe lines inside the block.
+      int32_t count = 0;
+      if (L > 0 && u % L == 0) {
+        while (count < GS_WAVEFRONT_LINES && int64_t{u} + int64_t{count + 1} * L <= end &&
+               int64_t{u} + int64_t{count + 1} * L <= planned &&
+               plan.line_safe[static_cast<std::size_t>(u / L + count)])
+          ++count;
+      }
+      if (count >= 2) {
+        const int32_t steps = L + count - 1;
+        for (int32_t s = 0; s < steps; ++s) {
+          const int32_t m_lo = s - (L - 1) > 0 ? s - (L - 1) : 0;
+          const int32_t m_hi = s < count - 1 ? s : count - 1;
+          for (int32_t m = m_lo; m <= m_hi; ++m) relaxRow(rows, x, b, u + m * L + (s - m));
+        }
+        u += count * L;
+        continue;
+      }
+      // One row at a time up to the next line start (or the block end).
+      const int32_t stop = L > 0 ? (u / L + 1) * L : end;
+      const int32_t last = stop < end ? stop : end;
+      for (; u < last; ++u) relaxRow(rows, x, b, u);
+    }
+  }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "solver/SparseMatrix.h"
+#include "solver/vectorAlgebra.h"
+
+// A Gauss-Seidel sweep gives each row the values of the rows before it as
+// already updated and those after it as not yet updated. Each row waits on the
+// row just before it (its neighbour along the first mesh axis), so one row at
+// a time leaves the processor idle for most of a division's latency. When the
+// rows form lines of a fixed length (the unknowns of one mesh line), several
+// consecutive lines can be relaxed as a wavefront (line m, position p at step
+// p + m) and every row still reads exactly the same values, provided its
+// columns lie in its own line, at a whole number of lines away, or outside the
+// group. The plan records which lines satisfy that; the others are relaxed one
+// row at a time.
+
+// Which lines of a matrix may join a wavefront.
+struct GSWavefrontPlan {
+  int32_t line = 0;                // rows per line; 0: no wavefronts
+  std::vector<uint8_t> line_safe;  // per line: 1 when every row of it may join
+};
+
+// Most lines one wavefront relaxes together.
+inline constexpr int32_t GS_WAVEFRONT_LINES = 4;
+
+// The plan of A for lines of line rows (line = ni for the unknown numbering
+// u = i + j*ni + k*ni*nj). Reads every column index once.
+GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line);
+
+// One Gauss-Seidel sweep of A x = b with the arithmetic and the per-thread row
+// blocks of sweepGS; on one thread its result is bit-identical to sweepGS.
+// Assumes plan was made for A, and x and b have A.nu entries.
+void sweepGSWavefront(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const GSWavefrontPlan& plan);
