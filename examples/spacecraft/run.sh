@@ -96,54 +96,6 @@ magnet_2_dx=0               # 61  magnetisation direction of magnet 2, x
 magnet_2_dy=1               # 62  y
 magnet_2_dz=0               # 63  z
 
-args=(
-  "$ni" "$nj" "$nk" "$x0_x" "$xm_x" "$x0_y" "$xm_y" "$x0_z" "$xm_z" "$amf_path"
-  "$e_box1_x" "$e_box1_y" "$e_box1_z" "$e_box2_x" "$e_box2_y" "$e_box2_z"
-  "$i_box1_x" "$i_box1_y" "$i_box1_z" "$i_box2_x" "$i_box2_y" "$i_box2_z"
-  "$unused_real" "$unused_int" "$csv_prefix" "$ion_mass_amu" "$solver_max_it" "$solver_tol"
-  "$density_e" "$density_i" "$output_interval" "$inject_mode" "$inject_face_i" "$inject_face_e"
-  "$drift_i" "$drift_e" "$inject_density_i" "$inject_density_e"
-  "$i_plane1_x" "$i_plane1_y" "$i_plane1_z" "$i_plane2_x" "$i_plane2_y" "$i_plane2_z"
-  "$e_plane1_x" "$e_plane1_y" "$e_plane1_z" "$e_plane2_x" "$e_plane2_y" "$e_plane2_z"
-  "$mag_max_it" "$mag_tol" "$num_objects" "$remanence_1" "$remanence_2"
-  "$magnet_1" "$magnet_1_dx" "$magnet_1_dy" "$magnet_1_dz"
-  "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz"
-)
-
-# Each run replaces the outputs of the previous one.
-rm -rf "$out"
-mkdir -p "$out/vti" "$out/png"
-log=$out/run.log
-echo "Running $plasmabox on ${N}^3 nodes; console saved to $log"
-start=$SECONDS
-# Standard input from /dev/null answers the program's "Press the enter key" prompt.
-"$plasmabox" "${args[@]}" < /dev/null 2>&1 | tee "$log"
-echo "Simulation finished in $((SECONDS - start)) s (wall clock, including output)"
-
-# Pictures: the first interpreter that has numpy and matplotlib (a private
-# Python earlier on PATH may lack the Debian packages).
-python=""
-for candidate in "${PYTHON:-}" python3 /usr/bin/python3; do
-  if [ -n "$candidate" ] && "$candidate" -c 'import numpy, matplotlib' >/dev/null 2>&1; then
-    python=$candidate
-    break
-  fi
-done
-last_vti=$(ls "$out"/vti/*.vti 2>/dev/null | sort | tail -n 1 || true)
-if [ -z "$python" ]; then
-  echo "No Python with numpy and matplotlib: pictures skipped (install python3-numpy python3-matplotlib)"
-elif [ -z "$last_vti" ]; then
-  echo "No VTK file was written: pictures skipped"
-else
-  "$python" tools/plot_fields.py "$last_vti" --out "$out/png" > /dev/null
-  "$python" tools/plot_fields.py --log "$log" --out "$out/png" > /dev/null
-fi
-
-cat <<EOF
-
-Outputs of the spacecraft example:
-  console log        $log
-  VTK files          $out/vti/      (open in ParaView: File > Open, then Apply)
-  density CSV files  ${csv_prefix}output_O_<step>.csv (O+), ${csv_prefix}output_e_<step>.csv (e-)
-  pictures           $out/png/      (mid-plane slices of ${last_vti:-the last VTK file}, particle_counts.png)
-EOF
+example=spacecraft
+# Puts the variables above in position order, runs the program, draws the pictures.
+source examples/run_case.sh
