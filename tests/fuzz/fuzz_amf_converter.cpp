@@ -1,7 +1,5 @@
-// Feeds arbitrary bytes to the converter's content-sniffing reader (plain and
-// zipped AMF, with STL as the fall-back), and what it accepts through welding,
-// the mesh report and the AMF writer. The first byte picks the AMF object
-// number (1 to 4) so that object selection is exercised too.
+// Arbitrary bytes to the converter's sniffing reader (plain or zipped AMF, else STL),
+// then welding, report and writer; the first byte picks the object number (1 to 4).
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -22,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NamedMesh named{"part", weldVertices(soup.corners, soup.metres_per_unit, "fuzz.amf")};
     (void)describeMesh(named.mesh);
     (void)formatAmf({named});
-  } catch (const std::runtime_error&) {
-    // A malformed file: the converter reports it and stops.
+  } catch (const std::runtime_error&) {  // a malformed file: the converter reports it and stops
   }
   return 0;
 }

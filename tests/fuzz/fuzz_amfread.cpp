@@ -1,13 +1,8 @@
-// Feeds arbitrary documents to the simulation's AMF reader, then asks the
-// containment query about a few points of every object it accepted: the
-// indexed query must give exactly the answer of the full triangle scan.
-//
-// amfread takes a file name, so each document lives in an anonymous in-memory
-// file reached through /proc/self/fd.
+// Arbitrary documents to the simulation's AMF reader (through an in-memory file,
+// as it takes a name); the indexed containment query must then match the full scan.
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -39,10 +34,7 @@ bool storeDocument(const uint8_t* data, size_t size) {
 void checkContainment(const World& world) {
   for (const AmfObject& object : world.objects) {
     if (object.vertices.empty()) continue;
-    const Vec3 probes[3] = {object.vertices.front(),
-                            Vec3{(object.bbox_min.x + object.bbox_max.x) / 2, (object.bbox_min.y + object.bbox_max.y) / 2,
-                                 (object.bbox_min.z + object.bbox_max.z) / 2},
-                            object.vertices.back()};
+    const Vec3 probes[3] = {object.vertices.front(), 0.5 * (object.bbox_min + object.bbox_max), object.vertices.back()};
     for (const Vec3& p : probes)
       if (findContainingObjectIndex(world, p) != findContainingObjectIndexFullScan(world, p)) std::abort();
   }
@@ -64,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream no_input;  // the Enter prompt sees end of input at once
   try {
     amfread(world, document_path, no_input);
-  } catch (const std::invalid_argument&) {
-    return 0;  // a coordinate or index that is not a number: reported to the user
+  } catch (const std::invalid_argument&) {  // a bad number: reported to the user
+    return 0;
   } catch (const std::out_of_range&) {
     return 0;
   }

@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes to the converter's STL reader (ASCII and binary), and
-// what it accepts through welding, the mesh report and the AMF writer, as the
-// converter does.
+// Arbitrary bytes to the converter's STL reader, and what it accepts on through
+// welding, the mesh report and the AMF writer, as the converter does.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -22,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (v >= named.mesh.vertices.size()) __builtin_trap();
     (void)describeMesh(named.mesh);
     (void)formatAmf({named});
-  } catch (const std::runtime_error&) {
-    // A malformed file: the converter reports it and stops.
+  } catch (const std::runtime_error&) {  // a malformed file: the converter reports it and stops
   }
   return 0;
 }

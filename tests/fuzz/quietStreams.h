@@ -1,8 +1,6 @@
 #pragma once
 
-// The readers print progress and skip reports on the standard streams; a fuzzer
-// calls them millions of times, so their text goes nowhere instead of slowing
-// every run down and burying the sanitizer reports.
+// The readers' progress text would slow the fuzzer and bury sanitizer reports.
 
 #include <iostream>
 #include <streambuf>
@@ -14,9 +12,8 @@ class DiscardBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-// Points std::cout and std::cerr at a discarding buffer for the rest of the
-// process. The buffer is never destroyed: the standard streams are flushed
-// after every static object is gone, at the very end of the process.
+// Points std::cout and std::cerr at a discarding buffer for good; never destroyed,
+// as the standard streams are flushed after every static object is gone.
 inline void silenceStandardStreams() {
   static DiscardBuffer* const discard = new DiscardBuffer;
   std::cout.rdbuf(discard);

@@ -1,9 +1,6 @@
 // A main for the fuzz targets in ordinary builds: feeds every file of the given
-// folders (or the given files) to LLVMFuzzerTestOneInput once. With the
-// sanitizer build this replays the seed corpora and every input that once
-// crashed a target, without needing clang or libFuzzer.
+// folders (or given files) to LLVMFuzzerTestOneInput once, without libFuzzer.
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -22,8 +19,7 @@ namespace fs = std::filesystem;
 std::vector<fs::path> inputsOf(const fs::path& place) {
   std::vector<fs::path> files;
   if (fs::is_directory(place)) {
-    for (const auto& entry : fs::directory_iterator(place))
-      // Dot files only keep empty folders in version control.
+    for (const auto& entry : fs::directory_iterator(place))  // dot files only keep empty folders in git
       if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
   } else if (fs::is_regular_file(place)) {
     files.push_back(place);
@@ -44,9 +40,8 @@ int main(int argc, char** argv) {
     }
     for (const fs::path& file : inputsOf(argv[a])) {
       std::ifstream in(file, std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      // A fresh copy of exactly the file's size, so a read past the end is caught.
-      std::vector<uint8_t> data(bytes.begin(), bytes.end());
+      // A fresh buffer of exactly the file's size, so a read past the end is caught.
+      std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       LLVMFuzzerTestOneInput(data.empty() ? nullptr : data.data(), data.size());
       ++count;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
-// Records std::cout and std::cerr interleaved in write order, each line tagged
-// "out: " or "err: ", so a test can compare the exact console transcript.
+// Records std::cout and std::cerr interleaved, each line tagged "out: " or "err: ".
 
 #include <iostream>
 #include <streambuf>
@@ -12,7 +11,7 @@ class LineTagBuffer : public std::streambuf {
   LineTagBuffer(std::string& sink, const char* tag) : sink_(sink), tag_(tag) {}
 
  protected:
-  int overflow(int c) override {
+  int overflow(int c) override {  // unbuffered: every character comes here
     if (c == traits_type::eof()) return traits_type::not_eof(c);
     if (at_line_start_) sink_ += tag_;
     sink_.push_back(static_cast<char>(c));
@@ -33,8 +32,5 @@ struct ConsoleCapture {
   std::streambuf* saved_err = std::cerr.rdbuf(&err);
   ConsoleCapture() = default;
   ConsoleCapture(const ConsoleCapture&) = delete;  // the buffers point into this object
-  ~ConsoleCapture() {
-    std::cout.rdbuf(saved_out);
-    std::cerr.rdbuf(saved_err);
-  }
+  ~ConsoleCapture() { std::cout.rdbuf(saved_out), std::cerr.rdbuf(saved_err); }
 };

@@ -32,8 +32,7 @@ inline IndexedMesh boxMesh(const std::string& name, Vec3 lo, Vec3 hi, int first_
   const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
   for (const auto& f : faces) {
     const int a = f[0] ^ first_corner, b = f[1] ^ first_corner, c = f[2] ^ first_corner, d = f[3] ^ first_corner;
-    m.triangles.push_back({a, b, c});
-    m.triangles.push_back({a, c, d});
+    m.triangles.insert(m.triangles.end(), {{a, b, c}, {a, c, d}});
   }
   return m;
 }
@@ -78,10 +77,7 @@ inline AmfObject toObject(const IndexedMesh& m) {
   for (const auto& t : m.triangles) o.triangles.push_back({at(t[0]), at(t[1]), at(t[2])});
   o.bbox_min = o.bbox_max = m.vertices.at(0);
   for (const Vec3& p : m.vertices)
-    for (int a = 0; a < 3; ++a) {
-      o.bbox_min[a] = std::min(o.bbox_min[a], p[a]);
-      o.bbox_max[a] = std::max(o.bbox_max[a], p[a]);
-    }
+    for (int a = 0; a < 3; ++a) o.bbox_min[a] = std::min(o.bbox_min[a], p[a]), o.bbox_max[a] = std::max(o.bbox_max[a], p[a]);
   o.bvh = buildObjectBvh(o);
   return o;
 }

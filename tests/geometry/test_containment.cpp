@@ -1,61 +1,30 @@
-// The point-in-object query: the ray-triangle test, the vote on closed meshes,
-// the nearest-first-vertex rule, and the ray index against the full scan.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
 #include "geometry/containment.h"
-#include "geometry/rayHitsTriangle.h"
 #include "testMeshes.h"
 
-namespace {
-
-void add(World& world, const std::vector<IndexedMesh>& meshes) {
+static void add(World& world, const std::vector<IndexedMesh>& meshes) {
   for (const IndexedMesh& m : meshes) world.objects.push_back(toObject(m));
 }
 
-}  // namespace
-
-TEST(RayHitsTriangle, BoundsAreInclusiveOnTheTriangleSide) {
-  const Vec3 a{0, 0, 1}, b{1, 0, 1}, c{0, 1, 1}, up{0, 0, 1};  // triangle in the plane z = 1
-  const struct {
-    const char* label;
-    Vec3 origin, direction;
-    bool hit;
-  } cases[] = {
-      {"interior", {0.25, 0.25, 0}, up, true},
-      {"edge u = 0", {0, 0.5, 0}, up, true},
-      {"corner", {1, 0, 0}, up, true},
-      {"just outside an edge", {-1e-12, 0.5, 0}, up, false},
-      {"t just above the tolerance", {0.25, 0.25, 1 - 2e-8}, up, true},
-      {"t below the tolerance", {0.25, 0.25, 1 - 0.5e-8}, up, false},
-      {"parallel ray", {0.25, 0.25, 1}, {1, 0, 0}, false},
-  };
-  for (const auto& k : cases) EXPECT_EQ(rayHitsTriangle(k.origin, a, b, c, k.direction), k.hit) << k.label;
-  // Tiny triangles have |det| below 1e-8 for every direction: never hit.
-  EXPECT_FALSE(rayHitsTriangle({0, 0, 0}, {0, 0, 1}, {1e-5, 0, 1}, {0, 1e-5, 1}, up));
-}
-
 TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
-  World world(2, 2, 2), nested(2, 2, 2), bare(2, 2, 2);
+  World world(2, 2, 2), nested(2, 2, 2);
   add(world, {boxMesh("cube", {0, 0, 0}, {1, 1, 1}), sphereMesh("sphere", {3, 0.5, 0.5}, 1.0, 3)});
   const struct {
     Vec3 p;
     int expected;  // -2: on the surface, only checked against the full scan
   } cases[] = {
-      {{0.5, 0.5, 0.5}, 0}, {{3.9, 0.5, 0.5}, 1},   {{1.5, 0.5, 0.5}, -1},  {{-0.1, 0.5, 0.5}, -1},
-      {{3.99, 1.49, 1.4}, -1}, {{0.5, 0.5, 0}, -2}, {{0, 0, 0.5}, -2},      {{1, 1, 1}, -2},
-      {{NAN, 0.5, 0.5}, -1},   {{INFINITY, 0.5, 0.5}, -1},
+      {{0.5, 0.5, 0.5}, 0}, {{3.9, 0.5, 0.5}, 1}, {{1.5, 0.5, 0.5}, -1}, {{3.99, 1.49, 1.4}, -1},
+      {{0.5, 0.5, 0}, -2},  {{0, 0, 0.5}, -2},    {{1, 1, 1}, -2},       {{NAN, 0.5, 0.5}, -1},
   };
   for (const auto& c : cases) {
     const int fast = findContainingObjectIndex(world, c.p);
     EXPECT_EQ(fast, findContainingObjectIndexFullScan(world, c.p)) << c.p.x << " " << c.p.y << " " << c.p.z;
-    if (c.expected != -2) {
-      EXPECT_EQ(fast, c.expected) << c.p.x << " " << c.p.y << " " << c.p.z;
-    }
+    EXPECT_TRUE(c.expected == -2 || fast == c.expected) << c.p.x << " " << c.p.y << " " << c.p.z;
   }
-  EXPECT_EQ(findContainingObject(world, {0.5, 0.5, 0.5}), "cube");
   EXPECT_EQ(findContainingObject(world, {5, 5, 5}), "");
 
   // Outer lists its corner (3, 3, 3) first, inner (1, 1, 1); twin equals outer.
@@ -65,17 +34,10 @@ TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
   EXPECT_EQ(findContainingObject(nested, {2.4, 2.4, 2.4}), "outer");  // inside both, outer's vertex nearer
   EXPECT_EQ(findContainingObject(nested, {0.5, 2.9, 0.5}), "outer");  // twin ties and comes later
   EXPECT_EQ(findContainingObjectIndexFullScan(nested, {1, 1, 1}), 1);  // at the first vertex itself
-
-  // An object without triangles contains nothing, whatever its box.
-  add(bare, {boxMesh("shell", {0, 0, 0}, {1, 1, 1})});
-  bare.objects[0].triangles.clear();
-  EXPECT_EQ(findContainingObjectIndex(bare, {0.5, 0.5, 0.5}), -1);
-  EXPECT_EQ(findContainingObjectIndexFullScan(bare, {0.5, 0.5, 0.5}), -1);
 }
 
-// An open triangle soup with slivers nearly parallel to the ray directions:
-// the cases where rounding decides a hit and the index padding matters.
-IndexedMesh adversarialSoup(std::mt19937& gen, int count) {
+// Open triangle soup with slivers nearly parallel to the rays: rounding decides hits, index padding matters.
+static IndexedMesh adversarialSoup(std::mt19937& gen, int count) {
   std::uniform_real_distribution<double> u(-1, 1);
   std::uniform_int_distribution<int> pick(0, NUM_RAY_DIRECTIONS - 1);
   IndexedMesh m{"soup", {}, {}};
@@ -97,8 +59,7 @@ TEST(Containment, RayIndexCountsExactlyWhatTheFullScanCounts) {
   World world(2, 2, 2);
   add(world, {sphereMesh("sphere", {0.1, -0.2, 0.3}, 0.9, 1), boxMesh("cube", {-0.5, -0.5, -0.5}, {0.25, 0.5, 0.75}),
               sphereMesh("far", {880.0, 810.0, 3.0}, 5.0, 1), adversarialSoup(gen, 100)});
-  // Random points in each box, vertices and their neighbours, edge midpoints,
-  // points on faces and on the box faces.
+  // Random points in each box and on its faces, vertices and neighbours, edge midpoints, face points.
   std::vector<Vec3> points;
   std::uniform_real_distribution<double> unit(0, 1);
   for (const AmfObject& o : world.objects) {
@@ -115,21 +76,12 @@ TEST(Containment, RayIndexCountsExactlyWhatTheFullScanCounts) {
     }
   }
   ASSERT_GE(points.size(), 100000u);
-  long differences = 0, inside = 0, count_differences = 0;
-  for (std::size_t n = 0; n < points.size(); ++n) {
-    const Vec3& p = points[n];
+  long differences = 0, inside = 0;
+  for (const Vec3& p : points) {
     const int fast = findContainingObjectIndex(world, p);
     differences += fast != findContainingObjectIndexFullScan(world, p);
     inside += fast >= 0;
-    // Per-ray counts are stricter than the vote, which three rays decide.
-    for (const AmfObject& o : world.objects) {
-      if (n % 10 || !(p.x >= o.bbox_min.x && p.y >= o.bbox_min.y && p.z >= o.bbox_min.z && p.x <= o.bbox_max.x &&
-                     p.y <= o.bbox_max.y && p.z <= o.bbox_max.z))
-        continue;
-      for (int k = 0; k < NUM_RAY_DIRECTIONS; ++k) count_differences += countRayHitsIndexed(o, p, k) != countRayHits(o, p, k);
-    }
   }
   EXPECT_EQ(differences, 0);
-  EXPECT_EQ(count_differences, 0);
   EXPECT_GT(inside, 10000);
 }

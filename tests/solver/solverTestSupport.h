@@ -1,7 +1,5 @@
 #pragma once
 
-// Small worlds and console capture shared by the solver tests.
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +27,6 @@ Console captureConsole(F&& f) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   f();
-  Console c;
-  c.out = testing::internal::GetCapturedStdout();
-  c.err = testing::internal::GetCapturedStderr();
-  return c;
+  std::string out = testing::internal::GetCapturedStdout();
+  return {out, testing::internal::GetCapturedStderr()};
 }

@@ -16,7 +16,6 @@ TEST(MagnetostaticSolver, PinnedNodeIsTheOriginClampedIntoTheMesh) {
   } cases[] = {
       {{-1, -1, -1}, 2, 2, 2},        // origin inside: its cell's lower node
       {{-0.7, -1.9, -0.2}, 1, 3, 0},  // truncated, not rounded
-      {{1, 1, 1}, 0, 0, 0},           // mesh beyond the origin: nearest node
       {{-5, 0.5, -2.1}, 4, 0, 4},     // origin beyond the far corner on x and z
   };
   for (const auto& c : cases) {
@@ -24,41 +23,26 @@ TEST(MagnetostaticSolver, PinnedNodeIsTheOriginClampedIntoTheMesh) {
     MagnetostaticSolver s(*w, 10, 1e-6);
     const int u = c.i + 5 * c.j + 25 * c.k;
     EXPECT_EQ(s.pin_node_1, u) << c.x0.x << "," << c.x0.y << "," << c.x0.z;
-    EXPECT_EQ(s.A.rows[static_cast<std::size_t>(u)].col[1], -1);
-    EXPECT_EQ(s.A.at(u, u), 1.0);
+    EXPECT_TRUE(s.A.rows[static_cast<std::size_t>(u)].col[1] == -1 && s.A.at(u, u) == 1.0);
   }
   World small(2, 5, 5);
   small.setExtents({0, 0, 0}, {1, 1, 1});
   EXPECT_THROW(MagnetostaticSolver(small, 10, 1e-6), std::invalid_argument);
 }
 
-TEST(MagnetostaticSolver, DivergenceIsExactForLinearMagnetisationWallsIncluded) {
-  auto w = makeWorld(5, 4, 6, {0.5, 2.0, 0.25});
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 6; ++k) w->M(i, j, k) = {3.0 * 0.5 * i, -2.0 * 2.0 * j, 0.5 * 0.25 * k + 7.0};
-  MagnetostaticSolver s(*w, 10, 1e-6);
-  for (double d : s.divergence(w->M)) ASSERT_NEAR(d, 3.0 - 2.0 + 0.5, 1e-12);
-}
-
 TEST(MagnetostaticSolver, ZeroMagnetisationGivesZeroFields) {
   auto w = makeWorld(6, 6, 6, {0.01, 0.01, 0.01});
   MagnetostaticSolver s(*w, 100, 1e-9);
   bool ok = false;
-  const Console c = captureConsole([&] { ok = s.solveMagnetostatics(); });
+  EXPECT_EQ(captureConsole([&] { ok = s.solveMagnetostatics(); }).out, "0\n");
   EXPECT_TRUE(ok);
-  EXPECT_EQ(c.out, "0\n");
-  for (double v : w->phi_m.data) ASSERT_EQ(v, 0.0);
-  for (const Vec3& v : w->H.data) ASSERT_EQ(v, Vec3{});
-  for (const Vec3& v : w->B.data) ASSERT_EQ(v, Vec3{});
+  for (std::size_t n = 0; n < w->phi_m.size(); ++n)
+    ASSERT_TRUE(w->phi_m.data[n] == 0.0 && w->H.data[n] == Vec3{} && w->B.data[n] == Vec3{}) << n;
 }
 
-// A uniformly magnetised sphere has H = -M/3 inside in free space. The
-// zero-gradient walls add mirror images (the one across the wall normal to M
-// reversed, the other four parallel); the six nearest, at L = (n - 2) h (the
-// wall rows put the mirror half a node outside the inner layer), add
-// -(8/3) (R/L)^3 M at the centre. Further images and the staircase surface
-// are left to the tolerance (on this mesh they make up about 4 % of M/3).
+// H = -M/3 inside in free space; the zero-gradient walls add mirror images whose
+// six nearest, at L = (n - 2) h, add -(8/3) (R/L)^3 M at the centre. Further
+// images and the staircase surface (about 4 % of M/3 here) are left to the tolerance.
 TEST(MagnetostaticSolver, UniformlyMagnetisedSphereHasMinusAThirdOfMInside) {
   const int n = 16;
   const double h = 0.001, radius = 4.5 * h, m0 = 1.0e6;  // m, m, A/m
@@ -79,9 +63,7 @@ TEST(MagnetostaticSolver, UniformlyMagnetisedSphereHasMinusAThirdOfMInside) {
     for (int j = 0; j < n; ++j)
       for (int k = 0; k < n; ++k)
         if (r2(i, j, k) <= 0.25 * radius * radius) {
-          hz += w->H(i, j, k).z;
-          hx += std::abs(w->H(i, j, k).x);
-          ++count;
+          hz += w->H(i, j, k).z, hx += std::abs(w->H(i, j, k).x), ++count;
           ASSERT_EQ(w->B(i, j, k), MU_0 * w->M(i, j, k));  // magnetised nodes take B from M alone
         }
   ASSERT_GT(count, 0);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <vector>
 
 #include "solver/PotentialSolver.h"
@@ -33,15 +32,12 @@ TEST(SolveGS, ResidualLinesEveryTwentyFiveSweepsAndTheFailureLine) {
   SparseMatrix I(5);
   for (int i = 0; i < 5; ++i) I(i, i) = 1.0;
   const DenseVector b{1, -2, 3.5, 0, 1e300};
-  for (const auto& [tol, ok, out] : std::vector<std::tuple<double, bool, std::string>>{{1e-12, true, "0\n"},
-                                                                                       {0.0, false, "0\n0\n"}}) {
+  for (const double tol : {1e-12, 0.0}) {
     DenseVector x(5, 0.0);
-    bool solved = !ok;
+    bool solved = tol == 0;
     const Console c = captureConsole([&] { solved = solveGS(I, x, b, 30, tol, *w); });
-    EXPECT_EQ(solved, ok);
-    EXPECT_EQ(x, b);
-    EXPECT_EQ(c.out, out);
-    EXPECT_EQ(c.err, ok ? "" : "GS failed to converge, L2=0\n");
+    EXPECT_TRUE(solved == (tol > 0) && x == b);
+    EXPECT_EQ(c.out + c.err, tol > 0 ? "0\n" : "0\n0\nGS failed to converge, L2=0\n");
   }
 }
 
@@ -49,9 +45,8 @@ TEST(SolveSORParallel, FramesOfConvergenceAndFailure) {
   auto empty = makeWorld(6, 5, 4);  // no charge, no objects, phi = 0: solved at once
   PotentialSolver s(*empty, 0, 100, 1e-300, 0.0, 1e12, 1.5);
   bool ok = false;
-  const Console c = captureConsole([&] { ok = s.solveSORParallel(); });
+  EXPECT_EQ(captureConsole([&] { ok = s.solveSORParallel(); }).out, "potential solve\n0\n");
   EXPECT_TRUE(ok);
-  EXPECT_EQ(c.out + c.err, "potential solve\n0\n");
   for (const auto& [max_it, lines] : std::vector<std::pair<int, int>>{{0, 0}, {-1, 0}, {51, 3}}) {
     auto w = makeWorld(6, 5, 4);
     w->rho(2, 2, 2) = 1e-6;
@@ -64,30 +59,8 @@ TEST(SolveSORParallel, FramesOfConvergenceAndFailure) {
   }
 }
 
-TEST(SolveSORParallel, PinsTheFarCornersAndKeepsObjects) {
-  auto w = makeWorld(5, 5, 5);
-  w->object_id(0, 0, 0) = 1;  // pinned even inside an object
-  w->phi(0, 0, 0) = 5.0;
-  w->object_id(2, 2, 2) = 1;
-  w->phi(2, 2, 2) = 7.0;
-  w->phi(4, 4, 4) = 3.0;
-  w->phi(1, 3, 1) = 11.0;  // interior value that the wall node (0, 3, 1) copies
-  PotentialSolver s(*w, 0, 1, 1e-300, 0.0, 1e12, 1.5);
-  captureConsole([&] { s.solveSORParallel(); });
-  EXPECT_EQ(w->phi(0, 0, 0), 0.0);
-  EXPECT_EQ(w->phi(4, 4, 4), 0.0);
-  EXPECT_EQ(w->phi(2, 2, 2), 7.0);
-  // A wall copies the inner value as it stands: (1,3,1) is relaxed after (0,3,1).
-  EXPECT_EQ(w->phi(0, 3, 1), 11.0);
-  EXPECT_NE(w->phi(1, 3, 1), 11.0);
-  EXPECT_EQ(w->phi(4, 3, 1), w->phi(3, 3, 1));
-}
-
-// Two plates spanning the box, 270 V at i = 1 and 0 V at i = ni - 2, with
-// zero-gradient walls elsewhere: the potential between them is linear in x.
-// The pinned corner (0,0,0) sits beside the 270 V plate and keeps the residual
-// at sqrt(270^2 / nodes) = 11.25, so the solve reports no convergence although
-// the gap has settled.
+// Plates at 270 V (i = 1) and 0 V (i = ni - 2): linear between them. The pinned
+// corner (0,0,0) beside the 270 V plate keeps the residual at sqrt(270^2 / nodes) = 11.25.
 TEST(SolveSORParallel, PlateCapacitorGivesALinearPotential) {
   const int ni = 16, nj = 6, nk = 6;
   auto w = makeWorld(ni, nj, nk, {0.01, 0.01, 0.01});
@@ -106,26 +79,6 @@ TEST(SolveSORParallel, PlateCapacitorGivesALinearPotential) {
     for (int j = 0; j < nj; ++j)
       for (int k = 0; k < nk; ++k)
         ASSERT_NEAR(w->phi(i, j, k), 270.0 * (ni - 2 - i) / (ni - 3), 1e-6) << i << "," << j << "," << k;
-}
-
-TEST(SolveSORBoltzmann, ConvergesWithoutPinnedCorners) {
-  const int n = 8;
-  auto w = makeWorld(n, n, n, {0.002, 0.002, 0.002});
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      for (int k = 0; k < n; ++k) w->rho(i, j, k) = 1e12 * 1.602176565e-19 * (1.0 + 0.3 * std::cos(0.4 * i));
-      w->object_id(i, j, 3) = 1;  // a plate at 1 V fixes the potential level
-      w->phi(i, j, 3) = 1.0;
-    }
-  PotentialSolver s(*w, 3, 4000, 1.0, 0.0, 1e12, 1.5);
-  s.buildMatrix();
-  bool ok = false;
-  const Console c = captureConsole([&] { ok = s.solve(); });
-  ASSERT_TRUE(ok) << c.err;
-  EXPECT_EQ(c.out.rfind("potential solve\n", 0), 0u);
-  EXPECT_EQ(w->phi(3, 3, 3), 1.0);
-  EXPECT_NE(w->phi(0, 0, 0), 0.0);
-  EXPECT_NEAR(w->phi(0, 2, 2), w->phi(1, 2, 2), 1e-6);  // zero-gradient wall
 }
 
 }  // namespace

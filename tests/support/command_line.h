@@ -1,7 +1,5 @@
 #pragma once
-
-// A valid command line for tests, with named setters for the positions the
-// tests change. Positions are 1-based as in the README's argument table.
+// A valid command line for tests; positions are 1-based as in the README's argument table.
 
 #include <string>
 #include <vector>

@@ -1,15 +1,11 @@
 #pragma once
-
-// Runs the real executable in a child process and captures what it prints, so
-// tests can check exit status, streams and files as a user would see them.
-
+// Runs the real executable in a child process and captures what it prints.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,14 +16,12 @@ struct ProgramResult {
   int exit_code = -1;    // exit status, or -1 when the program was killed by a signal
   int signal = 0;        // signal that ended it, 0 if none
   bool timed_out = false;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
@@ -45,11 +39,9 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
   if (pid == 0) {
     const int in_fd = open(stdin_path.c_str(), O_RDONLY);
     if (in_fd >= 0) dup2(in_fd, 0);
-    dup2(out_fd, 1);
-    dup2(err_fd, 2);
+    dup2(out_fd, 1), dup2(err_fd, 2);
     if (chdir(cwd.c_str()) != 0) _exit(127);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
@@ -68,11 +60,8 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
   }
   if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-  close(out_fd);
-  close(err_fd);
-  r.out = readWholeFile(out_name);
-  r.err = readWholeFile(err_name);
-  unlink(out_name);
-  unlink(err_name);
+  close(out_fd), close(err_fd);
+  r.out = readWholeFile(out_name), r.err = readWholeFile(err_name);
+  unlink(out_name), unlink(err_name);
   return r;
 }

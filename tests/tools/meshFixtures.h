@@ -1,10 +1,8 @@
 #pragma once
 
-// Small meshes and the files that hold them, made by the tests themselves.
 
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,8 +24,7 @@ inline std::vector<Vec3> boxCorners(Vec3 lo, Vec3 hi) {
   return corners;
 }
 
-// Corners as a float-based binary STL holds them.
-inline std::vector<Vec3> asFloats(std::vector<Vec3> corners) {
+inline std::vector<Vec3> asFloats(std::vector<Vec3> corners) {  // as a binary STL holds them
   for (Vec3& v : corners) v = {double(float(v.x)), double(float(v.y)), double(float(v.z))};
   return corners;
 }
@@ -52,10 +49,9 @@ inline std::string binaryStl(const std::vector<Vec3>& corners, const std::string
     for (int b = 0; b < 4; ++b) s.push_back(char((u >> (8 * b)) & 0xFF));
   };
   const auto putFloat = [&put32](double v) {
-    const float f = float(v);
     std::uint32_t u;
-    std::memcpy(&u, &f, 4);
-    put32(u);
+    const float f = float(v);
+    put32((std::memcpy(&u, &f, 4), u));
   };
   put32(std::uint32_t(corners.size() / 3));
   for (std::size_t c = 0; c < corners.size(); ++c) {
@@ -75,7 +71,6 @@ struct TempFolder {
   ~TempFolder() { std::filesystem::remove_all(path); }
   TempFolder(const TempFolder&) = delete;
   std::string file(const std::string& name) const { return (path / name).string(); }
-  // Writes bytes to a file in the folder and returns its full path.
   std::string write(const std::string& name, const std::string& bytes) const {
     std::ofstream(file(name), std::ios::binary) << bytes;
     return file(name);
