@@ -125,7 +125,7 @@ void validateRunParameters(const RunParameters& p) {
         !std::isfinite(p.xm[d] - p.x0[d]))
       throw std::invalid_argument(std::string("mesh extent along ") + axis[d] + " (arguments " +
                                   std::to_string(4 + 2 * d) + " and " + std::to_string(5 + 2 * d) +
-                                  ") must have the far corner above the origin");
+                                  ") must be finite, with the far corner above the origin");
   }
   if (p.output_interval == 0)
     throw std::invalid_argument("output interval (argument 31) must not be 0");
