@@ -86,6 +86,27 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* sou
 
 namespace {
 
+// Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
+// by the rules of the sweep: object kept, k walls copied, interior update.
+inline void relaxInteriorNode(const Stencil& g, double* phi, const double* source, const int32_t* obj, std::size_t n,
+                              int k) {
+  if (obj[n] > 0) return;
+  if (k == 0) {
+    storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
+    return;
+  }
+  if (k == g.nk - 1) {
+    storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
+    return;
+  }
+  const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
+                    (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
+                    (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
+                   g.D;
+  const double old = loadRelaxed(phi[n]);
+  storeRelaxed(phi[n], old + 1.8 * (p - old));
+}
+
 // Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
 // of the sweep, the first matching rule per node: pinned corner, object, wall
 // copy (i, then j, then k walls), interior update.
@@ -107,46 +128,9 @@ void relaxLine(const Stencil& g, double* phi, const double* source, const int32_
     }
     return;
   }
-  for (int k = k0; k < k1; ++k) {
-    const std::size_t n = base + static_cast<std::size_t>(k);
-    if (obj[n] > 0) continue;
-    if (k == 0) {
-      storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
-      continue;
-    }
-    if (k == g.nk - 1) {
-      storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
-      continue;
-    }
-    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
-                      (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
-                      (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
-                     g.D;
-    const double old = loadRelaxed(phi[n]);
-    storeRelaxed(phi[n], old + 1.8 * (p - old));
-  }
+  for (int k = k0; k < k1; ++k) relaxInteriorNode(g, phi, source, obj, base + static_cast<std::size_t>(k), k);
 }
 
-// Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
-// by the rules of the sweep: object kept, k walls copied, interior update.
-inline void relaxInteriorNode(const Stencil& g, double* phi, const double* source, const int32_t* obj, std::size_t n,
-                              int k) {
-  if (obj[n] > 0) return;
-  if (k == 0) {
-    storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
-    return;
-  }
-  if (k == g.nk - 1) {
-    storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
-    return;
-  }
-  const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
-                    (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
-                    (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
-                   g.D;
-  const double old = loadRelaxed(phi[n]);
-  storeRelaxed(phi[n], old + 1.8 * (p - old));
-}
 
 // Most lines a wavefront relaxes together.
 constexpr int WAVEFRONT_LINES = 4;

@@ -21,20 +21,7 @@ void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
   const MatrixRow* rows = A.rows.data();
   const int32_t nu = A.nu;
 #pragma omp parallel for schedule(static)
-  for (int32_t u = 0; u < nu; ++u) {
-    const MatrixRow& row = rows[u];
-    double s = 0.0;
-    double diag = 0.0;  // stays 0.0 for a row without diagonal: non-finite result, as documented
-    for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
-      const int32_t c = row.col[v];
-      if (c == u) diag = row.a[v];
-      s += row.a[v] * loadRelaxed(x[c]);
-    }
-    const double xu = loadRelaxed(x[u]);
-    s = s - diag * xu;
-    const double g = (b[u] - s) / diag;
-    storeRelaxed(x[u], xu + (g - xu));
-  }
+  for (int32_t u = 0; u < nu; ++u) relaxRow(rows, x, b, u);
 }
 
 bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, int32_t max_it, double tol,

@@ -26,26 +26,6 @@ GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line) {
   return plan;
 }
 
-namespace {
-
-// Row u of the sweep: the same operations, in the same order, as sweepGS.
-inline void relaxRow(const MatrixRow* rows, double* x, const double* b, int32_t u) {
-  const MatrixRow& row = rows[u];
-  double s = 0.0;
-  double diag = 0.0;
-  for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
-    const int32_t c = row.col[v];
-    if (c == u) diag = row.a[v];
-    s += row.a[v] * loadRelaxed(x[c]);
-  }
-  const double xu = loadRelaxed(x[u]);
-  s = s - diag * xu;
-  const double g = (b[u] - s) / diag;
-  storeRelaxed(x[u], xu + (g - xu));
-}
-
-}  // namespace
-
 void sweepGSWavefront(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, const GSWavefrontPlan& plan) {
   double* x = x_.data();
   const double* b = b_.data();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "solver/SparseMatrix.h"
+#include "solver/solverSupport.h"
 #include "solver/vectorAlgebra.h"
 
 // A Gauss-Seidel sweep gives each row the values of the rows before it as
@@ -34,3 +35,23 @@ GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line);
 // blocks of sweepGS; on one thread its result is bit-identical to sweepGS.
 // Assumes plan was made for A, and x and b have A.nu entries.
 void sweepGSWavefront(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const GSWavefrontPlan& plan);
+
+// Gauss-Seidel update of row u of A x = b in place, relaxation factor 1: the
+// row's products summed in slot order from 0.0, the diagonal term taken back
+// out, then x[u] + (g - x[u]). Shared unknowns go through relaxed atomics
+// because other threads may be updating them in the same sweep. A row without
+// a diagonal divides by zero and gives a non-finite value.
+inline void relaxRow(const MatrixRow* rows, double* x, const double* b, int32_t u) {
+  const MatrixRow& row = rows[u];
+  double s = 0.0;
+  double diag = 0.0;
+  for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
+    const int32_t c = row.col[v];
+    if (c == u) diag = row.a[v];
+    s += row.a[v] * loadRelaxed(x[c]);
+  }
+  const double xu = loadRelaxed(x[u]);
+  s = s - diag * xu;
+  const double g = (b[u] - s) / diag;
+  storeRelaxed(x[u], xu + (g - xu));
+}
