@@ -54,6 +54,15 @@ struct Stencil {
   }
 };
 
+// Residual of node n whose inner neighbour is m (m == n inside): the wall
+// difference phi[n] - phi[m], or s - phi*D plus the three neighbour pairs, where
+// s is the node's source term (charge, and electrons where they are modelled).
+inline double nodeResidual(const Stencil& g, const double* phi, std::size_t n, std::size_t m, double s) {
+  if (m != n) return phi[n] - phi[m];
+  return (s - phi[n] * g.D) + (phi[n - g.si] + phi[n + g.si]) * g.idx2 +
+         (phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + (phi[n - 1] + phi[n + 1]) * g.idz2;
+}
+
 // Sum over the non-object nodes of the squared residual of the linear Poisson
 // equation; wall nodes contribute their difference to the inner neighbour.
 // The two corners that the sweep pins to 0 V are measured by their wall rule
@@ -69,14 +78,7 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* sou
       for (int k = 0; k < g.nk; ++k) {
         const std::size_t n = g.at(i, j, k);
         if (obj[n] > 0) continue;
-        const std::size_t m = g.innerNeighbour(i, j, k, n);
-        double r;
-        if (m != n) {
-          r = phi[n] - phi[m];
-        } else {
-          r = source[n] - phi[n] * g.D + (phi[n - g.si] + phi[n + g.si]) * g.idx2 +
-              (phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + (phi[n - 1] + phi[n + 1]) * g.idz2;
-        }
+        const double r = nodeResidual(g, phi, n, g.innerNeighbour(i, j, k, n), source[n]);
         sum += r * r;
       }
   return sum;
@@ -286,13 +288,8 @@ bool PotentialSolver::solveSORBoltzmann() {
             const std::size_t n = g.at(i, j, k);
             if (obj[n] > 0) continue;
             const std::size_t m = g.innerNeighbour(i, j, k, n);
-            double r;
-            if (m != n) {
-              r = phi[n] - phi[m];
-            } else {
-              r = (source(n) - phi[n] * g.D) + (phi[n - g.si] + phi[n + g.si]) * g.idx2 +
-                  (phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + (phi[n - 1] + phi[n + 1]) * g.idz2;
-            }
+            // The source (Boltzmann electrons) is only evaluated where it is used.
+            const double r = nodeResidual(g, phi, n, m, m == n ? source(n) : 0.0);
             sum += r * r;
           }
       R = std::sqrt(sum / nodes);
