@@ -14,13 +14,13 @@
 #include "geometry/objectPasses.h"
 #include "tests/geometry/testMeshes.h"
 
+using namespace plasmabox;
+
 namespace {
 
 constexpr int SPHERE_LEVELS = 5;  // 20 * 4^5 = 20480 triangles
 
-void addSphere(World& world) {
-  world.objects.push_back(toObject(sphereMesh("sphere", {0, 0, 0}, 1.0, SPHERE_LEVELS)));
-}
+std::vector<AmfObject> sphere() { return {toObject(sphereMesh("sphere", {0, 0, 0}, 1.0, SPHERE_LEVELS))}; }
 
 std::vector<Vec3> pointsInBox(std::size_t count) {
   std::mt19937 gen(7);
@@ -30,10 +30,9 @@ std::vector<Vec3> pointsInBox(std::size_t count) {
   return p;
 }
 
-template <int (*Query)(const World&, const Vec3&)>
+template <int (*Query)(std::span<const AmfObject>, const Vec3&)>
 void BM_Containment(benchmark::State& state) {
-  World world(2, 2, 2);
-  addSphere(world);
+  const std::vector<AmfObject> world = sphere();
   const std::vector<Vec3> points = pointsInBox(1024);
   std::size_t q = 0;
   for (auto _ : state) {
@@ -47,8 +46,7 @@ BENCHMARK(BM_Containment<findContainingObjectIndexFullScan>)->Name("ContainmentF
 
 // Both queries over the same 1024 points: any difference stops the benchmark.
 void BM_ContainmentAgree(benchmark::State& state) {
-  World world(2, 2, 2);
-  addSphere(world);
+  const std::vector<AmfObject> world = sphere();
   const std::vector<Vec3> points = pointsInBox(1024);
   for (auto _ : state)
     for (const Vec3& p : points)
@@ -59,12 +57,11 @@ BENCHMARK(BM_ContainmentAgree)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_VoltagePass(benchmark::State& state) {
   World world(64, 64, 64);
-  world.num_threads = static_cast<int32_t>(state.range(0));
-  world.setExtents({-1.2, -1.2, -1.2}, {1.2, 1.2, 1.2});
-  addSphere(world);
+  world.grid.setExtents({-1.2, -1.2, -1.2}, {1.2, 1.2, 1.2});
+  const std::vector<AmfObject> objects = sphere();
   const std::map<std::string, double> voltages = {{"sphere", 100.0}};
   std::streambuf* saved = std::cout.rdbuf(nullptr);  // keep the pass's console lines out of the report
-  for (auto _ : state) amfread_voltage(world, voltages);
+  for (auto _ : state) amfread_voltage(world, objects, voltages, static_cast<int>(state.range(0)));
   std::cout.rdbuf(saved);
   std::cout.clear();
   state.SetItemsProcessed(state.iterations() * 64 * 64 * 64);

@@ -7,6 +7,8 @@
 
 #include "mesh/NodeField.h"
 
+using namespace plasmabox;
+
 namespace {
 
 constexpr int N = 64;

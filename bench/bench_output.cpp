@@ -13,6 +13,8 @@
 #include "output/stepOutput.h"
 #include "particles/Species.h"
 
+using namespace plasmabox;
+
 namespace {
 
 constexpr int N = 64;
@@ -20,7 +22,7 @@ constexpr int N = 64;
 // Every field a run writes, filled with full-precision values of typical size,
 // so that the numbers are as long as in a real output file.
 void fillWorld(World& w, std::vector<Species>& species) {
-  w.setExtents({0, 0, 0}, {0.063, 0.063, 0.063});  // m, 1 mm spacing
+  w.grid.setExtents({0, 0, 0}, {0.063, 0.063, 0.063});  // m, 1 mm spacing
   w.dt = 1e-11;
   w.ts = 40;
   std::mt19937 gen(7);
@@ -66,9 +68,9 @@ void BM_UpdateFieldsComposed(benchmark::State& state) {
   std::vector<Species> species;
   fillWorld(w, species);
   for (auto _ : state) {
-    w.ef = minusGradient(w.phi, w);
-    w.B = w.B - w.dt * curl(w.ef, 0, w);
-    w.ef = w.ef + w.dt * (C2 * curl(w.B, 0, w) - (1 / EPS_0) * w.j_total);
+    w.ef = minusGradient(w.phi, w.grid);
+    w.B = w.B - w.dt * curl(w.ef, 0, w.grid);
+    w.ef = w.ef + w.dt * (C2 * curl(w.B, 0, w.grid) - (1 / EPS_0) * w.j_total);
     dampBoundaryLayers(w.ef);
     benchmark::DoNotOptimize(w.ef.data.data());
   }

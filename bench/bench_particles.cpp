@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "geometry/AmfObject.h"
@@ -16,6 +17,8 @@
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/push.h"
+
+using namespace plasmabox;
 
 namespace {
 
@@ -71,31 +74,20 @@ std::vector<Particle> particlesIn(double lo, double hi) {
 // What one timed iteration runs.
 enum class Phase { BOTH, ADVANCE, DEPOSITION };
 
-// Benchmark argument: 0 the program's setting (60 threads requested, dynamic
-// adjustment on, which libgomp trims to the processors minus the 15-minute load
-// average), 1 one thread per processor (dynamic adjustment off).
-void runSteps(benchmark::State& state, World& world, const std::vector<Particle>& start, Phase phase = Phase::BOTH) {
-  const bool per_core = state.range(0) == 1;
-  omp_set_dynamic(per_core ? 0 : 1);
-  world.num_threads = per_core ? omp_get_num_procs() : 60;
-  omp_set_num_threads(world.num_threads);
+// Benchmark argument: the team size (0: one thread per processor).
+void runSteps(benchmark::State& state, World& world, std::span<const AmfObject> objects,
+              const std::vector<Particle>& start, Phase phase = Phase::BOTH) {
+  const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
   Species ions("O+", 16 * AMU, QE, 50, world);
   for (auto _ : state) {
     state.PauseTiming();
     ions.particles = start;  // particles absorbed by the object come back
     state.ResumeTiming();
-    if (phase != Phase::DEPOSITION) advance(ions, static_cast<uint32_t>(world.num_threads));
-    if (phase != Phase::ADVANCE) computeGasProperties(ions);
+    if (phase != Phase::DEPOSITION) advance(ions, objects, team);
+    if (phase != Phase::ADVANCE) computeGasProperties(ions, team);
     benchmark::DoNotOptimize(ions.den.data.data());
   }
-  int team = 0;
-#pragma omp parallel num_threads(world.num_threads)
-  {
-#pragma omp single
-    team = omp_get_num_threads();
-  }
   state.counters["team"] = team;
-  omp_set_dynamic(0);
   state.counters["survivors"] = static_cast<double>(ions.particles.size());
   state.counters["per_particle"] = benchmark::Counter(
       static_cast<double>(NUM_PARTICLES) * static_cast<double>(state.iterations()),
@@ -103,8 +95,7 @@ void runSteps(benchmark::State& state, World& world, const std::vector<Particle>
 }
 
 void setUpWorld(World& world) {
-  world.num_threads = 60;
-  world.setExtents({0, 0, 0}, {1, 1, 1});
+  world.grid.setExtents({0, 0, 0}, {1, 1, 1});
   world.dt = 1e-11;
   for (Vec3& e : world.ef.data) e = {10.0, -5.0, 2.0};  // V/m: moves ions by ~1e-12 m per step
 }
@@ -112,34 +103,34 @@ void setUpWorld(World& world) {
 void BM_ParticleStepNoObjects(benchmark::State& state) {
   World world(N, N, N);
   setUpWorld(world);
-  runSteps(state, world, particlesIn(0.0, 1.0));
+  runSteps(state, world, {}, particlesIn(0.0, 1.0));
 }
-BENCHMARK(BM_ParticleStepNoObjects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParticleStepNoObjects)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The two halves of the step on their own, for the profile of the step.
 void BM_AdvanceOnly(benchmark::State& state) {
   World world(N, N, N);
   setUpWorld(world);
-  runSteps(state, world, particlesIn(0.0, 1.0), Phase::ADVANCE);
+  runSteps(state, world, {}, particlesIn(0.0, 1.0), Phase::ADVANCE);
 }
-BENCHMARK(BM_AdvanceOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AdvanceOnly)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DepositionOnly(benchmark::State& state) {
   World world(N, N, N);
   setUpWorld(world);
-  runSteps(state, world, particlesIn(0.0, 1.0), Phase::DEPOSITION);
+  runSteps(state, world, {}, particlesIn(0.0, 1.0), Phase::DEPOSITION);
 }
-BENCHMARK(BM_DepositionOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DepositionOnly)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ParticleStepInSphereBox(benchmark::State& state) {
   World world(N, N, N);
   setUpWorld(world);
-  world.objects.push_back(uvSphere({0.5, 0.5, 0.5}, 0.25, 101, 100));
-  state.counters["triangles"] = static_cast<double>(world.objects[0].triangles.size());
-  state.counters["indexed"] = bvhMatches(world.objects[0]) ? 1 : 0;  // 1: the query uses the ray index
-  runSteps(state, world, particlesIn(0.25, 0.75));
+  const std::vector<AmfObject> objects{uvSphere({0.5, 0.5, 0.5}, 0.25, 101, 100)};
+  state.counters["triangles"] = static_cast<double>(objects[0].triangles.size());
+  state.counters["indexed"] = bvhMatches(objects[0]) ? 1 : 0;  // 1: the query uses the ray index
+  runSteps(state, world, objects, particlesIn(0.25, 0.75));
 }
-BENCHMARK(BM_ParticleStepInSphereBox)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParticleStepInSphereBox)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

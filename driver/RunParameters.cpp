@@ -6,6 +6,8 @@
 #include "mesh/constants.h"
 #include "mesh/conversions.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Reads the arguments in position order, adding the position and the text to
@@ -131,8 +133,8 @@ void validateRunParameters(const RunParameters& p) {
     throw std::invalid_argument("output interval (argument 31) must not be 0");
 }
 
-void overrideRemanence(std::vector<double>& remanence) {
-  for (std::size_t k = 0; k < remanence.size() && k < 2; ++k) remanence[k] = 1.2;
+void overrideRemanence(std::vector<double>& remanence, double value) {
+  for (std::size_t k = 0; k < remanence.size() && k < 2; ++k) remanence[k] = value;
 }
 
 std::map<std::string, Vec3> buildMagnetisationTable(const std::vector<std::string>& args,
@@ -149,6 +151,4 @@ std::map<std::string, Vec3> buildMagnetisationTable(const std::vector<std::strin
   return table;
 }
 
-std::map<std::string, double> buildVoltageTable() {
-  return {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
-}
+}  // namespace plasmabox

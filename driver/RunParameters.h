@@ -8,6 +8,8 @@
 
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // Number of fixed positional arguments before the remanence values.
 inline constexpr int FIXED_ARGUMENTS = 53;
 // Below this many arguments the program exits with status 1 and prints nothing.
@@ -52,17 +54,16 @@ std::optional<RunParameters> parseRunParameters(const std::vector<std::string>& 
 // empty or inverted extent, output interval 0) with std::invalid_argument.
 void validateRunParameters(const RunParameters& p);
 
-// Sets remanence entries 0 and 1 (those that exist) to 1.2 T.
-void overrideRemanence(std::vector<double>& remanence);
+// Sets remanence entries 0 and 1 (those that exist) to value (T).
+void overrideRemanence(std::vector<double>& remanence, double value);
 
 // Object name to magnetisation (A/m): remanence[k] * direction / MU_0 for each
 // tuple k after the remanence list; a later tuple for the same name wins.
 std::map<std::string, Vec3> buildMagnetisationTable(const std::vector<std::string>& args,
                                                     const std::vector<double>& remanence);
 
-// Object name to fixed potential (V).
-std::map<std::string, double> buildVoltageTable();
-
 // Decoding of inject_mode: bit 1 cleared equal to 1, respectively bit 0 cleared equal to 2.
 constexpr bool injectsIons(int32_t mode) { return (mode & ~2) == 1; }
 constexpr bool injectsElectrons(int32_t mode) { return (mode & ~1) == 2; }
+
+}  // namespace plasmabox

@@ -11,12 +11,12 @@
 // The one place that turns an input error into a message and exit status 1,
 // so a bad argument or geometry file never ends the run with an abort.
 int main(int argc, char** argv) {
-  // Every parallel region asks for 60 threads; let the runtime trim the team to
-  // the processors it has instead of oversubscribing them.
-  omp_set_dynamic(1);
+  // Every region runs the team the driver chose; the runtime must not shrink
+  // it by the load average (on a busy machine that meant one thread).
+  omp_set_dynamic(0);
   try {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-    return runSimulation(args);
+    return plasmabox::runSimulation(args);
   } catch (const std::bad_alloc&) {
     std::cout.flush();
     std::cerr << "out of memory (std::bad_alloc): the mesh or the particle count is too large" << std::endl;

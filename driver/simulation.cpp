@@ -1,11 +1,13 @@
 #include "driver/simulation.h"
 
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 
-#include "driver/RunParameters.h"
+#include "geometry/AmfObject.h"
 #include "geometry/amfread.h"
 #include "geometry/objectPasses.h"
 #include "mesh/World.h"
@@ -22,28 +24,41 @@
 #include "solver/MagnetostaticSolver.h"
 #include "solver/PotentialSolver.h"
 
+namespace plasmabox {
+
 namespace {
 
-constexpr int32_t NUM_THREADS = 60;
-constexpr double TIME_STEP = 1e-11;  // s
-constexpr int32_t NUM_STEPS = 100;   // the loop runs steps 0 to NUM_STEPS
-constexpr int MACRO_WEIGHT = 50;     // real particles per macro-particle
-constexpr double LOADING_THRESHOLD = 10.0;  // m^-3; loading densities up to this load nothing
+int64_t steadyNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Console numbers keep the stream's default 6 significant digits until the
+// first step line; the timing lines from then on show 3, which is all a
+// per-step timing needs. Formatted here, so std::cout's own state never changes.
+std::string secondsText(double seconds, int digits) {
+  std::ostringstream text;
+  text.precision(digits);
+  text << seconds;
+  return text.str();
+}
 
 // Creates "O+" and "e-" (in this order: every per-species loop follows it) and
 // loads them into their boxes, electrons first.
-std::vector<Species> createSpecies(World& world, const RunParameters& p) {
+std::vector<Species> createSpecies(World& world, const RunSettings& s) {
+  const RunParameters& p = s.positional;
   std::vector<Species> species;
   species.reserve(2);  // sources keep pointers into this list: it must never grow
-  species.emplace_back("O+", p.ion_mass_amu * AMU, QE, MACRO_WEIGHT, world);
-  species.emplace_back("e-", ME, -QE, MACRO_WEIGHT, world);
+  species.emplace_back("O+", p.ion_mass_amu * AMU, QE, s.macro_weight, world);
+  species.emplace_back("e-", ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
 
-  if (p.density_e > LOADING_THRESHOLD)
+  if (p.density_e > s.loading_threshold)
     loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e);
   else
     std::cout << "Skipping electrons: density_e=" << p.density_e << "\n";
-  if (p.density_i > LOADING_THRESHOLD)
+  if (p.density_i > s.loading_threshold)
     loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i);
   else
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
@@ -53,15 +68,15 @@ std::vector<Species> createSpecies(World& world, const RunParameters& p) {
 // Electrostatic potential of the electrodes, magnetisation of the magnets, the
 // magnetostatic fields and the first field update, before the first step. The
 // potential solved here is the only one of the run.
-void initialiseFields(World& world, const RunParameters& p,
+void initialiseFields(World& world, std::span<const AmfObject> objects, const RunSettings& s,
                       const std::map<std::string, Vec3>& magnetisation) {
-  PotentialSolver potential(world, 0, p.solver_max_it, p.solver_tol, 0.0, 1e12, 1.5);
+  PotentialSolver potential(world, s.potential);
   potential.buildMatrix();
   potential.solve();
 
-  amfread_magvector(world, magnetisation);
+  amfread_magvector(world, objects, magnetisation, s.threads);
 
-  MagnetostaticSolver magnetostatic(world, p.mag_max_it, p.mag_tol);
+  MagnetostaticSolver magnetostatic(world, s.magnetostatic);
   magnetostatic.solveMagnetostatics();
 
   updateFields(world);
@@ -72,33 +87,38 @@ void initialiseFields(World& world, const RunParameters& p,
 int runSimulation(const std::vector<std::string>& args, std::istream& input) {
   const std::optional<RunParameters> parsed = parseRunParameters(args);
   if (!parsed) return 1;
-  RunParameters p = *parsed;
-  validateRunParameters(p);
+  validateRunParameters(*parsed);
+  return runWithSettings(makeRunSettings(*parsed), args, input);
+}
 
+int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, std::istream& input) {
+  const RunParameters& p = s.positional;
+  const int64_t run_start = steadyNanoseconds();
   World world(p.ni, p.nj, p.nk);
-  world.num_threads = NUM_THREADS;
-  world.setExtents(p.x0, p.xm);
-  world.dt = TIME_STEP;
-  world.num_ts = NUM_STEPS;
+  world.grid.setExtents(p.x0, p.xm);
+  world.dt = s.dt;
+  world.num_ts = s.max_step;
 
-  amfread(world, p.amf_path, input);
+  std::vector<AmfObject> objects;
+  amfread(objects, p.amf_path, input);
 
-  overrideRemanence(p.remanence);
-  const std::map<std::string, Vec3> magnetisation = buildMagnetisationTable(args, p.remanence);
-  amfread_voltage(world, buildVoltageTable());
+  std::vector<double> remanence = p.remanence;
+  overrideRemanence(remanence, s.remanence_override);
+  const std::map<std::string, Vec3> magnetisation = buildMagnetisationTable(args, remanence);
+  amfread_voltage(world, objects, s.voltages, s.threads);
 
-  std::vector<Species> species = createSpecies(world, p);
+  std::vector<Species> species = createSpecies(world, s);
 
   const bool ions_injected = injectsIons(p.inject_mode);
   const bool electrons_injected = injectsElectrons(p.inject_mode);
   std::vector<Source> ion_sources, electron_sources;
-  if (ions_injected)
-    ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density});
+  if (ions_injected) ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density});
   if (electrons_injected)
     electron_sources.push_back({&species[1], &world, p.electron_drift_speed, p.electron_inject_density});
 
-  initialiseFields(world, p, magnetisation);
+  initialiseFields(world, objects, s, magnetisation);
 
+  int digits = 6;  // significant digits of the console's timing lines
   while (true) {
     world.time += world.dt;
     const int32_t previous = world.ts;
@@ -107,21 +127,23 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
 
     const int64_t t0 = steadyNanoseconds();
     if (ions_injected)
-      for (Source& s : ion_sources) injectFromPlane(s, p.ion_inject_face, p.ion_inject_1, p.ion_inject_2);
+      for (Source& src : ion_sources) injectFromPlane(src, p.ion_inject_face, p.ion_inject_1, p.ion_inject_2);
     if (electrons_injected)
-      for (Source& s : electron_sources)
-        injectFromPlane(s, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2);
-    for (Species& s : species) {
-      advance(s, static_cast<uint32_t>(world.num_threads));
-      computeGasProperties(s);
+      for (Source& src : electron_sources)
+        injectFromPlane(src, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2);
+    for (Species& sp : species) {
+      advance(sp, objects, s.threads);
+      computeGasProperties(sp, s.threads);
     }
     const int64_t t1 = steadyNanoseconds();
-    std::cout << "mv_part time: " << static_cast<double>(t1 - t0) / 1e9 << " seconds" << std::endl;
+    std::cout << "mv_part time: " << secondsText(static_cast<double>(t1 - t0) / 1e9, digits) << " seconds"
+              << std::endl;
 
     computeChargeDensity(world, species);
     computeCurrentDensity(world, species);
     updateFields(world);
     printStepLine(world, species);
+    digits = 3;
 
     const std::string step = std::to_string(world.ts);
     const std::string o_file = p.csv_prefix + "output_O_" + step + ".csv";
@@ -129,6 +151,9 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
     if (world.ts % p.output_interval == 0) writeOutput(world, species, o_file, e_file);
   }
 
-  std::cout << "Simulation took " << world.getWallTime() << " seconds" << std::endl;
+  const double seconds = static_cast<double>(steadyNanoseconds() - run_start) / 1e9;
+  std::cout << "Simulation took " << secondsText(seconds, digits) << " seconds" << std::endl;
   return 0;
 }
+
+}  // namespace plasmabox

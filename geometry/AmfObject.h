@@ -6,6 +6,8 @@
 #include "geometry/ObjectBvh.h"
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // One triangle of an object's surface, corners stored by value (metres).
 struct Triangle {
   Vec3 a;
@@ -25,3 +27,5 @@ struct AmfObject {
   // (buildObjectBvh); the containment query scans every triangle without it.
   ObjectBvh bvh = {};
 };
+
+}  // namespace plasmabox

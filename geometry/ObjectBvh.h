@@ -8,6 +8,8 @@
 #include "geometry/rayHitsTriangle.h"
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // Per-object acceleration structure for the containment vote: for each of the
 // five ray directions, a bounding-volume hierarchy over the triangles that a ray
 // along that direction can hit.
@@ -73,3 +75,5 @@ struct ObjectBvh {
 // Deepest tree the traversal stack holds. Median splits halve the triangle count
 // at every level, so 2^64 triangles would be needed to exceed it.
 inline constexpr int BVH_MAX_DEPTH = 64;
+
+}  // namespace plasmabox

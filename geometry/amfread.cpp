@@ -11,6 +11,8 @@
 #include "geometry/buildObjectBvh.h"
 #include "mesh/conversions.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Coordinate text to double as strtod reads it (white space, sign, hexadecimal,
@@ -112,7 +114,7 @@ void computeBoundingBox(AmfObject& object) {
 
 }  // namespace
 
-void amfread(World& world, const std::string& path, std::istream& input) {
+void amfread(std::vector<AmfObject>& objects, const std::string& path, std::istream& input) {
   std::cout << "Loading file: " << path << std::endl;
   pugi::xml_document doc;
   // A folder cannot hold a document; the parser would ask for an absurd buffer
@@ -149,11 +151,11 @@ void amfread(World& world, const std::string& path, std::istream& input) {
     }
     readVertices(mesh, object, path);
     readTriangles(mesh, object, path);
-    world.objects.push_back(std::move(object));
+    objects.push_back(std::move(object));
     std::cout << "Object processed successfully" << std::endl;
   }
 
-  for (AmfObject& object : world.objects) {
+  for (AmfObject& object : objects) {
     computeBoundingBox(object);
     if (!bvhMatches(object)) object.bvh = buildObjectBvh(object);
   }
@@ -161,3 +163,5 @@ void amfread(World& world, const std::string& path, std::istream& input) {
   std::cout << "Press the enter key once the confirmation is complete" << std::endl;
   input.get();
 }
+
+}  // namespace plasmabox

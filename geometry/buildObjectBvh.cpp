@@ -6,6 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
+namespace plasmabox {
+
 namespace {
 
 constexpr int LEAF_SIZE = 4;  // triangles per leaf
@@ -187,3 +189,5 @@ bool bvhMatches(const AmfObject& object) {
   return b.usable && b.triangle_count == object.triangles.size() && b.bbox_min == object.bbox_min &&
          b.bbox_max == object.bbox_max;
 }
+
+}  // namespace plasmabox

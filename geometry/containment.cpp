@@ -6,6 +6,8 @@
 #include "geometry/buildObjectBvh.h"
 #include "geometry/rayHitsTriangle.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Closed box: a point on a face passes. A NaN coordinate passes too (every
@@ -97,14 +99,14 @@ int countRayHits(const AmfObject& object, const Vec3& p, int k) {
   return count;
 }
 
-int findContainingObjectIndex(const World& world, const Vec3& p) {
+int findContainingObjectIndex(std::span<const AmfObject> objects, const Vec3& p) {
   int result = -1;
   double best = DBL_MAX;
   // The index assumes a finite ray origin; other points take the full scan.
   const bool finite = finitePoint(p);
-  const int count = static_cast<int>(world.objects.size());
+  const int count = static_cast<int>(objects.size());
   for (int n = 0; n < count; ++n) {
-    const AmfObject& o = world.objects[static_cast<std::size_t>(n)];
+    const AmfObject& o = objects[static_cast<std::size_t>(n)];
     if (!inClosedBox(o, p) || o.triangles.empty() || o.vertices.empty()) continue;
     // The distance decides only among containing objects, so an object that
     // could not beat the best one so far is not worth its rays.
@@ -119,12 +121,12 @@ int findContainingObjectIndex(const World& world, const Vec3& p) {
   return result;
 }
 
-int findContainingObjectIndexFullScan(const World& world, const Vec3& p) {
+int findContainingObjectIndexFullScan(std::span<const AmfObject> objects, const Vec3& p) {
   int result = -1;
   double best = DBL_MAX;
-  const int count = static_cast<int>(world.objects.size());
+  const int count = static_cast<int>(objects.size());
   for (int n = 0; n < count; ++n) {
-    const AmfObject& o = world.objects[static_cast<std::size_t>(n)];
+    const AmfObject& o = objects[static_cast<std::size_t>(n)];
     if (!inClosedBox(o, p)) continue;
     if (!containsFullScan(o, p)) continue;
     // Without a first vertex there is no distance; such an object (possible
@@ -139,7 +141,9 @@ int findContainingObjectIndexFullScan(const World& world, const Vec3& p) {
   return result;
 }
 
-std::string findContainingObject(const World& world, const Vec3& p) {
-  const int index = findContainingObjectIndex(world, p);
-  return index < 0 ? std::string() : world.objects[static_cast<std::size_t>(index)].name;
+std::string findContainingObject(std::span<const AmfObject> objects, const Vec3& p) {
+  const int index = findContainingObjectIndex(objects, p);
+  return index < 0 ? std::string() : objects[static_cast<std::size_t>(index)].name;
 }
+
+}  // namespace plasmabox

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "geometry/AmfObject.h"
 #include "mesh/Vec3.h"
-#include "mesh/World.h"
 
-// Index into world.objects of the object that contains point p (metres), or -1
+namespace plasmabox {
+
+// Index into objects of the object that contains point p (metres), or -1
 // when p is in no object. An object contains p when p lies in its closed
 // bounding box and at least three of the five fixed rays from p cross its
 // triangles an odd number of times; among several such objects the one whose
@@ -15,15 +17,15 @@
 // the result of findContainingObjectIndexFullScan. Thread-safe and
 // allocation-free: the particle push calls it once per particle per step from
 // every thread.
-int findContainingObjectIndex(const World& world, const Vec3& p);
+int findContainingObjectIndex(std::span<const AmfObject> objects, const Vec3& p);
 
 // The same answer as findContainingObjectIndex, computed by testing every
 // triangle of every object whose box holds p against all five rays. The
 // reference the ray index is checked against; slow on large meshes.
-int findContainingObjectIndexFullScan(const World& world, const Vec3& p);
+int findContainingObjectIndexFullScan(std::span<const AmfObject> objects, const Vec3& p);
 
 // Name of the object that contains p, or an empty name when p is in no object.
-std::string findContainingObject(const World& world, const Vec3& p);
+std::string findContainingObject(std::span<const AmfObject> objects, const Vec3& p);
 
 // Number of triangles of object that the ray from p along RAY_DIRECTIONS[k]
 // hits (every triangle tested, in list order).
@@ -33,3 +35,5 @@ int countRayHits(const AmfObject& object, const Vec3& p, int k);
 // index cannot rule out. Assumes bvhMatches(object), a finite p inside the
 // object's closed box; the count is then exactly that of countRayHits.
 int countRayHitsIndexed(const AmfObject& object, const Vec3& p, int k);
+
+}  // namespace plasmabox

@@ -4,6 +4,8 @@
 
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // The five ray directions of the containment vote, in vote order. They are not
 // normalised (lengths 0.71 to 0.77) and every one has a zero component, which
 // the ray index uses to build an exact frame around each direction.
@@ -53,3 +55,5 @@ inline bool rayHitsTriangle(const Vec3& o, const Vec3& a, const Vec3& b, const V
   const double t = f * (e2.x * q.x + e2.y * q.y + e2.z * q.z);
   return t > RAY_MIN_T;
 }
+
+}  // namespace plasmabox

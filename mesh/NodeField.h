@@ -8,6 +8,8 @@
 
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // A value per mesh node: the potential, densities, node volumes, object flags,
 // electric and magnetic fields all live in one of the three instances below.
 //
@@ -17,7 +19,6 @@
 // assume equal counts and do not check them.
 template <class T>
 struct NodeField {
-  bool csv_form = false;  // text layout when written out: CSV rows instead of VTK values
   int32_t ni = 0;
   int32_t nj = 0;
   int32_t nk = 0;
@@ -28,31 +29,6 @@ struct NodeField {
   // Zero-filled field of ni x nj x nk nodes; a count of zero or less gives no nodes.
   NodeField(int32_t ni_, int32_t nj_, int32_t nk_)
       : ni(ni_), nj(nj_), nk(nk_), data(nodeCount(ni_, nj_, nk_), T{}) {}
-
-  // Deep copy; the copy starts with the default (VTK) text layout.
-  NodeField(const NodeField& o) : ni(o.ni), nj(o.nj), nk(o.nk), data(o.data) {}
-
-  // Copies the values of o into this field (same counts assumed); keeps csv_form.
-  NodeField& operator=(const NodeField& o) {
-    if (this != &o) {
-      ni = o.ni;
-      nj = o.nj;
-      nk = o.nk;
-      data = o.data;
-    }
-    return *this;
-  }
-
-  // Takes over the storage of a temporary result; keeps csv_form.
-  NodeField(NodeField&& o) noexcept
-      : csv_form(o.csv_form), ni(o.ni), nj(o.nj), nk(o.nk), data(std::move(o.data)) {}
-  NodeField& operator=(NodeField&& o) noexcept {
-    ni = o.ni;
-    nj = o.nj;
-    nk = o.nk;
-    data = std::move(o.data);
-    return *this;
-  }
 
   // Throws std::bad_alloc when the storage would exceed the address space:
   // without that test the product wraps around (4194304^3 gives 0 nodes) and
@@ -199,3 +175,5 @@ inline void scatter(VectorField& f, const Vec3& l, const Vec3& value) {
       }
     }
 }
+
+}  // namespace plasmabox

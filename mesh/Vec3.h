@@ -1,5 +1,7 @@
 #pragma once
 
+namespace plasmabox {
+
 // Three doubles: a point (metres) or a vector (any unit). Plain data, 24 bytes,
 // so arrays of Vec3 interleave x, y, z as the vector fields store them.
 struct Vec3 {
@@ -33,3 +35,5 @@ constexpr double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.
 constexpr Vec3 cross(const Vec3& a, const Vec3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
+
+}  // namespace plasmabox

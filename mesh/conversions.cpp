@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+namespace plasmabox {
+
 namespace {
 
 // Runs one strtoX conversion the way the standard library's stoX does, keeping
@@ -40,3 +42,5 @@ long double convertLongDouble(const std::string& text) {
   return convertWith<long double>(text, "stold",
                                   [](const char* s, char** e) { return std::strtold(s, e); });
 }
+
+}  // namespace plasmabox

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace plasmabox {
+
 // Text-to-number conversions with the semantics of the standard library's
 // stoi / stod / stold: leading white space is skipped, the longest valid prefix
 // is converted and trailing text is ignored ("12abc" gives 12).
@@ -15,3 +17,5 @@
 int32_t convertInt(const std::string& text);
 double convertDouble(const std::string& text);
 long double convertLongDouble(const std::string& text);
+
+}  // namespace plasmabox

@@ -5,6 +5,8 @@
 
 #include "mesh/constants.h"
 
+namespace plasmabox {
+
 namespace {
 
 // 1/(F/m): the current term of Ampere's law is divided by the permittivity.
@@ -156,17 +158,17 @@ std::vector<double> taperWeights(int n) {
 
 }  // namespace
 
-VectorField minusGradient(const Field& f, const World& world) {
+VectorField minusGradient(const Field& f, const Grid& grid) {
   VectorField out(f.ni, f.nj, f.nk);
-  minusGradientInto(f, world.dh, out);
+  minusGradientInto(f, grid.dh, out);
   return out;
 }
 
-VectorField curl(const VectorField& F, uint8_t pad, const World& world) {
+VectorField curl(const VectorField& F, uint8_t pad, const Grid& grid) {
   VectorField out(F.ni + pad, F.nj + pad, F.nk + pad);
   if (F.ni < 2 || F.nj < 2 || F.nk < 2) return out;
   for (int i = 0; i < F.ni - 1; ++i)
-    for (int j = 0; j < F.nj - 1; ++j) curlCellLine(F, i, j, world.dh, out.line(i + pad, j + pad) + pad);
+    for (int j = 0; j < F.nj - 1; ++j) curlCellLine(F, i, j, grid.dh, out.line(i + pad, j + pad) + pad);
   return out;
 }
 
@@ -206,7 +208,7 @@ void updateFields(World& world) {
   if (ef.ni != ni || ef.nj != nj || ef.nk != nk) ef = VectorField(ni, nj, nk);
 
   // 1. ef := -grad phi, written straight into ef.
-  minusGradientInto(phi, world.dh, ef);
+  minusGradientInto(phi, world.grid.dh, ef);
   if (phi.size() == 0) return;
 
   const double dt = world.dt;
@@ -215,7 +217,7 @@ void updateFields(World& world) {
   // 2. B := B - dt * curl(ef). curl reads only ef, so B can change in place.
   for (int i = 0; i < ni; ++i)
     for (int j = 0; j < nj; ++j) {
-      curlLineOrZero(ef, i, j, world.dh, c.data());
+      curlLineOrZero(ef, i, j, world.grid.dh, c.data());
       Vec3* b = B.line(i, j);
       for (int k = 0; k < nk; ++k) {
         b[k].x = b[k].x - dt * c[k].x;
@@ -229,7 +231,7 @@ void updateFields(World& world) {
   const std::vector<double> wi = taperWeights(ni), wj = taperWeights(nj), wk = taperWeights(nk);
   for (int i = 0; i < ni; ++i)
     for (int j = 0; j < nj; ++j) {
-      curlLineOrZero(B, i, j, world.dh, c.data());
+      curlLineOrZero(B, i, j, world.grid.dh, c.data());
       Vec3* e = ef.line(i, j);
       const Vec3* J = jt.line(i, j);
       const double wx = wi[i], wy = wj[j];
@@ -240,3 +242,5 @@ void updateFields(World& world) {
       }
     }
 }
+
+}  // namespace plasmabox

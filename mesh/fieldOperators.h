@@ -3,11 +3,14 @@
 #include <cstdint>
 
 #include "mesh/NodeField.h"
+#include "mesh/Grid.h"
 #include "mesh/World.h"
+
+namespace plasmabox {
 
 // Differential operators on whole node fields and the per-step field update
 // (one explicit Faraday/Ampere step on top of the electrostatic field).
-// Spacings come from world.dh; the fields carry their own counts.
+// Spacings come from grid.dh; the fields carry their own counts.
 
 // Minus the gradient of f at every node, in f's units per metre (V/m for a
 // potential in V). Interior nodes use the central difference; the wall nodes
@@ -15,14 +18,14 @@
 // 1, -4, 3 over twice the spacing), so linear and quadratic fields come out
 // exact. An axis with only 2 nodes falls back to the one plain difference
 // between them; an axis with a single node gives a zero component.
-VectorField minusGradient(const Field& f, const World& world);
+VectorField minusGradient(const Field& f, const Grid& grid);
 
 // Curl of F per mesh cell, in F's units per metre. The result has counts
 // (ni + pad, nj + pad, nk + pad); the curl of the cell with lower corner
 // (i, j, k) is stored at (i + pad, j + pad, k + pad). Nodes that no cell
 // writes (the upper layers when pad = 0) stay zero, as does the whole result
 // when any count of F is below 2. The curl of a constant field is exactly zero.
-VectorField curl(const VectorField& F, uint8_t pad, const World& world);
+VectorField curl(const VectorField& F, uint8_t pad, const Grid& grid);
 
 // Wall taper weight of index q on an axis of n nodes: 0 on the wall, 0.75 one
 // node inside, 1 further in (1 - (2 - q)^2 / 4 below index 2,
@@ -43,3 +46,5 @@ void dampBoundaryLayers(VectorField& ef);
 // serially and in place: it needs one line of scratch, not whole-field
 // temporaries. Assumes phi, j_total, ef and B all have the world's counts.
 void updateFields(World& world);
+
+}  // namespace plasmabox

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace plasmabox {
+
 BlockWriter::BlockWriter(std::ostream& os, std::size_t block_bytes)
     : os_(os),
       buf_(std::max<std::size_t>(block_bytes, 2 * MAX_NUMBER_CHARS)),
@@ -23,3 +25,5 @@ void BlockWriter::flush() {
   if (pos_ != buf_.data()) os_.write(buf_.data(), pos_ - buf_.data());
   pos_ = buf_.data();
 }
+
+}  // namespace plasmabox

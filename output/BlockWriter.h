@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace plasmabox {
+
 // Longest text of one number: "-1.23457e-308" is 13 characters, a 64-bit
 // integer at most 20; 32 leaves room.
 inline constexpr std::ptrdiff_t MAX_NUMBER_CHARS = 32;
@@ -59,3 +61,5 @@ class BlockWriter {
   char* pos_;
   char* limit_;
 };
+
+}  // namespace plasmabox

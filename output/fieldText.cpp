@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace plasmabox {
+
 namespace {
 
 // One node's value in either layout. VTK rows end every component in a blank;
@@ -60,28 +62,34 @@ void writeCsvLines(BlockWriter& w, const NodeField<T>& f) {
 }
 
 template <class T>
-void writeAny(BlockWriter& w, const NodeField<T>& f) {
+void writeAny(BlockWriter& w, const NodeField<T>& f, FieldLayout layout) {
   if (!storageMatchesCounts(f)) return;
-  if (f.csv_form)
+  if (layout == FieldLayout::CSV_LINES)
     writeCsvLines(w, f);
   else
     writeRows(w, f);
 }
 
 template <class T>
-std::ostream& streamAny(std::ostream& os, const NodeField<T>& f) {
+std::ostream& streamAny(std::ostream& os, const NodeField<T>& f, FieldLayout layout) {
   // A block no larger than the text can get (at most about 80 characters a node).
   BlockWriter w(os, std::min(BlockWriter::DEFAULT_BLOCK, f.data.size() * 80 + 256));
-  writeAny(w, f);
+  writeAny(w, f, layout);
   return os;  // w hands its block to os on leaving
 }
 
 }  // namespace
 
-void writeField(BlockWriter& w, const Field& f) { writeAny(w, f); }
-void writeField(BlockWriter& w, const IntField& f) { writeAny(w, f); }
-void writeField(BlockWriter& w, const VectorField& f) { writeAny(w, f); }
+void writeField(BlockWriter& w, const Field& f, FieldLayout layout) { writeAny(w, f, layout); }
+void writeField(BlockWriter& w, const IntField& f, FieldLayout layout) { writeAny(w, f, layout); }
+void writeField(BlockWriter& w, const VectorField& f, FieldLayout layout) { writeAny(w, f, layout); }
 
-std::ostream& operator<<(std::ostream& os, const Field& f) { return streamAny(os, f); }
-std::ostream& operator<<(std::ostream& os, const IntField& f) { return streamAny(os, f); }
-std::ostream& operator<<(std::ostream& os, const VectorField& f) { return streamAny(os, f); }
+std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout) { return streamAny(os, f, layout); }
+std::ostream& writeField(std::ostream& os, const IntField& f, FieldLayout layout) {
+  return streamAny(os, f, layout);
+}
+std::ostream& writeField(std::ostream& os, const VectorField& f, FieldLayout layout) {
+  return streamAny(os, f, layout);
+}
+
+}  // namespace plasmabox

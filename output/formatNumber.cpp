@@ -5,6 +5,8 @@
 
 #include "output/BlockWriter.h"
 
+namespace plasmabox {
+
 // printf "%g" is slow (locale, varargs) and std::to_chars with a precision is
 // exact but general (about 70 ns a number). Most numbers of an output file are
 // ordinary finite values whose six rounded digits one scaling by an exact power
@@ -101,3 +103,5 @@ char* formatNumber(char* out, double v) {
   *o++ = static_cast<char>('0' + ae % 10);
   return o;
 }
+
+}  // namespace plasmabox

@@ -9,6 +9,8 @@
 #include "output/BlockWriter.h"
 #include "output/fieldText.h"
 
+namespace plasmabox {
+
 namespace {
 
 template <class T>
@@ -21,7 +23,7 @@ void dataArray(BlockWriter& w, std::string_view name, int components, std::strin
   w.text("\" format=\"ascii\" type=\"");
   w.text(type);
   w.text("\">\n");
-  writeField(w, f);
+  writeField(w, f, FieldLayout::VTK_ROWS);
   w.text("</DataArray>\n");
 }
 
@@ -29,22 +31,22 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   w.text("<VTKFile type=\"ImageData\">\n<ImageData Origin=\"");
   for (int d = 0; d < 3; ++d) {
     if (d > 0) w.put(' ');
-    w.number(world.x0[d]);
+    w.number(world.grid.x0[d]);
   }
   w.text("\" Spacing=\"");
   for (int d = 0; d < 3; ++d) {
     if (d > 0) w.put(' ');
-    w.number(world.dh[d]);
+    w.number(world.grid.dh[d]);
   }
   w.text("\" WholeExtent=\"");
-  const int32_t counts[3] = {world.ni, world.nj, world.nk};
+  const int32_t counts[3] = {world.grid.ni, world.grid.nj, world.grid.nk};
   for (int d = 0; d < 3; ++d) {
     w.text(d > 0 ? " 0 " : "0 ");
     w.number(int64_t{counts[d]} - 1);
   }
   w.text("\">\n<PointData>\n");
   dataArray(w, "object_id", 1, "Int32", world.object_id);
-  dataArray(w, "NodeVol", 1, "Float64", world.node_vol);
+  dataArray(w, "NodeVol", 1, "Float64", world.grid.node_vol);
   dataArray(w, "phi", 1, "Float64", world.phi);
   dataArray(w, "rho", 1, "Float64", world.rho);
   for (const Species& s : species) dataArray(w, "j." + s.name, 3, "Float64", s.j);
@@ -98,7 +100,7 @@ bool goesToElectronFile(const std::string& species_name) {
   return species_name.size() >= 2 && species_name.find("e-") != std::string::npos;
 }
 
-void writeOutput(const World& world, std::vector<Species>& species, const std::string& o_file,
+void writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file) {
   const std::string vtk_name = vtkFileName(o_file, world.ts);
   std::ofstream vtk, e_out, o_out;
@@ -120,12 +122,11 @@ void writeOutput(const World& world, std::vector<Species>& species, const std::s
   BlockWriter e_text(e_out), o_text(o_out);
   e_text.text("x,y,z,data\n");
   o_text.text("x,y,z,data\n");
-  for (Species& s : species) {
+  for (const Species& s : species) {
     const bool to_e = goesToElectronFile(s.name);
-    s.den.csv_form = true;
     if (!(to_e ? e_out : o_out).is_open()) continue;  // reported above; nothing to format for
     BlockWriter& w = to_e ? e_text : o_text;
-    writeField(w, s.den);
+    writeField(w, s.den, FieldLayout::CSV_LINES);
     w.put('\n');
   }
   e_text.flush();
@@ -133,3 +134,5 @@ void writeOutput(const World& world, std::vector<Species>& species, const std::s
   closeAndCheck(e_out, e_file);
   closeAndCheck(o_out, o_file);
 }
+
+}  // namespace plasmabox

@@ -7,6 +7,8 @@
 #include "mesh/World.h"
 #include "particles/Species.h"
 
+namespace plasmabox {
+
 // Name of the VTK file of step ts as composed from the O file name:
 // o_file + "//..//vti//" + ts zero-padded on the left to 5 characters (longer
 // numbers in full) + ".vti". Example: "run/a_output_O_40.csv//..//vti//00040.vti".
@@ -26,11 +28,12 @@ bool goesToElectronFile(const std::string& species_name);
 //    fields and each species' current density and mean velocity;
 //  - e_file and o_file, each "x,y,z,data" then the density (m^-3) of the species
 //    that go there, in the CSV layout, each followed by an empty line.
-// Sets csv_form on every species' den and leaves it set; changes nothing else.
 // Never throws for file problems and never stops the run: a missing vti
 // directory is created; a file that cannot be opened gets
 // "Could not open <name>" on standard error (the VTK name as composed, with its
 // "//..//") and the other files are still written; a failed write or close gets
 // "Could not write <name>" on standard error.
-void writeOutput(const World& world, std::vector<Species>& species, const std::string& o_file,
+void writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file);
+
+}  // namespace plasmabox

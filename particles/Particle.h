@@ -2,6 +2,8 @@
 
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // One macro-particle: exactly eight doubles, copied bytewise.
 struct Particle {
   Vec3 pos;                   // m
@@ -11,3 +13,5 @@ struct Particle {
 };
 
 static_assert(sizeof(Particle) == 8 * sizeof(double));
+
+}  // namespace plasmabox

@@ -3,6 +3,8 @@
 #include "mesh/World.h"
 #include "particles/Species.h"
 
+namespace plasmabox {
+
 // One injection source: a stream of one species entering through a plane
 // rectangle at every time step.
 struct Source {
@@ -11,3 +13,5 @@ struct Source {
   double drift_speed;     // m/s, along the positive normal of the plane
   double inject_density;  // m^-3, number density of the injected stream
 };
+
+}  // namespace plasmabox

@@ -7,13 +7,15 @@
 #include "mesh/World.h"
 #include "particles/Particle.h"
 
+namespace plasmabox {
+
 // One kind of charged particle: its constants, its macro-particles and the node
 // fields its particles are deposited into.
 struct Species {
   std::string name;  // "O+", "e-": used in console lines and output array names
   double mass;       // kg
   double charge;     // C, signed
-  double mpw0;       // default macro-particle weight of every particle it creates
+  double mpw0;       // real particles per macro-particle: the weight of every particle it creates
   std::vector<Particle> particles;
   Field den;         // m^-3, number density of real particles
   Field den_prev;    // m^-3, den of the previous deposition
@@ -22,15 +24,15 @@ struct Species {
   World* world;      // not owned; outlives the species
 
   // Empty species with zeroed fields of the world's node counts.
-  Species(std::string name_, double mass_, double charge_, int mpw0_, World& world_)
+  Species(std::string name_, double mass_, double charge_, double mpw0_, World& world_)
       : name(std::move(name_)),
         mass(mass_),
         charge(charge_),
-        mpw0(static_cast<double>(mpw0_)),
-        den(world_.ni, world_.nj, world_.nk),
-        den_prev(world_.ni, world_.nj, world_.nk),
-        vel(world_.ni, world_.nj, world_.nk),
-        j(world_.ni, world_.nj, world_.nk),
+        mpw0(mpw0_),
+        den(world_.grid.ni, world_.grid.nj, world_.grid.nk),
+        den_prev(world_.grid.ni, world_.grid.nj, world_.grid.nk),
+        vel(world_.grid.ni, world_.grid.nj, world_.grid.nk),
+        j(world_.grid.ni, world_.grid.nj, world_.grid.nk),
         world(&world_) {}
 
   Species(Species&&) noexcept = default;
@@ -38,3 +40,5 @@ struct Species {
   Species(const Species&) = delete;
   Species& operator=(const Species&) = delete;
 };
+
+}  // namespace plasmabox

@@ -10,14 +10,13 @@
 
 #include "particles/prefetch.h"
 
+namespace plasmabox {
+
 namespace {
 
 // How many threads of a team of team threads own a slab: never more than
-// there are processors (every slab owner reads the whole particle list, so
-// surplus owners only add reading) nor more than there are node planes. The
-// team itself keeps the runtime's default size, so that the thread pool is not
-// shrunk and regrown between the push and the deposition.
-int slabOwners(int team, int ni) { return std::max(1, std::min({team, omp_get_num_procs(), ni})); }
+// there are node planes.
+int slabOwners(int team, int ni) { return std::max(1, std::min(team, ni)); }
 
 // First node planes of the slabs: starts[t] .. starts[t+1] - 1 belong to
 // owner t (owners + 1 entries, starts[0] = 0, starts[owners] = ni). The
@@ -81,15 +80,16 @@ void scatterIntoSlab(Field& den, VectorField& vel, const Vec3& l, double weight,
 
 }  // namespace
 
-void computeGasProperties(Species& species) {
+void computeGasProperties(Species& species, int threads) {
   const World& world = *species.world;
+  const Grid& grid = world.grid;
   // den_prev takes den's values by taking its storage; den is cleared below.
   species.den_prev.data.swap(species.den.data);
 
   const Particle* const particles = species.particles.data();
   const std::size_t n = species.particles.size();
   const int ni = species.den.ni;
-  const Vec3 inv_dh{1.0 / world.dh.x, 1.0 / world.dh.y, 1.0 / world.dh.z};  // for prefetch hints only
+  const Vec3 inv_dh{1.0 / grid.dh.x, 1.0 / grid.dh.y, 1.0 / grid.dh.z};  // for prefetch hints only
   Field& den_sum = species.den;
   VectorField& vel_sum = species.vel;
   const std::size_t plane = static_cast<std::size_t>(den_sum.nj) * static_cast<std::size_t>(den_sum.nk);
@@ -99,16 +99,17 @@ void computeGasProperties(Species& species) {
   // walks the whole particle list in order, adding the shares that fall in its
   // slab. Every node thus receives the same addends in the same (list) order
   // as in one serial pass, whatever the team size: the sums are bit-identical.
-  const int owners = slabOwners(omp_get_max_threads(), ni);
+  const int team = threads > 0 ? threads : 1;
+  const int owners = slabOwners(team, ni);
   const std::vector<int> starts = slabStarts(species.den_prev, owners);
-#pragma omp parallel
+#pragma omp parallel num_threads(team)
   {
     const int t = omp_get_thread_num();
     // Owners beyond the team (the runtime may give fewer threads) pass their
     // slabs to the last thread; threads beyond the owners get an empty slab.
-    const int threads = omp_get_num_threads();
+    const int given = omp_get_num_threads();
     const int first_slab = t < owners ? t : owners;
-    const int last_slab = t == threads - 1 ? owners : std::min(t + 1, owners);
+    const int last_slab = t == given - 1 ? owners : std::min(t + 1, owners);
     const int lo = starts[static_cast<std::size_t>(first_slab)];
     const int hi = std::max(lo, starts[static_cast<std::size_t>(last_slab)]);
     const std::size_t first = static_cast<std::size_t>(lo) * plane, last = static_cast<std::size_t>(hi) * plane;
@@ -121,8 +122,8 @@ void computeGasProperties(Species& species) {
     if (lo < hi) {
       for (std::size_t q = 0; q < n; ++q) {
         if (q + PREFETCH_DISTANCE < n) {
-          const std::size_t c = approximateCellIndex(particles[q + PREFETCH_DISTANCE].pos, world.x0, inv_dh,
-                                                     world.ni, world.nj, world.nk);
+          const std::size_t c = approximateCellIndex(particles[q + PREFETCH_DISTANCE].pos, grid.x0, inv_dh,
+                                                     grid.ni, grid.nj, grid.nk);
           if (c + plane >= first && c < last) {
             prefetchCell(den_sum, c);
             prefetchCell(vel_sum, c);
@@ -132,9 +133,9 @@ void computeGasProperties(Species& species) {
         // The cell's lower corner plane is l.x truncated (l.x >= 0): the cell
         // reaches the slab when that plane is lo - 1 .. hi - 1. The other two
         // logical coordinates are needed only then.
-        const double lx = (p.pos.x - world.x0.x) / world.dh.x;
+        const double lx = (p.pos.x - grid.x0.x) / grid.dh.x;
         if (!(lx >= cell_lo && lx < cell_hi)) continue;
-        const Vec3 l{lx, (p.pos.y - world.x0.y) / world.dh.y, (p.pos.z - world.x0.z) / world.dh.z};  // toLogical
+        const Vec3 l{lx, (p.pos.y - grid.x0.y) / grid.dh.y, (p.pos.z - grid.x0.z) / grid.dh.z};  // toLogical
         scatterIntoSlab(den_sum, vel_sum, l, p.weight, p.weight * p.vel, lo, hi);
       }
     }
@@ -144,12 +145,12 @@ void computeGasProperties(Species& species) {
   // order and with the same operations as three separate passes would.
   double* const den = species.den.data.data();
   const double* const den_prev = species.den_prev.data.data();
-  const double* const node_vol = world.node_vol.data.data();
+  const double* const node_vol = grid.node_vol.data.data();
   Vec3* const vel = species.vel.data.data();
   Vec3* const j = species.j.data.data();
   const double half_charge = 0.5 * species.charge;  // C
   const auto nodes = static_cast<int64_t>(species.den.size());
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) num_threads(team)
   for (int64_t q = 0; q < nodes; ++q) {
     const double w = den[q];  // summed weight at the node
     if (w != 0.0)
@@ -180,3 +181,5 @@ void computeCurrentDensity(World& world, const std::vector<Species>& species) {
     world.j_total += s.j;
   }
 }
+
+}  // namespace plasmabox

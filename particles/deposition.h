@@ -5,6 +5,8 @@
 #include "mesh/World.h"
 #include "particles/Species.h"
 
+namespace plasmabox {
+
 // Deposits the particles of species on the mesh. In this order: den_prev takes
 // the values of den; den and vel are cleared; each particle scatters its weight
 // into den and weight * vel into vel; then per node vel := vel / den (0 where den
@@ -12,10 +14,10 @@
 // in m^-3 and the weight-averaged velocity in m/s; and finally
 // j := (0.5 * charge) * (den + den_prev) * vel in A/m^2, the current centred in
 // time with the leapfrog velocities. Assumes every particle lies inside the mesh
-// cells, as addParticle and advance guarantee. Runs on the default OpenMP team
-// (at most one thread per processor does the sums); every node receives its
-// addends in particle-list order, so the result is the same for any team.
-void computeGasProperties(Species& species);
+// cells, as addParticle and advance guarantee. Runs on `threads` OpenMP
+// threads; every node receives its addends in particle-list order, so the
+// result is the same for any team size.
+void computeGasProperties(Species& species, int threads);
 
 // world.rho := sum over the species, in list order, of charge * den (C/m^3);
 // species with charge exactly 0 are skipped.
@@ -24,3 +26,5 @@ void computeChargeDensity(World& world, const std::vector<Species>& species);
 // world.j_total := sum over the species, in list order, of j (A/m^2); species
 // with charge exactly 0 are skipped.
 void computeCurrentDensity(World& world, const std::vector<Species>& species);
+
+}  // namespace plasmabox

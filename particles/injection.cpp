@@ -5,6 +5,8 @@
 #include "particles/loading.h"
 #include "particles/random.h"
 
+namespace plasmabox {
+
 void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2) {
   const Vec3 d = x2 - x1;
   double area;  // m^2
@@ -43,3 +45,5 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
     addParticle(species, pos, vel, species.mpw0);
   }
 }
+
+}  // namespace plasmabox

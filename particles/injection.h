@@ -5,6 +5,8 @@
 #include "mesh/Vec3.h"
 #include "particles/Source.h"
 
+namespace plasmabox {
+
 // One step of injection through the rectangle spanned by x1 and x2 (m), normal
 // to the axis that dim selects: 1 z, 2 x, 3 y; any other dim does nothing and
 // draws nothing. The stream carries
@@ -15,3 +17,5 @@
 // weight mpw0, through addParticle. Throws std::length_error or
 // std::runtime_error when the count cannot be stored (see checkedParticleCount).
 void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2);
+
+}  // namespace plasmabox

@@ -11,6 +11,8 @@
 #include "particles/meshCells.h"
 #include "particles/random.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Bytes of physical memory of this machine, or 0 when the platform does not say.
@@ -53,8 +55,8 @@ std::size_t checkedParticleCount(const Species& species, double count, const cha
 
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight) {
   const World& world = *species.world;
-  if (!insideMeshCells(world, pos)) return;
-  const Vec3 e = gather(world.ef, world.toLogical(pos));
+  if (!insideMeshCells(world.grid, pos)) return;
+  const Vec3 e = gather(world.ef, world.grid.toLogical(pos));
   // Velocity change over half a step in e, so the velocity lags the position by dt/2.
   const double k = (species.charge / species.mass) * (0.5 * world.dt);
   const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
@@ -82,3 +84,5 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
     addParticle(species, pos, Vec3{}, species.mpw0);
   }
 }
+
+}  // namespace plasmabox

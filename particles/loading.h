@@ -5,6 +5,8 @@
 #include "mesh/Vec3.h"
 #include "particles/Species.h"
 
+namespace plasmabox {
+
 // Appends one particle at pos (m) with weight (real particles per macro-particle)
 // when pos lies inside the mesh (see insideMeshCells); otherwise the particle is
 // silently discarded. The stored velocity is vel (m/s) set back half a time step
@@ -28,3 +30,5 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
 // physical memory; each message starts with where, names the species and gives
 // the count. Returns count as a size, 0 for a count below zero.
 std::size_t checkedParticleCount(const Species& species, double count, const char* where);
+
+}  // namespace plasmabox

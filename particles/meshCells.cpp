@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace plasmabox {
+
 namespace {
 
 // Integer key that orders doubles like their values (-0 and +0 share key 0), so
@@ -20,7 +22,7 @@ double fromOrderedKey(int64_t key) {
 }
 
 // Largest c with x0 <= c < xm and (c - x0) / dh < n - 1 (the same arithmetic as
-// World::toLogical), or NaN when no coordinate qualifies.
+// Grid::toLogical), or NaN when no coordinate qualifies.
 double upperLimit(double x0, double xm, double dh, int n) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   if (!(x0 < xm)) return nan;  // empty, inverted or NaN extent: inBounds fails everywhere
@@ -44,9 +46,11 @@ double upperLimit(double x0, double xm, double dh, int n) {
 
 }  // namespace
 
-MeshCellLimits meshCellLimits(const World& world) {
+MeshCellLimits meshCellLimits(const Grid& grid) {
   MeshCellLimits m;
-  m.lo = world.x0;
-  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(world.x0[d], world.xm[d], world.dh[d], world.nn[d]);
+  m.lo = grid.x0;
+  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.dh[d], grid.nn[d]);
   return m;
 }
+
+}  // namespace plasmabox

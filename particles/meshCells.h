@@ -1,7 +1,9 @@
 #pragma once
 
 #include "mesh/Vec3.h"
-#include "mesh/World.h"
+#include "mesh/Grid.h"
+
+namespace plasmabox {
 
 // True when a particle at p (metres) may live on the mesh: x0 <= p < xm on every
 // axis, and its logical coordinate, computed exactly as gather and scatter will
@@ -12,10 +14,10 @@
 // cell would reach past the end of the field. Such a particle is treated as having
 // left the mesh, so every stored particle can be gathered and scattered without
 // bounds checks.
-inline bool insideMeshCells(const World& world, const Vec3& p) {
-  if (!world.inBounds(p)) return false;
-  const Vec3 l = world.toLogical(p);
-  return l.x < world.ni - 1 && l.y < world.nj - 1 && l.z < world.nk - 1;
+inline bool insideMeshCells(const Grid& grid, const Vec3& p) {
+  if (!grid.inBounds(p)) return false;
+  const Vec3 l = grid.toLogical(p);
+  return l.x < grid.ni - 1 && l.y < grid.nj - 1 && l.z < grid.nk - 1;
 }
 
 // The same test as insideMeshCells as a plain interval per axis, for the push,
@@ -25,12 +27,14 @@ struct MeshCellLimits {
   Vec3 hi;  // m, largest coordinate that passes insideMeshCells; NaN when none does
 };
 
-// Limits equal to insideMeshCells on world: the logical coordinate never
+// Limits equal to insideMeshCells on grid: the logical coordinate never
 // decreases as a coordinate grows, so the positions that pass form an interval
 // per axis, whose upper end is found by bisection over the doubles below xm.
-MeshCellLimits meshCellLimits(const World& world);
+MeshCellLimits meshCellLimits(const Grid& grid);
 
 inline bool insideLimits(const MeshCellLimits& m, const Vec3& p) {
   // Written so that a NaN coordinate or a NaN limit fails.
   return p.x >= m.lo.x && p.x <= m.hi.x && p.y >= m.lo.y && p.y <= m.hi.y && p.z >= m.lo.z && p.z <= m.hi.z;
 }
+
+}  // namespace plasmabox

@@ -5,8 +5,10 @@
 #include "mesh/NodeField.h"
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // Software prefetch of the mesh cells that particles a few places further down
-// the list will touch, for the serial deposition. Particles sit in the list in
+// the list will touch, for the deposition. Particles sit in the list in
 // no spatial order, so every scatter lands on a random cell of a field that may
 // be too large for the cache; asking for those lines early lets the memory
 // latency of several particles overlap. Only a hint: no value changes.
@@ -51,3 +53,5 @@ inline void prefetchCell(const NodeField<T>& f, std::size_t c) {
     if (s < last) __builtin_prefetch(row + 2 * sizeof(T) - 1);  // the row may straddle two cache lines
   }
 }
+
+}  // namespace plasmabox

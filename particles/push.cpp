@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <cstddef>
 
 #include "geometry/containment.h"
 #include "particles/meshCells.h"
+
+namespace plasmabox {
 
 namespace {
 
@@ -21,9 +22,9 @@ struct ObjectsBox {
   Vec3 hi{-DBL_MAX, -DBL_MAX, -DBL_MAX};
 };
 
-ObjectsBox objectsBox(const World& world) {
+ObjectsBox objectsBox(std::span<const AmfObject> objects) {
   ObjectsBox box;
-  for (const AmfObject& o : world.objects)
+  for (const AmfObject& o : objects)
     for (int d = 0; d < 3; ++d) {
       if (std::isnan(o.bbox_min[d]) || std::isnan(o.bbox_max[d])) box.usable = false;
       box.lo[d] = std::min(box.lo[d], o.bbox_min[d]);
@@ -41,7 +42,7 @@ bool mayBeInAnObject(const ObjectsBox& b, const Vec3& p) {
 
 }  // namespace
 
-void advance(Species& species, uint32_t num_threads) {
+void advance(Species& species, std::span<const AmfObject> objects, int threads) {
   std::vector<Particle>& list = species.particles;
   const auto n = static_cast<int64_t>(list.size());
   if (n == 0) return;
@@ -52,12 +53,12 @@ void advance(Species& species, uint32_t num_threads) {
   const double dt = world.dt;
   const double charge = species.charge;
   const double mass = species.mass;
-  // The clause needs a positive int; the driver asks for 60.
-  const int team = num_threads == 0 ? 1 : (num_threads > INT_MAX ? INT_MAX : static_cast<int>(num_threads));
+  const int team = threads > 0 ? threads : 1;  // the clause needs a positive count
 
-  const MeshCellLimits limits = meshCellLimits(world);
-  const bool has_objects = !world.objects.empty();  // no object: no point can be in one
-  const ObjectsBox objects_box = objectsBox(world);
+  const Grid& grid = world.grid;
+  const MeshCellLimits limits = meshCellLimits(grid);
+  const bool has_objects = !objects.empty();  // no object: no point can be in one
+  const ObjectsBox objects_box = objectsBox(objects);
   // Each iteration reads shared, read-only data and writes only its own
   // particle. The loop also finds the first particle left without weight: the
   // removal pass has nothing to do before it.
@@ -68,7 +69,7 @@ void advance(Species& species, uint32_t num_threads) {
     for (int64_t q = 0; q < n; ++q) {
       Particle& p = particles[q];
       p.pending_time += dt;
-      const Vec3 e = gather(ef, world.toLogical(p.pos));  // field at the old position
+      const Vec3 e = gather(ef, grid.toLogical(p.pos));  // field at the old position
       const double k = charge * p.pending_time / mass;    // (C s / kg): velocity change per V/m
       p.vel.x += k * e.x;
       p.vel.y += k * e.y;
@@ -77,7 +78,7 @@ void advance(Species& species, uint32_t num_threads) {
       p.pos.y += p.pending_time * p.vel.y;
       p.pos.z += p.pending_time * p.vel.z;
       // Absorbed by an object, or gone through a wall: no trace is left either way.
-      if (has_objects && mayBeInAnObject(objects_box, p.pos) && findContainingObjectIndex(world, p.pos) >= 0)
+      if (has_objects && mayBeInAnObject(objects_box, p.pos) && findContainingObjectIndex(objects, p.pos) >= 0)
         p.weight = 0.0;
       else if (!insideLimits(limits, p.pos))
         p.weight = 0.0;
@@ -104,3 +105,5 @@ void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first
   }
   particles.resize(n);
 }
+
+}  // namespace plasmabox

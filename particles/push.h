@@ -2,19 +2,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "geometry/AmfObject.h"
 #include "particles/Particle.h"
 #include "particles/Species.h"
 
+namespace plasmabox {
+
 // Moves every particle of species through one time step dt in the world's
 // electric field (electrostatic leapfrog: vel += (charge * dt / mass) * E at the
-// old position, then pos += dt * vel), kills the particles that end inside a
-// geometry object or off the mesh (weight 0), and removes the dead ones with
-// removeDeadParticles. The push runs on an OpenMP team of num_threads threads
-// (0 counts as 1); the result does not depend on the team size. Surviving
+// old position, then pos += dt * vel), kills the particles that end inside one
+// of the objects or off the mesh (weight 0), and removes the dead ones with
+// removeDeadParticles. The push runs on an OpenMP team of `threads` threads
+// (at least 1); the result does not depend on the team size. Surviving
 // particles have pending_time 0 and weight > 0.
-void advance(Species& species, uint32_t num_threads);
+void advance(Species& species, std::span<const AmfObject> objects, int threads);
 
 // Removes, in place and in one serial pass, every particle whose weight is not
 // greater than zero (zero, negative or NaN): each hole is filled with the list's
@@ -25,3 +29,5 @@ void removeDeadParticles(std::vector<Particle>& particles);
 // removeDeadParticles for a list whose particles before index first all have
 // weight > 0: the pass starts at first and gives the same list.
 void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first);
+
+}  // namespace plasmabox

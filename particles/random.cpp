@@ -4,6 +4,8 @@
 #include <exception>
 #include <random>
 
+namespace plasmabox {
+
 namespace {
 
 // One 32-bit seed from the random device; if the platform has none (the device
@@ -17,15 +19,20 @@ uint32_t startSeed() {
   }
 }
 
+struct Source {
+  uint32_t seed = startSeed();
+  std::mt19937 gen{seed};
+};
+
 // Created on first use, so a draw from another translation unit's static
 // initialiser still finds a seeded generator.
-std::mt19937& generator() {
-  static std::mt19937 gen(startSeed());
-  return gen;
+Source& source() {
+  static Source s;
+  return s;
 }
 
 // Seeds the generator during static initialisation, before main runs.
-[[maybe_unused]] const std::mt19937& seeded_at_start = generator();
+[[maybe_unused]] const Source& seeded_at_start = source();
 
 }  // namespace
 
@@ -33,7 +40,14 @@ double rnd() {
   // The distribution keeps no state for doubles; a fresh one per call is the same
   // generate_canonical<double, 53> on the shared generator.
   std::uniform_real_distribution<double> unit(0.0, 1.0);
-  return unit(generator());
+  return unit(source().gen);
 }
 
-void seedRandomForTesting(uint32_t seed) { generator().seed(seed); }
+void seedRandom(uint32_t seed) {
+  source().seed = seed;
+  source().gen.seed(seed);
+}
+
+uint32_t randomSeed() { return source().seed; }
+
+}  // namespace plasmabox

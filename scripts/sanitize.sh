@@ -12,7 +12,7 @@ build_dir=${ASAN_BUILD_DIR:-build-asan}
 # line numbers in the reports. Benchmarks are left out: they measure nothing
 # useful under the sanitizers.
 flock /tmp/plasmabox-build.lock cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPLASMABOX_SANITIZE=ON -DPLASMABOX_BENCH=OFF -DPLASMABOX_TESTS=ON >/dev/null
+  -DPLASMABOX_SANITIZE=ON -DPLASMABOX_BENCH=OFF -DPLASMABOX_TESTS=ON -DPLASMABOX_WERROR=ON >/dev/null
 flock /tmp/plasmabox-build.lock cmake --build "$build_dir" -j2
 
 # A sanitizer report ends the process with its own exit status (86), so that a

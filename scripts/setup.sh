@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libzip-dev
+  libpugixml-dev libzip-dev zlib1g-dev
   clang libclang-rt-14-dev
   python3 python3-numpy python3-matplotlib
   time

@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-flock /tmp/plasmabox-build.lock scripts/build.sh
+# Warnings are errors here, so that a warning never lands unnoticed.
+flock /tmp/plasmabox-build.lock scripts/build.sh -DPLASMABOX_WERROR=ON
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 
 scripts/sanitize.sh

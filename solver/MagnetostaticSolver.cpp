@@ -9,6 +9,8 @@
 #include "solver/gaussSeidel.h"
 #include "solver/solverSupport.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Index of the node whose cell holds coordinate offset / spacing (truncated
@@ -21,11 +23,11 @@ int32_t clampedNodeIndex(double offset, double spacing, int32_t n) {
   return static_cast<int32_t>(l);
 }
 
-int32_t pinnedUnknown(const World& w, const Vec3& p) {
-  const int32_t i = clampedNodeIndex(p.x - w.x0.x, w.dh.x, w.ni);
-  const int32_t j = clampedNodeIndex(p.y - w.x0.y, w.dh.y, w.nj);
-  const int32_t k = clampedNodeIndex(p.z - w.x0.z, w.dh.z, w.nk);
-  return (k * w.nj + j) * w.ni + i;
+int32_t pinnedUnknown(const Grid& g, const Vec3& p) {
+  const int32_t i = clampedNodeIndex(p.x - g.x0.x, g.dh.x, g.ni);
+  const int32_t j = clampedNodeIndex(p.y - g.x0.y, g.dh.y, g.nj);
+  const int32_t k = clampedNodeIndex(p.z - g.x0.z, g.dh.z, g.nk);
+  return static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
 }
 
 // Second-order difference of component c along one axis at index q of n
@@ -39,22 +41,19 @@ double axisDifference(int q, int n, At at) {
 
 }  // namespace
 
-MagnetostaticSolver::MagnetostaticSolver(World& world_, int32_t max_it_, double tol_)
+MagnetostaticSolver::MagnetostaticSolver(World& world_, const MagnetostaticSettings& settings_)
     : world(world_),
-      A(checkedUnknownCount(world_, 3, "MagnetostaticSolver")),
+      A(checkedUnknownCount(world_.grid, 3, "MagnetostaticSolver")),
       x(static_cast<std::size_t>(A.nu), 0.0),
-      pin_node_1(pinnedUnknown(world_, world_.pin_point_1)),
-      pin_node_2(pinnedUnknown(world_, world_.pin_point_2)),
+      pin_node_1(pinnedUnknown(world_.grid, world_.pin_point_1)),
+      pin_node_2(pinnedUnknown(world_.grid, world_.pin_point_2)),
       node_type(static_cast<std::size_t>(A.nu), NODE_INTERIOR),
-      max_it(max_it_),
-      tol(tol_) {
-  const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
-  const int32_t nij = ni * nj;
-
-  for (int32_t k = 0; k < nk; ++k)
-    for (int32_t j = 0; j < nj; ++j)
-      for (int32_t i = 0; i < ni; ++i) {
-        const int32_t u = i + j * ni + k * nij;
+      settings(settings_) {
+  const Grid& g = world.grid;
+  for (int32_t k = 0; k < g.nk; ++k)
+    for (int32_t j = 0; j < g.nj; ++j)
+      for (int32_t i = 0; i < g.ni; ++i) {
+        const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
         int32_t& type = node_type[static_cast<std::size_t>(u)];
         A.rows[static_cast<std::size_t>(u)].clear();
         if (u == pin_node_1 || u == pin_node_2) {
@@ -62,23 +61,22 @@ MagnetostaticSolver::MagnetostaticSolver(World& world_, int32_t max_it_, double 
           A(u, u) = 1.0;
           continue;
         }
-        type = assembleLaplaceRow(A, world, i, j, k);
+        type = assembleLaplaceRow(A, g, i, j, k);
       }
 }
 
 DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
   const int ni = M.ni, nj = M.nj, nk = M.nk;
   DenseVector b(M.size(), 0.0);
-  const double two_dx = 2.0 * world.dh.x, two_dy = 2.0 * world.dh.y, two_dz = 2.0 * world.dh.z;
+  const Vec3& dh = world.grid.dh;
+  const double two_dx = 2.0 * dh.x, two_dy = 2.0 * dh.y, two_dz = 2.0 * dh.z;
   for (int i = 0; i < ni; ++i)
     for (int j = 0; j < nj; ++j)
       for (int k = 0; k < nk; ++k) {
         const double Dx = axisDifference(i, ni, [&](int q) { return M(q, j, k).x; });
         const double Dy = axisDifference(j, nj, [&](int q) { return M(i, q, k).y; });
         const double Dz = axisDifference(k, nk, [&](int q) { return M(i, j, q).z; });
-        const std::size_t u = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ni +
-                              static_cast<std::size_t>(k) * ni * nj;
-        b[u] = (Dx / two_dx + Dy / two_dy) + Dz / two_dz;
+        b[unknownIndex(i, j, k, ni, nj)] = (Dx / two_dx + Dy / two_dy) + Dz / two_dz;
       }
   return b;
 }
@@ -87,11 +85,11 @@ bool MagnetostaticSolver::solveMagnetostatics() {
   DenseVector b = divergence(world.M);
   b[static_cast<std::size_t>(pin_node_1)] = 0.0;
   b[static_cast<std::size_t>(pin_node_2)] = 0.0;
-  const bool converged = solveGS(A, x, b, max_it, tol, world);
+  const bool converged = solveGS(A, x, b, settings.relaxation(), world.grid.ni);
 
   // phi_m receives x unchanged, so H from the field equals H from x.
   vectorToField(x, world.phi_m);
-  world.H = minusGradient(world.phi_m, world);
+  world.H = minusGradient(world.phi_m, world.grid);
 
   const VectorField& M = world.M;
   for (std::size_t n = 0; n < M.size(); ++n) {
@@ -105,3 +103,5 @@ bool MagnetostaticSolver::solveMagnetostatics() {
   }
   return converged;
 }
+
+}  // namespace plasmabox

@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "mesh/World.h"
+#include "solver/SolverSettings.h"
 #include "solver/SparseMatrix.h"
 #include "solver/vectorAlgebra.h"
+
+namespace plasmabox {
 
 // Magnetic scalar potential of the magnetisation on the mesh:
 //   laplacian(phi_m) = div(M),  H = -grad(phi_m),
@@ -20,15 +23,14 @@ struct MagnetostaticSolver {
   int32_t pin_node_1;              // unknown held at phi_m = 0
   int32_t pin_node_2;              // the second one (may equal the first)
   std::vector<int32_t> node_type;  // 0 interior, 1 wall, 2 pinned
-  int32_t max_it;                  // sweep limit of the Gauss-Seidel solve
-  double tol;                      // bound on the root-mean-square residual
+  MagnetostaticSettings settings;  // limits and team of the Gauss-Seidel solve
 
   // Stores the settings and assembles A (x starts at zero). A pin point
   // outside the mesh pins the nearest node: each index is clamped into
   // 0 .. n-1. Throws std::invalid_argument when a node count is below 3
   // (the one-sided differences need three nodes) and std::out_of_range when
   // the node count does not fit the 32-bit unknown numbering.
-  MagnetostaticSolver(World& world, int32_t max_it, double tol);
+  MagnetostaticSolver(World& world, const MagnetostaticSettings& settings);
 
   // Node divergence of M, A/m^2, in unknown order: central differences inside,
   // second-order one-sided ones on the walls.
@@ -40,3 +42,5 @@ struct MagnetostaticSolver {
   // the last iterate even without convergence. Returns solveGS's result.
   bool solveMagnetostatics();
 };
+
+}  // namespace plasmabox

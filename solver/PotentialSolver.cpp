@@ -3,30 +3,24 @@
 #include <cmath>
 #include <cstddef>
 
+#include "mesh/constants.h"
 #include "solver/solverSupport.h"
 
-PotentialSolver::PotentialSolver(World& world_, int32_t method_, int32_t max_it_, double tol_,
-                                 double phi0_, double ne0_, double kTe_)
-    : world(world_),
-      method(method_),
-      A(checkedUnknownCount(world_, 2, "PotentialSolver")),
-      max_it(max_it_),
-      tol(tol_),
-      phi0(phi0_),
-      ne0(ne0_),
-      kTe(kTe_) {
+namespace plasmabox {
+
+PotentialSolver::PotentialSolver(World& world_, const PotentialSettings& settings_)
+    : world(world_), settings(settings_), A(checkedUnknownCount(world_.grid, 2, "PotentialSolver")) {
   node_type.reserve(static_cast<std::size_t>(A.nu));
 }
 
 void PotentialSolver::buildMatrix() {
-  const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
-  const int32_t nij = ni * nj;
+  const Grid& g = world.grid;
   node_type.assign(static_cast<std::size_t>(A.nu), NODE_INTERIOR);
 
-  for (int32_t k = 0; k < nk; ++k)
-    for (int32_t j = 0; j < nj; ++j)
-      for (int32_t i = 0; i < ni; ++i) {
-        const int32_t u = i + j * ni + k * nij;
+  for (int32_t k = 0; k < g.nk; ++k)
+    for (int32_t j = 0; j < g.nj; ++j)
+      for (int32_t i = 0; i < g.ni; ++i) {
+        const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
         int32_t& type = node_type[static_cast<std::size_t>(u)];
         A.rows[static_cast<std::size_t>(u)].clear();
 
@@ -36,30 +30,30 @@ void PotentialSolver::buildMatrix() {
           continue;
         }
 
-        type = assembleLaplaceRow(A, world, i, j, k);
+        type = assembleLaplaceRow(A, g, i, j, k);
       }
 
   solveQN();
 }
 
 bool PotentialSolver::solveQN() {
-  // C/m^3, charge density of the reference electron population
-  const double n0e = ne0 * 1.602176565e-19;
-  for (int i = 0; i < world.ni; ++i)
-    for (int j = 0; j < world.nj; ++j)
-      for (int k = 0; k < world.nk; ++k) {
+  const Grid& g = world.grid;
+  const double n0e = settings.ne0 * QE;  // C/m^3, charge density of the reference electron population
+  for (int i = 0; i < g.ni; ++i)
+    for (int j = 0; j < g.nj; ++j)
+      for (int k = 0; k < g.nk; ++k) {
         if (world.object_id(i, j, k) > 0) continue;
         double ratio = world.rho(i, j, k) / n0e;
         // The floor keeps the logarithm finite where there is no ion charge
         // (a NaN ratio passes through, as it is not below the floor).
         if (ratio < 1.0e-6) ratio = 1.0e-6;
-        world.phi(i, j, k) = phi0 + kTe * std::log(ratio);
+        world.phi(i, j, k) = settings.phi0 + settings.kTe * std::log(ratio);
       }
   return true;
 }
 
 bool PotentialSolver::solve() {
-  switch (method) {
+  switch (settings.method) {
     case 0: return solveSORParallel();
     case 1: return solveNRPCG();
     case 2: return solveQN();
@@ -67,3 +61,5 @@ bool PotentialSolver::solve() {
     default: return false;
   }
 }
+
+}  // namespace plasmabox

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "mesh/World.h"
+#include "solver/SolverSettings.h"
 #include "solver/SparseMatrix.h"
 #include "solver/laplaceRow.h"
 #include "solver/vectorAlgebra.h"
+
+namespace plasmabox {
 
 // Solver of the electrostatic potential on the world's mesh: objects (nodes
 // with object_id >= 1) hold the potential found in phi, the box walls have a
@@ -18,14 +21,9 @@
 // must outlive it.
 struct PotentialSolver {
   World& world;
-  int32_t method;                  // 0 SOR (parallel), 1 Newton + PCG, 2 Boltzmann inversion, 3 SOR Boltzmann
+  PotentialSettings settings;
   SparseMatrix A;                  // the discrete operator, one row per node
   std::vector<int32_t> node_type;  // NODE_INTERIOR / NODE_WALL / NODE_FIXED per unknown
-  int32_t max_it;                  // iteration limit of the linear solvers; negative counts as 0
-  double tol;                      // bound on the root-mean-square residual
-  double phi0;                     // V, reference potential of the Boltzmann electrons
-  double ne0;                      // m^-3, reference electron density
-  double kTe;                      // eV, electron temperature
 
   // Diagnostics of the last solveNRPCG call (they do not affect any result):
   // Newton steps made, and conjugate-gradient iterations summed over them.
@@ -37,11 +35,10 @@ struct PotentialSolver {
   // count is below 2 (the wall rows need an inner neighbour) and
   // std::out_of_range when the node count does not fit the 32-bit unknown
   // numbering.
-  PotentialSolver(World& world, int32_t method, int32_t max_it, double tol, double phi0, double ne0,
-                  double kTe);
+  PotentialSolver(World& world, const PotentialSettings& settings);
 
-  // Assembles A and node_type from world.object_id and world.dh, then sets the
-  // initial potential with solveQN (which reads world.rho as it is now).
+  // Assembles A and node_type from world.object_id and the spacing, then sets
+  // the initial potential with solveQN (which reads world.rho as it is now).
   // Calling it again replaces the previous assembly.
   void buildMatrix();
 
@@ -50,21 +47,22 @@ struct PotentialSolver {
   // their potential. Always returns true.
   bool solveQN();
 
-  // Runs the method selected by `method` and returns its result; any other
-  // value does nothing and returns false.
+  // Runs the method selected by settings.method and returns its result; any
+  // other value does nothing and returns false.
   bool solve();
 
-  // Linear Poisson equation on phi in place, over-relaxed Gauss-Seidel (factor
-  // 1.8) on world.num_threads OpenMP threads; the nodes (0,0,0) and
-  // (ni-1,nj-1,nk-1) are pinned to 0 V. Prints "potential solve", then the
-  // residual (V/m^2, root mean square) every 25 sweeps. Returns true once a
-  // residual is below tol; otherwise prints "GS failed to converge, L2=" on
-  // standard error and returns false. phi keeps the last iterate either way.
+  // Linear Poisson equation on phi in place, over-relaxed Gauss-Seidel
+  // (settings.sor_factor) on settings.threads OpenMP threads; the nodes
+  // (0,0,0) and (ni-1,nj-1,nk-1) are pinned to 0 V. Prints "potential solve",
+  // then the residual (V/m^2, root mean square) after sweep 1 and every
+  // settings.check_interval sweeps. Returns true once a residual is below
+  // tol; otherwise prints "GS failed to converge, L2=" on standard error and
+  // returns false. phi keeps the last iterate either way.
   bool solveSORParallel();
 
   // Poisson-Boltzmann equation on phi in place, over-relaxed Gauss-Seidel
-  // (factor 1.4) on the calling thread, no pinned nodes. Output and result as
-  // solveSORParallel.
+  // (settings.boltzmann_sor_factor) on the calling thread, no pinned nodes.
+  // Output and result as solveSORParallel.
   bool solveSORBoltzmann();
 
   // Jacobi-preconditioned conjugate gradients for A x = b, starting from x.
@@ -74,11 +72,14 @@ struct PotentialSolver {
   // iterate either way. Assumes x and b have A.nu entries.
   bool solvePCG(const SparseMatrix& A, DenseVector& x, const DenseVector& b);
 
-  // Newton-Raphson on the Poisson-Boltzmann equation (at most 20 steps, each
-  // solved by solvePCG with solveGS as fallback), stopping when the
-  // root-mean-square update is below 0.001 V. Writes the last iterate into
-  // world.phi in both outcomes; prints "NR+PCG failed to converge, norm = "
-  // on standard output and returns false after 20 steps. Throws
-  // std::logic_error if buildMatrix has not run.
+  // Newton-Raphson on the Poisson-Boltzmann equation (at most
+  // settings.newton_max_steps steps, each solved by solvePCG with solveGS as
+  // fallback), stopping when the root-mean-square update is below
+  // settings.newton_tol (V). Writes the last iterate into world.phi in both
+  // outcomes; prints "NR+PCG failed to converge, norm = " on standard output
+  // and returns false when the steps run out. Throws std::logic_error if
+  // buildMatrix has not run.
   bool solveNRPCG();
 };
+
+}  // namespace plasmabox

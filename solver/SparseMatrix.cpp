@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace plasmabox {
+
 void reportFullRow(int32_t r, int32_t c) {
   std::fprintf(stderr,
                "SparseMatrix: row %d has all %d slots taken, no room for column %d "
@@ -45,3 +47,5 @@ SparseMatrix operator-(const SparseMatrix& A, const DenseVector& d) {
   subtractDiagonalInto(A, d, C);
   return C;
 }
+
+}  // namespace plasmabox

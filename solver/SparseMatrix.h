@@ -5,6 +5,8 @@
 
 #include "solver/vectorAlgebra.h"
 
+namespace plasmabox {
+
 // One row of the fixed-width matrix: room for the seven entries of a
 // seven-point stencil. Slots are claimed from slot 0 upwards and never
 // released, so the occupied slots form a prefix and the first slot with a
@@ -89,3 +91,5 @@ SparseMatrix operator-(const SparseMatrix& A, const DenseVector& d);
 
 // The same into C, reusing C's row storage: C = A, then C(i, i) = A(i, i) - d[i].
 void subtractDiagonalInto(const SparseMatrix& A, const DenseVector& d, SparseMatrix& C);
+
+}  // namespace plasmabox

@@ -4,18 +4,22 @@
 // zero-normal-gradient row solved exactly), interior nodes relax towards the
 // seven-point Poisson update.
 
+#include <omp.h>
+
 #include <cmath>
 #include <cstddef>
 #include <iostream>
 #include <vector>
 
-#include <omp.h>
-
 #include "mesh/constants.h"
+#include "mesh/staticBlock.h"
 #include "solver/PotentialSolver.h"
 #include "solver/gaussSeidel.h"
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
+#include "solver/wavefront.h"
+
+namespace plasmabox {
 
 namespace {
 
@@ -26,15 +30,15 @@ struct Stencil {
   double idx2, idy2, idz2;  // 1/m^2
   double D;                 // 2*idx2 + 2*idy2 + 2*idz2, 1/m^2
 
-  explicit Stencil(const World& w)
-      : ni(w.ni),
-        nj(w.nj),
-        nk(w.nk),
-        si(static_cast<std::size_t>(w.nj) * static_cast<std::size_t>(w.nk)),
-        sj(static_cast<std::size_t>(w.nk)),
-        idx2(1.0 / (w.dh.x * w.dh.x)),
-        idy2(1.0 / (w.dh.y * w.dh.y)),
-        idz2(1.0 / (w.dh.z * w.dh.z)),
+  explicit Stencil(const Grid& g)
+      : ni(g.ni),
+        nj(g.nj),
+        nk(g.nk),
+        si(static_cast<std::size_t>(g.nj) * static_cast<std::size_t>(g.nk)),
+        sj(static_cast<std::size_t>(g.nk)),
+        idx2(1.0 / (g.dh.x * g.dh.x)),
+        idy2(1.0 / (g.dh.y * g.dh.y)),
+        idz2(1.0 / (g.dh.z * g.dh.z)),
         D(2.0 * idx2 + 2.0 * idy2 + 2.0 * idz2) {}
 
   std::size_t at(int i, int j, int k) const {
@@ -67,12 +71,11 @@ inline double nodeResidual(const Stencil& g, const double* phi, std::size_t n, s
 // equation; wall nodes contribute their difference to the inner neighbour.
 // The two corners that the sweep pins to 0 V are measured by their wall rule
 // like any other wall node, so a run whose potential next to a corner is not
-// 0 V keeps that difference in its residual (and may report no convergence
-// although the free nodes have settled): the printed residuals of existing
-// runs depend on this, so it stays.
-double poissonResidualSum(const Stencil& g, const double* phi, const double* source, const int32_t* obj) {
+// 0 V keeps that difference in its residual.
+double poissonResidualSum(const Stencil& g, const double* phi, const double* source, const int32_t* obj,
+                          int threads) {
   double sum = 0.0;
-#pragma omp parallel for collapse(3) schedule(static) reduction(+ : sum)
+#pragma omp parallel for collapse(3) schedule(static) reduction(+ : sum) num_threads(threads)
   for (int i = 0; i < g.ni; ++i)
     for (int j = 0; j < g.nj; ++j)
       for (int k = 0; k < g.nk; ++k) {
@@ -84,78 +87,103 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* sou
   return sum;
 }
 
-}  // namespace
+// The data one linear Poisson sweep works on.
+struct PoissonSweep {
+  Stencil g;
+  double* phi;
+  const double* source;  // rho / EPS_0, V/m^2
+  const int32_t* obj;
+  double factor;  // over-relaxation
 
-namespace {
-
-// Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
-// by the rules of the sweep: object kept, k walls copied, interior update.
-inline void relaxInteriorNode(const Stencil& g, double* phi, const double* source, const int32_t* obj, std::size_t n,
-                              int k) {
-  if (obj[n] > 0) return;
-  if (k == 0) {
-    storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
-    return;
+  // Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
+  // by the rules of the sweep: object kept, k walls copied, interior update.
+  void relaxInteriorNode(std::size_t n, int k) const {
+    if (obj[n] > 0) return;
+    if (k == 0) {
+      storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
+      return;
+    }
+    if (k == g.nk - 1) {
+      storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
+      return;
+    }
+    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
+                      (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
+                      (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
+                     g.D;
+    const double old = loadRelaxed(phi[n]);
+    storeRelaxed(phi[n], old + factor * (p - old));
   }
-  if (k == g.nk - 1) {
-    storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
-    return;
-  }
-  const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
-                    (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
-                    (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
-                   g.D;
-  const double old = loadRelaxed(phi[n]);
-  storeRelaxed(phi[n], old + 1.8 * (p - old));
-}
 
-// Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
-// of the sweep, the first matching rule per node: pinned corner, object, wall
-// copy (i, then j, then k walls), interior update.
-void relaxLine(const Stencil& g, double* phi, const double* source, const int32_t* obj, int i, int j, int k0,
-               int k1) {
-  const std::size_t base = g.at(i, j, 0);
-  const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
-  if (wall_line) {
-    // Every node copies along i or j; only the two corners are special.
-    const std::size_t from = i == 0 ? base + g.si : i == g.ni - 1 ? base - g.si : j == 0 ? base + g.sj : base - g.sj;
-    for (int k = k0; k < k1; ++k) {
-      const std::size_t n = base + static_cast<std::size_t>(k);
-      if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0)) {
-        storeRelaxed(phi[n], 0.0);
+  // Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
+  // of the sweep, the first matching rule per node: pinned corner, object, wall
+  // copy (i, then j, then k walls), interior update.
+  void relaxLine(int i, int j, int k0, int k1) const {
+    const std::size_t base = g.at(i, j, 0);
+    const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
+    if (wall_line) {
+      // Every node copies along i or j; only the two corners are special.
+      const std::size_t from =
+          i == 0 ? base + g.si : i == g.ni - 1 ? base - g.si : j == 0 ? base + g.sj : base - g.sj;
+      for (int k = k0; k < k1; ++k) {
+        const std::size_t n = base + static_cast<std::size_t>(k);
+        if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0)) {
+          storeRelaxed(phi[n], 0.0);
+          continue;
+        }
+        if (obj[n] > 0) continue;
+        storeRelaxed(phi[n], loadRelaxed(phi[from + static_cast<std::size_t>(k)]));
+      }
+      return;
+    }
+    for (int k = k0; k < k1; ++k) relaxInteriorNode(base + static_cast<std::size_t>(k), k);
+  }
+
+  // Relaxes the count complete interior lines (i, j) .. (i, j + count - 1) of
+  // one plane as a wavefront along k: each node reads its j-1 and k-1
+  // neighbours relaxed and its j+1 and k+1 ones not yet, as line by line.
+  void relaxLinesWavefront(int i, int j, int count) const {
+    const std::size_t base = g.at(i, j, 0);
+    visitWavefront(g.nk, count, [&](int m, int k) {
+      relaxInteriorNode(base + static_cast<std::size_t>(m) * g.sj + static_cast<std::size_t>(k), k);
+    });
+  }
+
+  // Relaxes the nodes begin .. end-1 of the collapsed index n = i*nj*nk + j*nk + k
+  // in increasing n, line by line, complete interior lines of a plane as wavefronts.
+  void relaxBlock(std::size_t begin, std::size_t end) const {
+    if (begin >= end) return;
+    int i = static_cast<int>(begin / g.si);
+    int j = static_cast<int>((begin % g.si) / g.sj);
+    int k = static_cast<int>(begin % g.sj);
+    std::size_t n = begin;
+    while (n < end) {
+      const std::size_t left = end - n;
+      if (k == 0 && i > 0 && i < g.ni - 1 && j > 0 && j < g.nj - 1 && left >= g.sj) {
+        int count = 1;
+        while (count < WAVEFRONT_LINES && j + count < g.nj - 1 &&
+               left >= static_cast<std::size_t>(count + 1) * g.sj)
+          ++count;
+        relaxLinesWavefront(i, j, count);
+        n += static_cast<std::size_t>(count) * g.sj;
+        j += count;
+        if (j == g.nj) {
+          j = 0;
+          ++i;
+        }
         continue;
       }
-      if (obj[n] > 0) continue;
-      storeRelaxed(phi[n], loadRelaxed(phi[from + static_cast<std::size_t>(k)]));
-    }
-    return;
-  }
-  for (int k = k0; k < k1; ++k) relaxInteriorNode(g, phi, source, obj, base + static_cast<std::size_t>(k), k);
-}
-
-
-// Most lines a wavefront relaxes together.
-constexpr int WAVEFRONT_LINES = 4;
-
-// Relaxes the lines count complete interior lines (i, j) .. (i, j + count - 1)
-// as a wavefront: at step s, line m relaxes node k = s - m. Each node then
-// reads exactly the values it reads when the lines are relaxed one after the
-// other (its j-1 and k-1 neighbours already relaxed, its j+1 and k+1 ones not
-// yet), so the result is the same bit for bit; but the update chains of the
-// lines, each waiting on its k-1 neighbour, now overlap in the processor.
-void relaxLinesWavefront(const Stencil& g, double* phi, const double* source, const int32_t* obj, int i, int j,
-                         int count) {
-  const std::size_t base = g.at(i, j, 0);
-  const int steps = g.nk + count - 1;
-  for (int s = 0; s < steps; ++s) {
-    const int m_lo = s - (g.nk - 1) > 0 ? s - (g.nk - 1) : 0;
-    const int m_hi = s < count - 1 ? s : count - 1;
-    for (int m = m_lo; m <= m_hi; ++m) {
-      const int k = s - m;
-      relaxInteriorNode(g, phi, source, obj, base + static_cast<std::size_t>(m) * g.sj + static_cast<std::size_t>(k), k);
+      const int k1 = left < static_cast<std::size_t>(g.nk - k) ? k + static_cast<int>(left) : g.nk;
+      relaxLine(i, j, k, k1);
+      n += static_cast<std::size_t>(k1 - k);
+      k = 0;
+      if (++j == g.nj) {
+        j = 0;
+        ++i;
+      }
     }
   }
-}
+};
 
 }  // namespace
 
@@ -166,81 +194,39 @@ std::vector<double> poissonSource(const World& world) {
   return source;
 }
 
-void sweepSORParallel(World& world) { sweepSORParallel(world, poissonSource(world)); }
-
-void sweepSORParallel(World& world, const std::vector<double>& source_values) {
-  const Stencil g(world);
-  double* phi = world.phi.data.data();
-  const double* source = source_values.data();
-  const int32_t* obj = world.object_id.data.data();
-  const std::size_t total = static_cast<std::size_t>(g.ni) * g.si;
-  // The collapsed node index n = i*nj*nk + j*nk + k is split into one
-  // contiguous block per thread, as a static schedule does (the first
-  // total % threads blocks one node longer); each thread walks its block in
-  // increasing n, line by line. There is no barrier inside the sweep: at
-  // block borders a thread may see a neighbour before or after its update in
-  // this sweep, so every access to phi is a relaxed atomic one.
-#pragma omp parallel
+void sweepSORParallel(World& world, const std::vector<double>& source, double factor, int threads) {
+  const PoissonSweep sweep{Stencil(world.grid), world.phi.data.data(), source.data(), world.object_id.data.data(),
+                           factor};
+  const auto total = static_cast<int64_t>(world.phi.size());
+  // Each thread relaxes the contiguous block of the collapsed node index that
+  // a static schedule gives it. There is no barrier inside the sweep: at block
+  // borders a thread may see a neighbour before or after its update in this
+  // sweep, so every access to phi is a relaxed atomic one.
+#pragma omp parallel num_threads(threads)
   {
-    const std::size_t threads = static_cast<std::size_t>(omp_get_num_threads());
-    const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
-    const std::size_t q = total / threads, r = total % threads;
-    const std::size_t begin = t * q + (t < r ? t : r);
-    const std::size_t end = begin + q + (t < r ? 1 : 0);
-    if (begin < end) {
-      int i = static_cast<int>(begin / g.si);
-      int j = static_cast<int>((begin % g.si) / g.sj);
-      int k = static_cast<int>(begin % g.sj);
-      std::size_t n = begin;
-      while (n < end) {
-        const std::size_t left = end - n;
-        // Complete interior lines of one plane go as a wavefront.
-        if (k == 0 && i > 0 && i < g.ni - 1 && j > 0 && j < g.nj - 1 && left >= g.sj) {
-          int count = 1;
-          while (count < WAVEFRONT_LINES && j + count < g.nj - 1 &&
-                 left >= static_cast<std::size_t>(count + 1) * g.sj)
-            ++count;
-          relaxLinesWavefront(g, phi, source, obj, i, j, count);
-          n += static_cast<std::size_t>(count) * g.sj;
-          j += count;
-          if (j == g.nj) {
-            j = 0;
-            ++i;
-          }
-          continue;
-        }
-        const int k1 = left < static_cast<std::size_t>(g.nk - k) ? k + static_cast<int>(left) : g.nk;
-        relaxLine(g, phi, source, obj, i, j, k, k1);
-        n += static_cast<std::size_t>(k1 - k);
-        k = 0;
-        if (++j == g.nj) {
-          j = 0;
-          ++i;
-        }
-      }
-    }
+    const IndexRange block = staticBlock(total, omp_get_num_threads(), omp_get_thread_num());
+    sweep.relaxBlock(static_cast<std::size_t>(block.begin), static_cast<std::size_t>(block.end));
   }
 }
 
 bool PotentialSolver::solveSORParallel() {
   std::cout << "potential solve" << std::endl;
-  useWorldThreads(world);
-  const Stencil g(world);
-  double* phi = world.phi.data.data();
+  const Stencil g(world.grid);
+  const double* phi = world.phi.data.data();
   const int32_t* obj = world.object_id.data.data();
   const double nodes = static_cast<double>(world.phi.size());
-  const uint32_t limit = iterationLimit(max_it);
+  const uint32_t limit = iterationLimit(settings.max_it);
   // rho / eps0 does not change during the solve: divided once here instead of
   // at every node of every sweep (the same quotient either way).
   const std::vector<double> source = poissonSource(world);
 
   double R = 0.0;
   for (uint32_t it = 0; it < limit; ++it) {
-    sweepSORParallel(world, source);
+    sweepSORParallel(world, source, settings.sor_factor, settings.threads);
 
-    if (it % 25 == 0) {
-      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj) / nodes);
-      if (reportResidual(R, tol)) return true;
+    if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
+      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, settings.threads) / nodes);
+      if (reportResidual(R, settings.tol)) return true;
     }
   }
   reportGSFailure(R);
@@ -249,12 +235,13 @@ bool PotentialSolver::solveSORParallel() {
 
 bool PotentialSolver::solveSORBoltzmann() {
   std::cout << "potential solve" << std::endl;
-  const Stencil g(world);
+  const Stencil g(world.grid);
   double* phi = world.phi.data.data();
   const double* rho = world.rho.data.data();
   const int32_t* obj = world.object_id.data.data();
   const double nodes = static_cast<double>(world.phi.size());
-  const uint32_t limit = iterationLimit(max_it);
+  const uint32_t limit = iterationLimit(settings.max_it);
+  const double ne0 = settings.ne0, phi0 = settings.phi0, kTe = settings.kTe, factor = settings.boltzmann_sor_factor;
 
   // Right-hand side with Boltzmann electrons at the node's current potential, V/m^2.
   auto source = [&](std::size_t n) {
@@ -275,12 +262,13 @@ bool PotentialSolver::solveSORBoltzmann() {
           }
           const double s = source(n);
           const double p = ((phi[n - 1] + phi[n + 1]) * g.idz2 +
-                            ((phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + ((phi[n - g.si] + phi[n + g.si]) * g.idx2 + s))) /
+                            ((phi[n - g.sj] + phi[n + g.sj]) * g.idy2 +
+                             ((phi[n - g.si] + phi[n + g.si]) * g.idx2 + s))) /
                            g.D;
-          phi[n] = phi[n] + 1.4 * (p - phi[n]);
+          phi[n] = phi[n] + factor * (p - phi[n]);
         }
 
-    if (it % 25 == 0) {
+    if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
       double sum = 0.0;
       for (int i = 0; i < g.ni; ++i)
         for (int j = 0; j < g.nj; ++j)
@@ -293,9 +281,11 @@ bool PotentialSolver::solveSORBoltzmann() {
             sum += r * r;
           }
       R = std::sqrt(sum / nodes);
-      if (reportResidual(R, tol)) return true;
+      if (reportResidual(R, settings.tol)) return true;
     }
   }
   reportGSFailure(R);
   return false;
 }
+
+}  // namespace plasmabox

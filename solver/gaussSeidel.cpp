@@ -6,6 +6,8 @@
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 
+namespace plasmabox {
+
 bool reportResidual(double R, double tol) {
   std::cout << R << std::endl;
   return tol > R;
@@ -15,31 +17,31 @@ void reportGSFailure(double R) { std::cerr << "GS failed to converge, L2=" << R 
 
 // Every read and write of x is a relaxed atomic access because neighbouring
 // rows may belong to another thread's block.
-void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
+void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, int threads) {
   double* x = x_.data();
   const double* b = b_.data();
   const MatrixRow* rows = A.rows.data();
   const int32_t nu = A.nu;
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) num_threads(threads)
   for (int32_t u = 0; u < nu; ++u) relaxRow(rows, x, b, u);
 }
 
-bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, int32_t max_it, double tol,
-             const World& world) {
-  useWorldThreads(world);
-  // Rows are numbered i fastest: lines of ni rows can be relaxed as wavefronts.
-  const GSWavefrontPlan plan = gsWavefrontPlan(A, world.ni);
+bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const RelaxationControl& control,
+             int32_t line) {
+  const GSWavefrontPlan plan = gsWavefrontPlan(A, line);
   DenseVector r;  // residual buffer, kept across checks
   double R = 0.0;
-  for (int32_t it = 0; it < max_it; ++it) {
-    sweepGSWavefront(A, x, b, plan);
-    if (it % 25 == 0) {
+  for (int32_t it = 0; it < control.max_it; ++it) {
+    sweepGSWavefront(A, x, b, plan, control.threads);
+    if (it % control.check_interval == 0) {
       multiplyInto(A, x, r);
       for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - b[u];
       R = norm(r);
-      if (reportResidual(R, tol)) return true;
+      if (reportResidual(R, control.tol)) return true;
     }
   }
   reportGSFailure(R);
   return false;
 }
+
+}  // namespace plasmabox

@@ -5,7 +5,11 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "mesh/staticBlock.h"
 #include "solver/solverSupport.h"
+#include "solver/wavefront.h"
+
+namespace plasmabox {
 
 GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line) {
   GSWavefrontPlan plan;
@@ -13,7 +17,7 @@ GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line) {
   plan.line = line;
   const int64_t lines = A.nu / line;  // a shorter last line never joins
   plan.line_safe.assign(static_cast<std::size_t>(lines), 1);
-  const int64_t reach = int64_t{GS_WAVEFRONT_LINES} * line;  // columns this far away are outside any group
+  const int64_t reach = int64_t{WAVEFRONT_LINES} * line;  // columns this far away are outside any group
   for (int64_t u = 0; u < lines * line; ++u) {
     const MatrixRow& row = A.rows[static_cast<std::size_t>(u)];
     for (int v = 0; v < MatrixRow::nvals && row.col[v] >= 0; ++v) {
@@ -26,37 +30,31 @@ GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line) {
   return plan;
 }
 
-void sweepGSWavefront(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, const GSWavefrontPlan& plan) {
+void sweepGSWavefront(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, const GSWavefrontPlan& plan,
+                      int threads) {
   double* x = x_.data();
   const double* b = b_.data();
   const MatrixRow* rows = A.rows.data();
   const int32_t nu = A.nu;
   const int32_t L = plan.line;
   const int64_t planned = L > 0 ? static_cast<int64_t>(plan.line_safe.size()) * L : 0;
-#pragma omp parallel
+#pragma omp parallel num_threads(threads)
   {
-    // The rows of this thread: the contiguous block a static schedule gives it.
-    const int32_t threads = omp_get_num_threads(), t = omp_get_thread_num();
-    const int32_t q = nu / threads, r = nu % threads;
-    const int32_t begin = t * q + (t < r ? t : r);
-    const int32_t end = begin + q + (t < r ? 1 : 0);
-    int32_t u = begin;
+    const IndexRange block = staticBlock(nu, omp_get_num_threads(), omp_get_thread_num());
+    const auto end = static_cast<int32_t>(block.end);
+    auto u = static_cast<int32_t>(block.begin);
     while (u < end) {
-      // A group: up to GS_WAVEFRONT_LINES whole safe lines inside the block.
+      // A group: up to WAVEFRONT_LINES whole safe lines inside the block.
       int32_t count = 0;
       if (L > 0 && u % L == 0) {
-        while (count < GS_WAVEFRONT_LINES && int64_t{u} + int64_t{count + 1} * L <= end &&
+        while (count < WAVEFRONT_LINES && int64_t{u} + int64_t{count + 1} * L <= end &&
                int64_t{u} + int64_t{count + 1} * L <= planned &&
                plan.line_safe[static_cast<std::size_t>(u / L + count)])
           ++count;
       }
       if (count >= 2) {
-        const int32_t steps = L + count - 1;
-        for (int32_t s = 0; s < steps; ++s) {
-          const int32_t m_lo = s - (L - 1) > 0 ? s - (L - 1) : 0;
-          const int32_t m_hi = s < count - 1 ? s : count - 1;
-          for (int32_t m = m_lo; m <= m_hi; ++m) relaxRow(rows, x, b, u + m * L + (s - m));
-        }
+        const int32_t first = u;
+        visitWavefront(L, count, [&](int m, int p) { relaxRow(rows, x, b, first + m * L + p); });
         u += count * L;
         continue;
       }
@@ -67,3 +65,5 @@ void sweepGSWavefront(const SparseMatrix& A, DenseVector& x_, const DenseVector&
     }
   }
 }
+
+}  // namespace plasmabox

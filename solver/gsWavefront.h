@@ -7,16 +7,13 @@
 #include "solver/solverSupport.h"
 #include "solver/vectorAlgebra.h"
 
-// A Gauss-Seidel sweep gives each row the values of the rows before it as
-// already updated and those after it as not yet updated. Each row waits on the
-// row just before it (its neighbour along the first mesh axis), so one row at
-// a time leaves the processor idle for most of a division's latency. When the
-// rows form lines of a fixed length (the unknowns of one mesh line), several
-// consecutive lines can be relaxed as a wavefront (line m, position p at step
-// p + m) and every row still reads exactly the same values, provided its
-// columns lie in its own line, at a whole number of lines away, or outside the
-// group. The plan records which lines satisfy that; the others are relaxed one
-// row at a time.
+namespace plasmabox {
+
+// The rows of a mesh operator form lines of ni rows (the unknowns of one mesh
+// line along i). Consecutive lines can be relaxed as a wavefront (see
+// solver/wavefront.h) when every column of their rows lies in the row's own
+// line, a whole number of lines away, or outside the group. The plan records
+// which lines satisfy that; the others are relaxed one row at a time.
 
 // Which lines of a matrix may join a wavefront.
 struct GSWavefrontPlan {
@@ -24,17 +21,16 @@ struct GSWavefrontPlan {
   std::vector<uint8_t> line_safe;  // per line: 1 when every row of it may join
 };
 
-// Most lines one wavefront relaxes together.
-inline constexpr int32_t GS_WAVEFRONT_LINES = 4;
-
 // The plan of A for lines of line rows (line = ni for the unknown numbering
 // u = i + j*ni + k*ni*nj). Reads every column index once.
 GSWavefrontPlan gsWavefrontPlan(const SparseMatrix& A, int32_t line);
 
-// One Gauss-Seidel sweep of A x = b with the arithmetic and the per-thread row
-// blocks of sweepGS; on one thread its result is bit-identical to sweepGS.
-// Assumes plan was made for A, and x and b have A.nu entries.
-void sweepGSWavefront(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const GSWavefrontPlan& plan);
+// One Gauss-Seidel sweep of A x = b on `threads` threads, each relaxing the
+// contiguous block of rows a static schedule gives it, with the arithmetic of
+// sweepGS; on one thread its result is bit-identical to sweepGS. Assumes plan
+// was made for A, and x and b have A.nu entries.
+void sweepGSWavefront(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const GSWavefrontPlan& plan,
+                      int threads);
 
 // Gauss-Seidel update of row u of A x = b in place, relaxation factor 1: the
 // row's products summed in slot order from 0.0, the diagonal term taken back
@@ -55,3 +51,5 @@ inline void relaxRow(const MatrixRow* rows, double* x, const double* b, int32_t 
   const double g = (b[u] - s) / diag;
   storeRelaxed(x[u], xu + (g - xu));
 }
+
+}  // namespace plasmabox

@@ -1,10 +1,14 @@
 #include "solver/laplaceRow.h"
 
-int32_t assembleLaplaceRow(SparseMatrix& A, const World& world, int32_t i, int32_t j, int32_t k) {
-  const int32_t ni = world.ni, nj = world.nj, nk = world.nk;
+#include "solver/vectorAlgebra.h"
+
+namespace plasmabox {
+
+int32_t assembleLaplaceRow(SparseMatrix& A, const Grid& grid, int32_t i, int32_t j, int32_t k) {
+  const int32_t ni = grid.ni, nj = grid.nj, nk = grid.nk;
   const int32_t nij = ni * nj;
-  const int32_t u = i + j * ni + k * nij;
-  const double idx = 1.0 / world.dh.x, idy = 1.0 / world.dh.y, idz = 1.0 / world.dh.z;
+  const auto u = static_cast<int32_t>(unknownIndex(i, j, k, ni, nj));
+  const double idx = 1.0 / grid.dh.x, idy = 1.0 / grid.dh.y, idz = 1.0 / grid.dh.z;
   if (i == 0) {
     A(u, u) = idx;
     A(u, u + 1) = -idx;
@@ -36,3 +40,5 @@ int32_t assembleLaplaceRow(SparseMatrix& A, const World& world, int32_t i, int32
   }
   return NODE_WALL;
 }
+
+}  // namespace plasmabox

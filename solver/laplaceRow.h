@@ -2,8 +2,10 @@
 
 #include <cstdint>
 
-#include "mesh/World.h"
+#include "mesh/Grid.h"
 #include "solver/SparseMatrix.h"
+
+namespace plasmabox {
 
 // Class of an unknown, as stored in a solver's node_type.
 inline constexpr int32_t NODE_INTERIOR = 0;  // seven-point Laplacian row; charge and electrons act here
@@ -15,5 +17,7 @@ inline constexpr int32_t NODE_FIXED = 2;     // identity row: object node (or pi
 // says (phi_wall - phi_inner) / h = 0; edges and corners take the first rule
 // that matches (i = 0, i = ni-1, j = 0, ... in that order). Inside it is the
 // seven-point stencil; the order of assignment is the slot order, which fixes
-// the summation order of every product with A. Spacings come from world.dh.
-int32_t assembleLaplaceRow(SparseMatrix& A, const World& world, int32_t i, int32_t j, int32_t k);
+// the summation order of every product with A. Spacings come from grid.dh.
+int32_t assembleLaplaceRow(SparseMatrix& A, const Grid& grid, int32_t i, int32_t j, int32_t k);
+
+}  // namespace plasmabox

@@ -13,10 +13,12 @@
 #include "solver/gaussSeidel.h"
 #include "solver/solverSupport.h"
 
+namespace plasmabox {
+
 bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const DenseVector& b) {
   const std::size_t n = x.size();
   const SparseMatrix M = diagPreconditioner(A_);
-  const uint32_t limit = iterationLimit(max_it);
+  const uint32_t limit = iterationLimit(settings.max_it);
 
   // g is the gradient A x - b (the residual with the opposite sign), s the
   // preconditioned gradient, d the search direction, z = A d. The updates
@@ -57,7 +59,7 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
     const double beta = dot(g, s) / gs;
     for (std::size_t i = 0; i < n; ++i) d[i] = d[i] * beta - s[i];
     R = norm(g);
-    if (tol > R) return true;
+    if (settings.tol > R) return true;
   }
 }
 
@@ -76,14 +78,15 @@ bool PotentialSolver::solveNRPCG() {
     else if (node_type[u] == NODE_WALL)
       b[u] = 0.0;
     else
-      b[u] = b[u] / (-8.85418782e-12);
+      b[u] = b[u] / (-EPS_0);
   }
 
   // y is the Newton update; each linear solve starts from the previous one.
   // P is the derivative of the electron term, 0 outside the interior.
   DenseVector P(nu, 0.0), y(nu, 0.0), F;
   SparseMatrix J;
-  const double electron_charge = ne0 * (-QE);            // C/m^3 at phi = phi0
+  const double ne0 = settings.ne0, phi0 = settings.phi0, kTe = settings.kTe;
+  const double electron_charge = ne0 * (-QE);                // C/m^3 at phi = phi0
   const double electron_slope = (ne0 * QE) / (kTe * EPS_0);  // V/m^2 per V at phi = phi0
 
   bool converged = false;
@@ -91,7 +94,7 @@ bool PotentialSolver::solveNRPCG() {
   newton_steps = 0;
   pcg_iterations = 0;
   for (int it = 0;; ++it) {
-    if (it > 19) {
+    if (it >= settings.newton_max_steps) {
       std::cout << "NR+PCG failed to converge, norm = " << R << std::endl;
       break;
     }
@@ -106,12 +109,12 @@ bool PotentialSolver::solveNRPCG() {
     }
     subtractDiagonalInto(A, P, J);  // Jacobian of F: J = A - diag(P)
 
-    if (!solvePCG(J, y, F)) solveGS(J, y, F, max_it, tol, world);
+    if (!solvePCG(J, y, F)) solveGS(J, y, F, settings.relaxation(), world.grid.ni);
     for (std::size_t u = 0; u < nu; ++u)
       if (node_type[u] == NODE_FIXED) y[u] = 0.0;  // object potentials never move
     for (std::size_t u = 0; u < nu; ++u) x[u] = x[u] - y[u];
     R = norm(y);
-    if (0.001 > R) {  // V, root mean square of the update
+    if (settings.newton_tol > R) {  // V, root mean square of the update
       converged = true;
       break;
     }
@@ -119,3 +122,5 @@ bool PotentialSolver::solveNRPCG() {
   vectorToField(x, world.phi);
   return converged;
 }
+
+}  // namespace plasmabox

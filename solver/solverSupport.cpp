@@ -1,13 +1,12 @@
 #include "solver/solverSupport.h"
 
-#include <omp.h>
-
-#include <cstdint>
 #include <stdexcept>
 #include <string>
 
-int32_t checkedUnknownCount(const World& world, int32_t min_nodes, const char* who) {
-  const int32_t counts[3] = {world.ni, world.nj, world.nk};
+namespace plasmabox {
+
+int32_t checkedUnknownCount(const Grid& grid, int32_t min_nodes, const char* who) {
+  const int32_t counts[3] = {grid.ni, grid.nj, grid.nk};
   const char axis[3] = {'i', 'j', 'k'};
   for (int d = 0; d < 3; ++d)
     if (counts[d] < min_nodes)
@@ -15,12 +14,12 @@ int32_t checkedUnknownCount(const World& world, int32_t min_nodes, const char* w
                                   " nodes along " + axis[d] + ", the mesh has " +
                                   std::to_string(counts[d]));
   // Each factor is at least 1 and below 2^31, so the partial products fit 64 bits.
-  const int64_t nij = static_cast<int64_t>(world.ni) * world.nj;
-  const int64_t nu = nij > INT32_MAX ? nij : nij * world.nk;
+  const int64_t nij = static_cast<int64_t>(grid.ni) * grid.nj;
+  const int64_t nu = nij > INT32_MAX ? nij : nij * grid.nk;
   if (nu > INT32_MAX)
     throw std::out_of_range(std::string(who) + ": mesh of " + std::to_string(nu) +
                             " nodes exceeds the 32-bit unknown numbering");
   return static_cast<int32_t>(nu);
 }
 
-void useWorldThreads(const World& world) { omp_set_num_threads(world.num_threads > 0 ? world.num_threads : 1); }
+}  // namespace plasmabox

@@ -3,16 +3,18 @@
 #include <atomic>
 #include <cstdint>
 
-#include "mesh/World.h"
+#include "mesh/Grid.h"
+
+namespace plasmabox {
 
 // Small pieces shared by the solvers: the unknown count of a mesh, the
-// iteration limit, the thread count and race-free access to unknowns that
-// other threads update during an in-place sweep.
+// iteration limit and race-free access to unknowns that other threads update
+// during an in-place sweep.
 
 // ni*nj*nk as the 32-bit unknown count. Throws std::invalid_argument naming
 // `who` when a count is below `min_nodes`, and std::out_of_range when the
 // product does not fit the 32-bit numbering u = i + j*ni + k*ni*nj.
-int32_t checkedUnknownCount(const World& world, int32_t min_nodes, const char* who);
+int32_t checkedUnknownCount(const Grid& grid, int32_t min_nodes, const char* who);
 
 // Sweep limit for a max_it argument: a negative limit allows no sweep. (Read as
 // an unsigned count it would mean about four billion sweeps, i.e. a run that
@@ -21,9 +23,6 @@ inline uint32_t iterationLimit(int32_t max_it) {
   return max_it > 0 ? static_cast<uint32_t>(max_it) : 0u;
 }
 
-// Sets the process-wide OpenMP team size to world.num_threads (at least 1).
-void useWorldThreads(const World& world);
-
 // Relaxed atomic load and store of a shared unknown. In the in-place parallel
 // sweeps a thread may read a neighbour that another thread is writing; the
 // algorithm accepts either value, and on x86-64 these compile to plain moves.
@@ -31,3 +30,5 @@ inline double loadRelaxed(double& v) { return std::atomic_ref<double>(v).load(st
 inline void storeRelaxed(double& v, double value) {
   std::atomic_ref<double>(v).store(value, std::memory_order_relaxed);
 }
+
+}  // namespace plasmabox

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace plasmabox {
+
 DenseVector operator-(const DenseVector& a, const DenseVector& b) {
   DenseVector r(a.size());
   for (std::size_t i = 0; i < a.size(); ++i) r[i] = a[i] - b[i];
@@ -37,24 +39,24 @@ double norm(const DenseVector& a) {
 
 DenseVector fieldToVector(const Field& f) {
   DenseVector x(f.size());
-  const std::size_t ni = static_cast<std::size_t>(f.ni);
-  const std::size_t nij = ni * static_cast<std::size_t>(f.nj);
+  const std::size_t nij = static_cast<std::size_t>(f.ni) * static_cast<std::size_t>(f.nj);
   for (int i = 0; i < f.ni; ++i)
     for (int j = 0; j < f.nj; ++j) {
       const double* line = f.line(i, j);
-      const std::size_t base = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ni;
+      const std::size_t base = unknownIndex(i, j, 0, f.ni, f.nj);
       for (int k = 0; k < f.nk; ++k) x[base + static_cast<std::size_t>(k) * nij] = line[k];
     }
   return x;
 }
 
 void vectorToField(const DenseVector& x, Field& f) {
-  const std::size_t ni = static_cast<std::size_t>(f.ni);
-  const std::size_t nij = ni * static_cast<std::size_t>(f.nj);
+  const std::size_t nij = static_cast<std::size_t>(f.ni) * static_cast<std::size_t>(f.nj);
   for (int i = 0; i < f.ni; ++i)
     for (int j = 0; j < f.nj; ++j) {
       double* line = f.line(i, j);
-      const std::size_t base = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ni;
+      const std::size_t base = unknownIndex(i, j, 0, f.ni, f.nj);
       for (int k = 0; k < f.nk; ++k) line[k] = x[base + static_cast<std::size_t>(k) * nij];
     }
 }
+
+}  // namespace plasmabox

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "mesh/NodeField.h"
+
+namespace plasmabox {
 
 // Dense vector of doubles, one entry per unknown. Node (i, j, k) of an
 // ni x nj x nk mesh is unknown u = i + j*ni + k*ni*nj (i fastest), which is
 // NOT the storage order of the node fields (k fastest); fieldToVector and
 // vectorToField translate between the two.
 using DenseVector = std::vector<double>;
+
+// Unknown number of node (i, j, k) on a mesh of ni x nj nodes per k-plane:
+// i + j*ni + k*ni*nj, i fastest.
+constexpr std::size_t unknownIndex(int i, int j, int k, int ni, int nj) {
+  return static_cast<std::size_t>(i) +
+         static_cast<std::size_t>(ni) * (static_cast<std::size_t>(j) + static_cast<std::size_t>(nj) * static_cast<std::size_t>(k));
+}
 
 // The binary operations below return a vector of the length of their first
 // operand and assume the second is at least as long.
@@ -36,3 +46,5 @@ DenseVector fieldToVector(const Field& f);
 // f(i, j, k) = x[i + j*ni + k*ni*nj] for every node of f. Assumes x has at
 // least ni*nj*nk entries.
 void vectorToField(const DenseVector& x, Field& f);
+
+}  // namespace plasmabox

@@ -13,6 +13,8 @@
 #include "support/command_line.h"
 #include "support/run_program.h"
 
+using namespace plasmabox;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 #include "tools/amf/weldVertices.h"
 #include "tools/amf/writeAmf.h"
 
+using namespace plasmabox;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::size_t object_number = 1 + data[0] % 4;

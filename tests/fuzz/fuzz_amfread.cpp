@@ -11,8 +11,9 @@
 
 #include "geometry/amfread.h"
 #include "geometry/containment.h"
-#include "mesh/World.h"
 #include "quietStreams.h"
+
+using namespace plasmabox;
 
 namespace {
 
@@ -31,8 +32,8 @@ bool storeDocument(const uint8_t* data, size_t size) {
   return true;
 }
 
-void checkContainment(const World& world) {
-  for (const AmfObject& object : world.objects) {
+void checkContainment(const std::vector<AmfObject>& world) {
+  for (const AmfObject& object : world) {
     if (object.vertices.empty()) continue;
     const Vec3 probes[3] = {object.vertices.front(), 0.5 * (object.bbox_min + object.bbox_max), object.vertices.back()};
     for (const Vec3& p : probes)
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!storeDocument(data, size)) std::abort();
-  World world(3, 3, 3);
+  std::vector<AmfObject> world;
   std::istringstream no_input;  // the Enter prompt sees end of input at once
   try {
     amfread(world, document_path, no_input);

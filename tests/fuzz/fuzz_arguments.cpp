@@ -10,6 +10,8 @@
 #include "mesh/conversions.h"
 #include "tools/amf/converterOptions.h"
 
+using namespace plasmabox;
+
 namespace {
 
 std::vector<std::string> splitArguments(const uint8_t* data, size_t size) {
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (p) {
       if (p->remanence.size() != static_cast<size_t>(p->num_objects)) __builtin_trap();
       validateRunParameters(*p);
-      overrideRemanence(p->remanence);
+      overrideRemanence(p->remanence, 1.2);
       (void)buildMagnetisationTable(args, p->remanence);
     }
   });

@@ -10,6 +10,8 @@
 #include "tools/amf/weldVertices.h"
 #include "tools/amf/writeAmf.h"
 
+using namespace plasmabox;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   try {

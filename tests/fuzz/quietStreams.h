@@ -5,6 +5,8 @@
 #include <iostream>
 #include <streambuf>
 
+namespace plasmabox {
+
 // A stream buffer that accepts and drops every character.
 class DiscardBuffer : public std::streambuf {
  protected:
@@ -19,3 +21,5 @@ inline void silenceStandardStreams() {
   std::cout.rdbuf(discard);
   std::cerr.rdbuf(discard);
 }
+
+}  // namespace plasmabox

@@ -6,6 +6,8 @@
 #include <streambuf>
 #include <string>
 
+namespace plasmabox {
+
 class LineTagBuffer : public std::streambuf {
  public:
   LineTagBuffer(std::string& sink, const char* tag) : sink_(sink), tag_(tag) {}
@@ -34,3 +36,5 @@ struct ConsoleCapture {
   ConsoleCapture(const ConsoleCapture&) = delete;  // the buffers point into this object
   ~ConsoleCapture() { std::cout.rdbuf(saved_out), std::cerr.rdbuf(saved_err); }
 };
+
+}  // namespace plasmabox

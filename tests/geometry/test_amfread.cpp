@@ -10,6 +10,8 @@
 #include "geometry/containment.h"
 #include "testMeshes.h"
 
+using namespace plasmabox;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,9 +30,9 @@ std::string withPath(std::string text, const std::string& path) {
 }
 
 // Objects as "name v=<vertices> t=<triangles>", separated by "; ".
-std::string summary(const World& world) {
+std::string summary(const std::vector<AmfObject>& objects) {
   std::string s;
-  for (const AmfObject& o : world.objects)
+  for (const AmfObject& o : objects)
     s += (s.empty() ? "" : "; ") + o.name + " v=" + std::to_string(o.vertices.size()) +
          " t=" + std::to_string(o.triangles.size());
   return s;
@@ -97,14 +99,14 @@ TEST(AmfRead, TranscriptsAndRecordsOfWellAndMalformedFiles) {
   for (const auto& c : cases) {
     const std::string path = dir.file("case" + std::to_string(n++) + ".amf");
     if (!c.xml.empty()) writeText(path, c.xml);
-    World world(2, 2, 2);
+    std::vector<AmfObject> objects;
     std::istringstream input("xy");
     {
       ConsoleCapture console;
-      amfread(world, path, input);
+      amfread(objects, path, input);
       EXPECT_EQ(console.transcript, withPath(c.transcript, path)) << c.label;
     }
-    EXPECT_EQ(summary(world), c.objects) << c.label;
+    EXPECT_EQ(summary(objects), c.objects) << c.label;
     EXPECT_EQ(input.get(), c.waits ? 'y' : 'x') << c.label << ": the wait reads exactly one character";
   }
 }
@@ -115,11 +117,11 @@ TEST(AmfRead, RecordsHoldCopiedCornersAndBoxes) {
   writeText(dir.file("r.amf"),
             "<amf>" + object("o", vertex(" \t2.5abc", "0x1p-2", "-1e2") + "<vertex/>" + vertex("-3", "7", "0.5") +
                                       vertex("1", "-4", "9"), tri("1", "2", "0")) + "</amf>");
-  World world(2, 2, 2);
+  std::vector<AmfObject> objects;
   std::istringstream closed_input;  // end of input: the wait ends at once
   ConsoleCapture console;
-  amfread(world, dir.file("r.amf"), closed_input);
-  const AmfObject& o = world.objects.at(0);
+  amfread(objects, dir.file("r.amf"), closed_input);
+  const AmfObject& o = objects.at(0);
   EXPECT_EQ(o.vertices[0], (Vec3{2.5, 0.25, -100}));
   EXPECT_TRUE(o.triangles[0].a == (Vec3{-3, 7, 0.5}) && o.triangles[0].b == (Vec3{1, -4, 9}) &&
               o.triangles[0].c == o.vertices[0]);

@@ -6,12 +6,14 @@
 #include "geometry/containment.h"
 #include "testMeshes.h"
 
-static void add(World& world, const std::vector<IndexedMesh>& meshes) {
-  for (const IndexedMesh& m : meshes) world.objects.push_back(toObject(m));
+using namespace plasmabox;
+
+static void add(std::vector<AmfObject>& objects, const std::vector<NamedMesh>& meshes) {
+  for (const NamedMesh& m : meshes) objects.push_back(toObject(m));
 }
 
 TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
-  World world(2, 2, 2), nested(2, 2, 2);
+  std::vector<AmfObject> world, nested;
   add(world, {boxMesh("cube", {0, 0, 0}, {1, 1, 1}), sphereMesh("sphere", {3, 0.5, 0.5}, 1.0, 3)});
   const struct {
     Vec3 p;
@@ -37,32 +39,32 @@ TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
 }
 
 // Open triangle soup with slivers nearly parallel to the rays: rounding decides hits, index padding matters.
-static IndexedMesh adversarialSoup(std::mt19937& gen, int count) {
+static NamedMesh adversarialSoup(std::mt19937& gen, int count) {
   std::uniform_real_distribution<double> u(-1, 1);
   std::uniform_int_distribution<int> pick(0, NUM_RAY_DIRECTIONS - 1);
-  IndexedMesh m{"soup", {}, {}};
+  NamedMesh m{"soup", {}};
   for (int n = 0; n < count; ++n) {
     const Vec3 a{u(gen), u(gen), u(gen)};
     Vec3 b = a + Vec3{u(gen), u(gen), u(gen)};
     const Vec3 c = a + Vec3{u(gen), u(gen), u(gen)};
     if (n % 2 == 0)  // edge almost along a ray direction: |det| near the tolerance
       b = a + 2.0 * RAY_DIRECTIONS[pick(gen)] + std::pow(10.0, -6 - 3 * u(gen)) * Vec3{u(gen), u(gen), u(gen)};
-    const int base = static_cast<int>(m.vertices.size());
-    m.vertices.insert(m.vertices.end(), {a, b, c});
-    m.triangles.push_back({base, base + 1, base + 2});
+    const auto base = static_cast<uint32_t>(m.mesh.vertices.size());
+    m.mesh.vertices.insert(m.mesh.vertices.end(), {a, b, c});
+    m.mesh.triangles.push_back({base, base + 1, base + 2});
   }
   return m;
 }
 
 TEST(Containment, RayIndexCountsExactlyWhatTheFullScanCounts) {
   std::mt19937 gen(12345);
-  World world(2, 2, 2);
+  std::vector<AmfObject> world;
   add(world, {sphereMesh("sphere", {0.1, -0.2, 0.3}, 0.9, 1), boxMesh("cube", {-0.5, -0.5, -0.5}, {0.25, 0.5, 0.75}),
               sphereMesh("far", {880.0, 810.0, 3.0}, 5.0, 1), adversarialSoup(gen, 100)});
   // Random points in each box and on its faces, vertices and neighbours, edge midpoints, face points.
   std::vector<Vec3> points;
   std::uniform_real_distribution<double> unit(0, 1);
-  for (const AmfObject& o : world.objects) {
+  for (const AmfObject& o : world) {
     const Vec3 lo = o.bbox_min, size = o.bbox_max - o.bbox_min;
     for (int n = 0; n < 25000; ++n) {
       Vec3 p{lo.x + size.x * unit(gen), lo.y + size.y * unit(gen), lo.z + size.z * unit(gen)};

@@ -5,27 +5,29 @@
 #include "geometry/objectPasses.h"
 #include "testMeshes.h"
 
+using namespace plasmabox;
+
 TEST(ObjectPasses, VoltageAndMagnetisationGoToTheNodesOfNamedObjects) {
   World world(9, 9, 9);
-  world.num_threads = 3;
-  world.setExtents({0, 0, 0}, {2, 2, 2});  // 0.25 m spacing
+  world.grid.setExtents({0, 0, 0}, {2, 2, 2});  // 0.25 m spacing
   // The electrode has mesh nodes on its faces; the magnet overlaps it.
-  world.objects.push_back(toObject(boxMesh("electrode", {0.5, 0.5, 0.5}, {1.0, 1.5, 1.0})));
-  world.objects.push_back(toObject(sphereMesh("magnet", {1.3, 1.3, 1.3}, 0.6, 2)));
-  world.objects.push_back(toObject(boxMesh("ignored", {1.6, 0.1, 0.1}, {1.9, 0.4, 0.4})));
+  std::vector<AmfObject> objects;
+  objects.push_back(toObject(boxMesh("electrode", {0.5, 0.5, 0.5}, {1.0, 1.5, 1.0})));
+  objects.push_back(toObject(sphereMesh("magnet", {1.3, 1.3, 1.3}, 0.6, 2)));
+  objects.push_back(toObject(boxMesh("ignored", {1.6, 0.1, 0.1}, {1.9, 0.4, 0.4})));
   world.phi(0, 0, 0) = 7.0;  // untouched values stay
   const std::string transcript = "out: amfread_voltage\nout: \nout: amfread_magvector\nout: \n";
   {
     ConsoleCapture console;
-    amfread_voltage(world, {{"electrode", -12.5}, {"nowhere", 3.0}});
-    amfread_magvector(world, {{"magnet", {0, 0, 8e5}}});
+    amfread_voltage(world, objects, {{"electrode", -12.5}, {"nowhere", 3.0}}, 3);
+    amfread_magvector(world, objects, {{"magnet", {0, 0, 8e5}}}, 3);
     EXPECT_EQ(console.transcript, transcript);
   }
   int nodes[2] = {0, 0};  // of electrode, magnet
   for (int i = 0; i < 9; ++i)
     for (int j = 0; j < 9; ++j)
       for (int k = 0; k < 9; ++k) {
-        const int owner = findContainingObjectIndexFullScan(world, {0.25 * i, 0.25 * j, 0.25 * k});
+        const int owner = findContainingObjectIndexFullScan(objects, {0.25 * i, 0.25 * j, 0.25 * k});
         if (owner == 0 || owner == 1) ++nodes[owner];
         EXPECT_EQ(world.object_id(i, j, k), owner == 0 ? 1 : 0) << i << j << k;
         EXPECT_EQ(world.phi(i, j, k), owner == 0 ? -12.5 : (i + j + k == 0 ? 7.0 : 0.0)) << i << j << k;
@@ -35,9 +37,8 @@ TEST(ObjectPasses, VoltageAndMagnetisationGoToTheNodesOfNamedObjects) {
   EXPECT_EQ(world.object_id(4, 4, 4), 0);  // nearer the magnet's first vertex than the electrode's
 
   World empty(0, 3, 3);  // no nodes: only the two lines each
-  empty.objects = world.objects;
   ConsoleCapture console;
-  amfread_voltage(empty, {{"electrode", 1.0}});
-  amfread_magvector(empty, {{"electrode", {1, 0, 0}}});
+  amfread_voltage(empty, objects, {{"electrode", 1.0}}, 2);
+  amfread_magvector(empty, objects, {{"electrode", {1, 0, 0}}}, 2);
   EXPECT_EQ(console.transcript, transcript);
 }

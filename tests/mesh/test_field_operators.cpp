@@ -4,10 +4,12 @@
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
 
+using namespace plasmabox;
+
 namespace {
 
 // Spacings are powers of two so that the expected derivatives are exact.
-void setSpacing(World& w, Vec3 dh) { w.setExtents({0, 0, 0}, {dh.x * (w.ni - 1), dh.y * (w.nj - 1), dh.z * (w.nk - 1)}); }
+void setSpacing(Grid& g, Vec3 dh) { g.setExtents({0, 0, 0}, {dh.x * (g.ni - 1), dh.y * (g.nj - 1), dh.z * (g.nk - 1)}); }
 
 template <class F>
 Field fieldOf(int ni, int nj, int nk, F f) {
@@ -19,7 +21,7 @@ Field fieldOf(int ni, int nj, int nk, F f) {
 }
 
 TEST(MinusGradient, ExactOnLinearAndQuadraticFieldsWallsIncluded) {
-  World w(4, 5, 6);
+  Grid w(4, 5, 6);
   setSpacing(w, {0.5, 0.25, 2.0});
   const Field linear = fieldOf(4, 5, 6, [](int i, int j, int k) { return 3.0 * (0.5 * i) - 2.0 * (0.25 * j) + 0.5 * (2.0 * k); });
   for (const Vec3& v : minusGradient(linear, w).data) EXPECT_EQ(v, (Vec3{-3.0, 2.0, -0.5}));
@@ -28,7 +30,7 @@ TEST(MinusGradient, ExactOnLinearAndQuadraticFieldsWallsIncluded) {
   for (int axis = 0; axis < 3; ++axis) {
     int n[3] = {3, 3, 3};
     n[axis] = 5;
-    World u(n[0], n[1], n[2]);
+    Grid u(n[0], n[1], n[2]);
     setSpacing(u, {1, 1, 1});
     const auto q = [axis](int i, int j, int k) { return double(axis == 0 ? i : axis == 1 ? j : k); };
     const VectorField g = minusGradient(fieldOf(n[0], n[1], n[2], [&](int i, int j, int k) { return q(i, j, k) * q(i, j, k); }), u);
@@ -39,7 +41,7 @@ TEST(MinusGradient, ExactOnLinearAndQuadraticFieldsWallsIncluded) {
 }
 
 TEST(Curl, ConstantGivesZeroLinearGivesItsCurlOnCells) {
-  World w(4, 5, 3);
+  Grid w(4, 5, 3);
   setSpacing(w, {0.5, 0.25, 2.0});
   VectorField F(4, 5, 3);
   for (Vec3& v : F.data) v = {1.234567e-3, -9.87e5, 0.1};
@@ -62,7 +64,7 @@ TEST(Curl, ConstantGivesZeroLinearGivesItsCurlOnCells) {
 
 TEST(UpdateFields, LinearPotentialAndUniformCurrentAreTaperedAtTheWalls) {
   World w(6, 5, 5);
-  w.setExtents({0, 0, 0}, {1.25, 1, 1});  // dx = 0.25 m
+  w.grid.setExtents({0, 0, 0}, {1.25, 1, 1});  // dx = 0.25 m
   w.dt = 1e-11;
   for (Vec3& v : w.ef.data) v = {1, 2, 3};  // stale content must be discarded
   w.phi = fieldOf(6, 5, 5, [](int i, int, int) { return 10.0 * (0.25 * i); });  // V, phi = 10 x

@@ -10,6 +10,8 @@
 
 #include "output/BlockWriter.h"
 
+using namespace plasmabox;
+
 namespace {
 
 std::string viaPrintf(double v) {

@@ -6,6 +6,8 @@
 
 #include "output/stepOutput.h"
 
+using namespace plasmabox;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -36,9 +38,9 @@ struct SmallRun {
   World world{2, 3, 4};
   std::vector<Species> species;
   SmallRun() {
-    world.setExtents({-0.5, 0, 0}, {0.5, 0.2, 3});
+    world.grid.setExtents({-0.5, 0, 0}, {0.5, 0.2, 3});
     world.ts = 40;
-    for (double& v : world.node_vol.data) v = 0.25;
+    for (double& v : world.grid.node_vol.data) v = 0.25;
     for (int i = 0; i < 2; ++i)
       for (int j = 0; j < 3; ++j)
         for (int k = 0; k < 4; ++k) world.phi(i, j, k) = i + 10 * j + 100 * k;
@@ -82,26 +84,21 @@ TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
   EXPECT_EQ(readFile(dir.path / "vti" / "00040.vti"), expect);  // the missing vti directory was made
 }
 
-TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpeciesAndFlagStaysSet) {
+TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpecies) {
   TempDir dir;
   World world(2, 1, 2);
-  world.setExtents({0, 0, 0}, {1, 1, 1});
+  world.grid.setExtents({0, 0, 0}, {1, 1, 1});
   world.ts = 3;
   std::vector<Species> species;
   species.reserve(4);
   for (const char* name : {"O+", "e-", "X", "hot e-"}) species.emplace_back(name, 1.0, 1.0, 1, world);
   species[0].den(1, 0, 1) = 5e15, species[1].den(0, 0, 0) = 2, species[2].den(1, 0, 0) = -1;
   species[3].den(0, 0, 1) = 0.5;  // "hot e-" goes to the electron file, "X" to the other
-  for (int call = 0; call < 2; ++call) {
-    for (Species& s : species) s.den.csv_form = false;  // whatever happened in between
-    writeOutput(world, species, dir / "output_O_3.csv", dir / "output_e_3.csv");
-    for (const Species& s : species) EXPECT_TRUE(s.den.csv_form);
-    EXPECT_EQ(readFile(dir / "output_O_3.csv"),
-              "x,y,z,data\n0,0,0,0\n1,0,0,0\n\n0,0,1,0\n1,0,1,5e+15\n\n\n0,0,0,0\n1,0,0,-1\n\n0,0,1,0\n1,0,1,0\n\n\n");
-    EXPECT_EQ(readFile(dir / "output_e_3.csv"),
-              "x,y,z,data\n0,0,0,2\n1,0,0,0\n\n0,0,1,0\n1,0,1,0\n\n\n0,0,0,0\n1,0,0,0\n\n0,0,1,0.5\n1,0,1,0\n\n\n");
-  }
-  EXPECT_FALSE(species[0].vel.csv_form);  // only den is switched
+  writeOutput(world, species, dir / "output_O_3.csv", dir / "output_e_3.csv");
+  EXPECT_EQ(readFile(dir / "output_O_3.csv"),
+            "x,y,z,data\n0,0,0,0\n1,0,0,0\n\n0,0,1,0\n1,0,1,5e+15\n\n\n0,0,0,0\n1,0,0,-1\n\n0,0,1,0\n1,0,1,0\n\n\n");
+  EXPECT_EQ(readFile(dir / "output_e_3.csv"),
+            "x,y,z,data\n0,0,0,2\n1,0,0,0\n\n0,0,1,0\n1,0,1,0\n\n\n0,0,0,0\n1,0,0,0\n\n0,0,1,0.5\n1,0,1,0\n\n\n");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "particles/injection.h"
 #include "particles/random.h"
 
+using namespace plasmabox;
+
 namespace {
 
 // Count: |drift| * density * area * dt / mpw0 plus one uniform draw, truncated;
@@ -24,7 +26,7 @@ TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
   for (const auto& c : cases) {
     Species s("O+", 16 * AMU, QE, 1, w);
     Source src{&s, &w, -2.0, 0.75};  // |-2 * 0.75| = 1.5 per m^2 per s
-    seedRandomForTesting(99);
+    seedRandom(99);
     std::mt19937 reference(99);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     injectFromPlane(src, c.dim, x1, x2);
@@ -51,7 +53,7 @@ TEST(InjectFromPlane, AFractionalCountIsInjectedOnAverage) {
   setUpCube(w, 0.0, 4.0, 1e-9);
   Species s("e-", ME, -QE, 50, w);
   Source src{&s, &w, 1e4, 1e7};  // 1e7 m^-3 * 1e4 m/s * 1.15 m^2 * 1e-9 s / 50 = 2.3 per call
-  seedRandomForTesting(2024);
+  seedRandom(2024);
   const int calls = 20000;
   double total = 0;
   for (int q = 0; q < calls; ++q) {

@@ -9,6 +9,8 @@
 #include "particles/loading.h"
 #include "particles/random.h"
 
+using namespace plasmabox;
+
 namespace {
 
 TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
@@ -58,7 +60,7 @@ TEST(LoadParticlesBox, FillsTheBoxWithParticlesAtRestInDrawOrder) {
   World w(11, 11, 11);
   setUpCube(w, -0.5, 1.5);
   Species s("e-", ME, -QE, 50, w);
-  seedRandomForTesting(7);
+  seedRandom(7);
   std::mt19937 reference(7);  // the process-wide generator is a seeded mt19937
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   testing::internal::CaptureStdout();

@@ -11,6 +11,8 @@
 #include "particles/Species.h"
 #include "particles/push.h"
 
+using namespace plasmabox;
+
 namespace {
 
 TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
@@ -18,7 +20,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
   setUpCube(w, 0.0, 4.0, 0.5);
   Species s("O+", 16 * AMU, QE, 50, w);
   s.particles = {at({1, 1, 1}, {1, -0.5, 0.25})};
-  advance(s, 2);
+  advance(s, {}, 2);
   EXPECT_EQ(s.particles.at(0).pos, (Vec3{1.5, 0.75, 1.125}));
   EXPECT_EQ(s.particles[0].vel, (Vec3{1, -0.5, 0.25}));
 
@@ -29,7 +31,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
   el.particles = {at({0.02, 0.02, 0.02}, {1e4, 0, 0})};
   double vx = 1e4, x = 0.02;
   for (int step = 0; step < 3; ++step) {
-    advance(el, 1);
+    advance(el, {}, 1);
     vx = vx + (-QE * dt / ME) * e;
     x = x + dt * vx;
     ASSERT_EQ(el.particles.size(), 1u);
@@ -40,7 +42,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
 TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObject) {
   World w(5, 5, 5);
   setUpCube(w, 0.0, 4.0, 1.0);
-  w.objects.push_back(toObject(boxMesh("Body", {1.5, 1.5, 1.5}, {2.5, 2.5, 2.5})));
+  const std::vector<AmfObject> objects{toObject(boxMesh("Body", {1.5, 1.5, 1.5}, {2.5, 2.5, 2.5}))};
   Species s("O+", 16 * AMU, QE, 50, w);
   s.particles = {
       at({3, 3, 3}, {1, 0, 0}),      // lands exactly on xm: removed
@@ -49,11 +51,11 @@ TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObject) {
       at({3, 3, 3}, {0, 1e308, 0}),  // overflows far away
       at({0.51, 1.97, 2.03}, {1.5, 0, 0}),  // ends inside the object
   };
-  advance(s, 2);
+  advance(s, objects, 2);
   ASSERT_EQ(s.particles.size(), 1u);
   EXPECT_EQ(s.particles[0].pos, (Vec3{0, 3, 3}));
   s.particles = {at({1, 1, 1}, {10, 0, 0})};
-  advance(s, 60);
+  advance(s, objects, 60);
   EXPECT_TRUE(s.particles.empty());
 }
 
@@ -96,10 +98,10 @@ TEST(Advance, ResultsAreIdenticalForOneTwoAndSixtyThreads) {
   for (int q = 0; q < 5000; ++q)
     start.push_back(at({u(gen), u(gen), u(gen)}, {u(gen) - 0.5, 40 * (u(gen) - 0.5), u(gen) - 0.5}));
   std::vector<std::vector<Particle>> results;
-  for (uint32_t team : {1u, 2u, 60u}) {
+  for (int team : {1, 2, 60}) {
     Species s("O+", 1.0, 1.0, 1, w);
     s.particles = start;
-    for (int step = 0; step < 5; ++step) advance(s, team);
+    for (int step = 0; step < 5; ++step) advance(s, {}, team);
     results.push_back(s.particles);
   }
   ASSERT_TRUE(results[0].size() < start.size() && results[0].size() > 0u);  // some particles left the mesh

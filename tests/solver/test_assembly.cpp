@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
 #include "mesh/constants.h"
 #include "solver/PotentialSolver.h"
 #include "solverTestSupport.h"
+
+using namespace plasmabox;
 
 namespace {
 
@@ -29,7 +32,7 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   w->object_id(2, 0, 0) = 1;   // object on a wall edge: identity wins
   w->object_id(1, 2, 3) = 3;   // any id >= 1 is an object
   w->object_id(2, 2, 2) = -1;  // negative ids are free nodes
-  PotentialSolver s(*w, 0, 10, 1e-3, 0.0, 1e12, 1.5);
+  PotentialSolver s(*w, potential(0, 10, 1e-3));
   s.buildMatrix();
   const auto u = [](int i, int j, int k) { return i + j * 4 + k * 20; };
   const double idx = 2, idy = 4, idz = 0.5;
@@ -57,8 +60,8 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   const DenseVector r = s.A * DenseVector(static_cast<std::size_t>(s.A.nu), 1.0);
   for (int n = 0; n < s.A.nu; ++n) EXPECT_TRUE(s.node_type[n] == NODE_FIXED || std::abs(r[n]) < 1e-12) << n;
   World flat(1, 4, 4);  // no inner neighbours along x
-  flat.setExtents({0, 0, 0}, {1, 1, 1});
-  EXPECT_THROW(PotentialSolver(flat, 0, 10, 1e-3, 0.0, 1e12, 1.5), std::invalid_argument);
+  flat.grid.setExtents({0, 0, 0}, {1, 1, 1});
+  EXPECT_THROW(PotentialSolver(flat, potential(0, 10, 1e-3)), std::invalid_argument);
 }
 
 TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
@@ -70,7 +73,7 @@ TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
   w->rho(0, 0, 1) = ne0 * QE * std::exp(2.0);
   w->object_id(2, 0, 0) = 1;
   w->phi(2, 0, 0) = 270.0;
-  PotentialSolver s(*w, 2, 10, 1e-3, phi0, ne0, kTe);
+  PotentialSolver s(*w, potential(2, 10, 1e-3, phi0, ne0, kTe));
   s.buildMatrix();  // runs solveQN
   const double floor_phi = phi0 - 13.815510557964274 * kTe;  // ln(1e-6)
   EXPECT_EQ(w->phi(1, 1, 1), phi0);
@@ -78,7 +81,7 @@ TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
   for (const auto& n : floored) EXPECT_NEAR(w->phi(n[0], n[1], n[2]), floor_phi, 1e-12);
   EXPECT_NEAR(w->phi(0, 0, 1), phi0 + 2.0 * kTe, 1e-12);
   EXPECT_EQ(w->phi(2, 0, 0), 270.0);
-  s.method = 7;  // an unknown method changes nothing
+  s.settings.method = 7;  // an unknown method changes nothing
   w->phi(1, 1, 1) = 9.0;
   EXPECT_FALSE(s.solve());
   EXPECT_EQ(w->phi(1, 1, 1), 9.0);

@@ -7,6 +7,8 @@
 #include "solver/MagnetostaticSolver.h"
 #include "solverTestSupport.h"
 
+using namespace plasmabox;
+
 namespace {
 
 TEST(MagnetostaticSolver, PinnedNodeIsTheOriginClampedIntoTheMesh) {
@@ -20,19 +22,19 @@ TEST(MagnetostaticSolver, PinnedNodeIsTheOriginClampedIntoTheMesh) {
   };
   for (const auto& c : cases) {
     auto w = makeWorld(5, 5, 5, {0.5, 0.5, 0.5}, c.x0);
-    MagnetostaticSolver s(*w, 10, 1e-6);
+    MagnetostaticSolver s(*w, magnetostatic(10, 1e-6));
     const int u = c.i + 5 * c.j + 25 * c.k;
     EXPECT_EQ(s.pin_node_1, u) << c.x0.x << "," << c.x0.y << "," << c.x0.z;
     EXPECT_TRUE(s.A.rows[static_cast<std::size_t>(u)].col[1] == -1 && s.A.at(u, u) == 1.0);
   }
   World small(2, 5, 5);
-  small.setExtents({0, 0, 0}, {1, 1, 1});
-  EXPECT_THROW(MagnetostaticSolver(small, 10, 1e-6), std::invalid_argument);
+  small.grid.setExtents({0, 0, 0}, {1, 1, 1});
+  EXPECT_THROW(MagnetostaticSolver(small, magnetostatic(10, 1e-6)), std::invalid_argument);
 }
 
 TEST(MagnetostaticSolver, ZeroMagnetisationGivesZeroFields) {
   auto w = makeWorld(6, 6, 6, {0.01, 0.01, 0.01});
-  MagnetostaticSolver s(*w, 100, 1e-9);
+  MagnetostaticSolver s(*w, magnetostatic(100, 1e-9));
   bool ok = false;
   EXPECT_EQ(captureConsole([&] { ok = s.solveMagnetostatics(); }).out, "0\n");
   EXPECT_TRUE(ok);
@@ -53,7 +55,7 @@ TEST(MagnetostaticSolver, UniformlyMagnetisedSphereHasMinusAThirdOfMInside) {
     for (int j = 0; j < n; ++j)
       for (int k = 0; k < n; ++k)
         if (r2(i, j, k) <= radius * radius) w->M(i, j, k) = {0.0, 0.0, m0};
-  MagnetostaticSolver s(*w, 20000, 1e4);  // A/m^3; the divergence at the surface is about 5e8
+  MagnetostaticSolver s(*w, magnetostatic(20000, 1e4));  // A/m^3; the divergence at the surface is about 5e8
   bool ok = false;
   const Console con = captureConsole([&] { ok = s.solveMagnetostatics(); });
   ASSERT_TRUE(ok) << con.err;

@@ -7,6 +7,8 @@
 #include "solver/PotentialSolver.h"
 #include "solverTestSupport.h"
 
+using namespace plasmabox;
+
 namespace {
 
 constexpr double NE0 = 1e12;  // m^-3
@@ -32,7 +34,7 @@ std::unique_ptr<World> quasiNeutralWorld(bool plate) {
 
 TEST(SolveNRPCG, ZeroIterationLimitMakesOneEmptyNewtonStep) {
   auto w = quasiNeutralWorld(true);
-  PotentialSolver s(*w, 1, 0, 1e-3, 0.0, NE0, KTE);  // max_it 0
+  PotentialSolver s(*w, potential(1, 0, 1e-3, 0.0, NE0, KTE));  // max_it 0
   s.buildMatrix();
   const Field before = w->phi;
   bool ok = false;
@@ -45,7 +47,7 @@ TEST(SolveNRPCG, ZeroIterationLimitMakesOneEmptyNewtonStep) {
 TEST(SolveNRPCG, ExactStartConvergesInOneStepWithoutBreakingDown) {
   auto w = makeWorld(6, 6, 6, {0.002, 0.002, 0.002});
   for (double& r : w->rho.data) r = NE0 * QE;  // phi0 exact: a CG step would divide 0 by 0
-  PotentialSolver s(*w, 1, 50, 1e-3, 0.25, NE0, KTE);
+  PotentialSolver s(*w, potential(1, 50, 1e-3, 0.25, NE0, KTE));
   s.buildMatrix();
   bool ok = false;
   EXPECT_EQ(captureConsole([&] { ok = s.solve(); }).err, "");
@@ -58,7 +60,7 @@ TEST(SolveNRPCG, ConvergedPotentialSatisfiesTheNonlinearEquation) {
     SCOPED_TRACE(plate ? "with plate" : "without objects");
     auto w = quasiNeutralWorld(plate);
     const double tol = 1e-2;  // V/m^2, root mean square
-    PotentialSolver s(*w, 1, 500, tol, 0.0, NE0, KTE);
+    PotentialSolver s(*w, potential(1, 500, tol, 0.0, NE0, KTE));
     s.buildMatrix();
     const Field fixed = w->phi;  // object potentials
     bool ok = false;
@@ -87,7 +89,7 @@ TEST(SolvePCG, MatchesTheKnownSolutionOfASymmetricPositiveDefiniteSystem) {
   }
   const DenseVector b = A * exact;
   auto w = makeWorld(3, 3, 3);
-  PotentialSolver s(*w, 1, 200, 1e-12, 0.0, NE0, KTE);
+  PotentialSolver s(*w, potential(1, 200, 1e-12, 0.0, NE0, KTE));
   DenseVector x(n, 0.0);
   bool ok = false;
   EXPECT_EQ(captureConsole([&] { ok = s.solvePCG(A, x, b); }).err, "");

@@ -8,6 +8,8 @@
 #include "solver/gaussSeidel.h"
 #include "solverTestSupport.h"
 
+using namespace plasmabox;
+
 namespace {
 
 TEST(SolveGS, ResidualLinesEveryTwentyFiveSweepsAndTheFailureLine) {
@@ -22,7 +24,7 @@ TEST(SolveGS, ResidualLinesEveryTwentyFiveSweepsAndTheFailureLine) {
   for (const auto& [max_it, lines] : std::vector<std::pair<int, int>>{{0, 0}, {-3, 0}, {25, 1}, {26, 2}}) {
     DenseVector x(n, 0.0);
     bool ok = true;
-    const Console c = captureConsole([&] { ok = solveGS(A, x, DenseVector(n, 1.0), max_it, 1e-30, *w); });
+    const Console c = captureConsole([&] { ok = solveGS(A, x, DenseVector(n, 1.0), control(max_it, 1e-30), n); });
     EXPECT_FALSE(ok) << max_it;
     EXPECT_EQ(c.outLines(), lines) << max_it;
     // The failure line repeats the last residual printed, or 0 without sweeps.
@@ -37,7 +39,7 @@ TEST(SolveGS, ResidualLinesEveryTwentyFiveSweepsAndTheFailureLine) {
   for (const double tol : {1e-12, 0.0}) {
     DenseVector x(5, 0.0);
     bool solved = tol == 0;
-    const Console c = captureConsole([&] { solved = solveGS(I, x, b, 30, tol, *w); });
+    const Console c = captureConsole([&] { solved = solveGS(I, x, b, control(30, tol), 5); });
     EXPECT_TRUE(solved == (tol > 0) && x == b);
     EXPECT_EQ(c.out + c.err, tol > 0 ? "0\n" : "0\n0\nGS failed to converge, L2=0\n");
   }
@@ -45,14 +47,14 @@ TEST(SolveGS, ResidualLinesEveryTwentyFiveSweepsAndTheFailureLine) {
 
 TEST(SolveSORParallel, FramesOfConvergenceAndFailure) {
   auto empty = makeWorld(6, 5, 4);  // no charge, no objects, phi = 0: solved at once
-  PotentialSolver s(*empty, 0, 100, 1e-300, 0.0, 1e12, 1.5);
+  PotentialSolver s(*empty, potential(0, 100, 1e-300));
   bool ok = false;
   EXPECT_EQ(captureConsole([&] { ok = s.solveSORParallel(); }).out, "potential solve\n0\n");
   EXPECT_TRUE(ok);
   for (const auto& [max_it, lines] : std::vector<std::pair<int, int>>{{0, 0}, {-1, 0}, {51, 3}}) {
     auto w = makeWorld(6, 5, 4);
     w->rho(2, 2, 2) = 1e-6;
-    PotentialSolver t(*w, 0, max_it, 0.0, 0.0, 1e12, 1.5);
+    PotentialSolver t(*w, potential(0, max_it, 0.0));
     const Console f = captureConsole([&] { ok = t.solveSORParallel(); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(f.out.rfind("potential solve\n", 0), 0u);
@@ -71,7 +73,7 @@ TEST(SolveSORParallel, PlateCapacitorGivesALinearPotential) {
       w->object_id(1, j, k) = w->object_id(ni - 2, j, k) = 1;
       w->phi(1, j, k) = 270.0;
     }
-  PotentialSolver s(*w, 0, 5000, 1e-6, 0.0, 1e12, 1.5);
+  PotentialSolver s(*w, potential(0, 5000, 1e-6));
   s.buildMatrix();  // starts from the Boltzmann guess, about -20.7 V
   bool ok = true;
   const Console console = captureConsole([&] { ok = s.solve(); });
@@ -94,7 +96,7 @@ TEST(SolveSORBoltzmann, ConvergesWithoutPinnedCorners) {
       w->object_id(i, j, 3) = 1;
       w->phi(i, j, 3) = 1.0;
     }
-  PotentialSolver s(*w, 3, 4000, 1.0, 0.0, 1e12, 1.5);
+  PotentialSolver s(*w, potential(3, 4000, 1.0));
   s.buildMatrix();
   bool ok = false;
   const Console c = captureConsole([&] { ok = s.solve(); });

@@ -6,6 +6,8 @@
 #include "solver/vectorAlgebra.h"
 #include "solverTestSupport.h"
 
+using namespace plasmabox;
+
 namespace {
 
 TEST(SparseMatrix, SlotsAreClaimedInOrderAndReused) {

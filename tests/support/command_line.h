@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace plasmabox {
+
 struct CommandLine {
   std::vector<std::string> args;
 
@@ -38,3 +40,5 @@ struct CommandLine {
     return *this;
   }
 };
+
+}  // namespace plasmabox

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace plasmabox {
+
 struct ProgramResult {
   int exit_code = -1;    // exit status, or -1 when the program was killed by a signal
   int signal = 0;        // signal that ended it, 0 if none
@@ -65,3 +67,5 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
   unlink(out_name), unlink(err_name);
   return r;
 }
+
+}  // namespace plasmabox

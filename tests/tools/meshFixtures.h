@@ -12,6 +12,8 @@
 
 #include "mesh/Vec3.h"
 
+namespace plasmabox {
+
 // Corners (3 per triangle, outward normals) of the closed box lo..hi: 12 triangles, 8 distinct corners.
 inline std::vector<Vec3> boxCorners(Vec3 lo, Vec3 hi) {
   const Vec3 p[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
@@ -76,3 +78,5 @@ struct TempFolder {
     return file(name);
   }
 };
+
+}  // namespace plasmabox

@@ -10,6 +10,8 @@
 #include "tools/amf/readAmf.h"
 #include "tools/amf/readMeshFile.h"
 
+using namespace plasmabox;
+
 namespace {
 
 std::string v(const char* x, const char* y, const char* z) {

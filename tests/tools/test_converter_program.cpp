@@ -10,6 +10,8 @@
 #include "meshFixtures.h"
 #include "support/run_program.h"
 
+using namespace plasmabox;
+
 namespace {
 
 ProgramResult convert(const std::vector<std::string>& args) { return runProgram(PLASMABOX_AMF_BINARY, args, ".", "/dev/null", 60); }
@@ -43,12 +45,12 @@ TEST(ConverterProgram, BadInputExitsWithOneAndSaysWhyOnOneLine) {
 
 // Reads an AMF file with the simulation's reader, its console chatter muted.
 std::vector<AmfObject> readBack(const std::string& path) {
-  World world(3, 3, 3);
+  std::vector<AmfObject> objects;
   std::istringstream enter("\n");
   testing::internal::CaptureStdout();
-  amfread(world, path, enter);
+  amfread(objects, path, enter);
   testing::internal::GetCapturedStdout();
-  return world.objects;
+  return objects;
 }
 
 void expectCorners(const AmfObject& o, const std::vector<Vec3>& corners, double scale) {

@@ -10,6 +10,8 @@
 #include "tools/amf/readStl.h"
 #include "tools/amf/weldVertices.h"
 
+using namespace plasmabox;
+
 namespace {
 
 const std::vector<Vec3> BOX = boxCorners({-0.5, 0.25, 1.0}, {1.5, 2.0, 3.7});

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "geometry/IndexedMesh.h"
 #include "mesh/Vec3.h"
+
+namespace plasmabox {
 
 // Triangles as they come out of a file: three corner points per triangle, in the
 // file's own length unit, no shared vertices. Every reader produces this, so
@@ -20,9 +23,4 @@ struct MeshSoup {
   std::string format;             // "ASCII STL", "binary STL", "AMF", "zipped AMF"
 };
 
-// An indexed triangle mesh in metres: what the converter writes. Vertices are
-// unique (no two are bitwise equal) and ordered by first use.
-struct IndexedMesh {
-  std::vector<Vec3> vertices;                         // metres
-  std::vector<std::array<std::uint32_t, 3>> triangles;  // zero-based indices into vertices
-};
+}  // namespace plasmabox

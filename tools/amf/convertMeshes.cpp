@@ -6,6 +6,8 @@
 #include "tools/amf/readMeshFile.h"
 #include "tools/amf/weldVertices.h"
 
+namespace plasmabox {
+
 std::vector<NamedMesh> convertInputs(const ConverterOptions& options, std::ostream& out) {
   std::vector<NamedMesh> objects;
   for (const ConverterInput& in : options.inputs) {
@@ -40,3 +42,5 @@ void runConversion(const ConverterOptions& options, std::ostream& out) {
   out << "Wrote " << objects.size() << (objects.size() == 1 ? " object" : " objects") << " to "
       << options.output_path << " (metres)\n";
 }
+
+}  // namespace plasmabox

@@ -6,6 +6,8 @@
 #include "tools/amf/converterOptions.h"
 #include "tools/amf/writeAmf.h"
 
+namespace plasmabox {
+
 // Reads every input of `options`, scales it to metres (AMF unit attribute, or
 // --scale for STL and with --ignore-amf-unit), merges coincident vertices,
 // and prints per object the source, the unit applied and the report of
@@ -17,3 +19,5 @@ std::vector<NamedMesh> convertInputs(const ConverterOptions& options, std::ostre
 // options.output_path (only when every input was read). Throws like
 // convertInputs, or when the output cannot be written.
 void runConversion(const ConverterOptions& options, std::ostream& out);
+
+}  // namespace plasmabox

@@ -5,6 +5,8 @@
 
 #include "tools/amf/textNumbers.h"
 
+namespace plasmabox {
+
 namespace {
 
 [[noreturn]] void badArgument(const std::string& what) {
@@ -139,3 +141,5 @@ Example:
       electrode2=parts.amf:3 magnet1=magnet.stl
 )";
 }
+
+}  // namespace plasmabox

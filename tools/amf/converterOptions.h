@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace plasmabox {
+
 // One NAME=FILE[:K] argument.
 struct ConverterInput {
   std::string name;               // object name written into the output
@@ -28,3 +30,5 @@ ConverterOptions parseConverterArguments(const std::vector<std::string>& args);
 
 // The usage text printed by --help.
 std::string converterUsage();
+
+}  // namespace plasmabox

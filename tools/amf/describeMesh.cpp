@@ -5,6 +5,8 @@
 #include <ostream>
 #include <vector>
 
+namespace plasmabox {
+
 MeshReport describeMesh(const IndexedMesh& mesh) {
   MeshReport r;
   r.triangle_count = mesh.triangles.size();
@@ -70,3 +72,5 @@ void printMeshReport(std::ostream& out, const MeshReport& r) {
     out << "  degenerate (zero-area) triangles: " << r.degenerate_triangles << " (kept)\n";
   }
 }
+
+}  // namespace plasmabox

@@ -6,6 +6,8 @@
 
 #include "tools/amf/MeshSoup.h"
 
+namespace plasmabox {
+
 // What the converter tells the user about one converted object.
 struct MeshReport {
   std::size_t triangle_count = 0;
@@ -28,3 +30,5 @@ MeshReport describeMesh(const IndexedMesh& mesh);
 
 // Writes the report as indented lines, for the converter's standard output.
 void printMeshReport(std::ostream& out, const MeshReport& report);
+
+}  // namespace plasmabox

@@ -12,12 +12,12 @@
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const ConverterOptions options = parseConverterArguments(args);
+    const plasmabox::ConverterOptions options = plasmabox::parseConverterArguments(args);
     if (options.help) {
-      std::cout << converterUsage();
+      std::cout << plasmabox::converterUsage();
       return 0;
     }
-    runConversion(options, std::cout);
+    plasmabox::runConversion(options, std::cout);
     return 0;
   } catch (const std::exception& e) {
     std::cout.flush();

@@ -9,6 +9,8 @@
 
 #include "tools/amf/textNumbers.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Where in the file an error lies, as "object 2, volume 1, triangle 7".
@@ -146,3 +148,5 @@ MeshSoup readAmf(std::string_view xml, const std::string& name, std::size_t obje
   }
   return soup;
 }
+
+}  // namespace plasmabox

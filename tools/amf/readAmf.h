@@ -6,6 +6,8 @@
 
 #include "tools/amf/MeshSoup.h"
 
+namespace plasmabox {
+
 // Length of one unit of the AMF `unit` attribute in metres: "millimeter"
 // (the AMF default when the attribute is absent or empty), "meter", "inch",
 // "feet", "micron"; British spellings and "foot" are accepted too, ignoring
@@ -23,3 +25,5 @@ double amfUnitInMetres(std::string_view unit, const std::string& name);
 // the element at fault for malformed XML, a missing root, object, mesh,
 // coordinates or index, a bad number, or an index out of range.
 MeshSoup readAmf(std::string_view xml, const std::string& name, std::size_t object_number);
+
+}  // namespace plasmabox

@@ -11,6 +11,8 @@
 #include "tools/amf/textNumbers.h"
 #include "tools/amf/unzipEntry.h"
 
+namespace plasmabox {
+
 namespace {
 
 // True when the bytes, after an optional UTF-8 byte order mark and blanks,
@@ -52,3 +54,5 @@ MeshSoup readMeshBytes(std::string_view bytes, const std::string& name, std::siz
   }
   return soup;
 }
+
+}  // namespace plasmabox

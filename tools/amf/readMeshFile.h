@@ -6,6 +6,8 @@
 
 #include "tools/amf/MeshSoup.h"
 
+namespace plasmabox {
+
 // Reads a whole file into memory. Throws std::runtime_error naming `path` when
 // it is missing, a folder, or unreadable.
 std::string readFileBytes(const std::string& path);
@@ -19,3 +21,5 @@ std::string readFileBytes(const std::string& path);
 // naming `name` and the problem for empty or unrecognised input and for any
 // error of the format readers.
 MeshSoup readMeshBytes(std::string_view bytes, const std::string& name, std::size_t object_number);
+
+}  // namespace plasmabox

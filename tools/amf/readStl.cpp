@@ -7,6 +7,8 @@
 
 #include "tools/amf/textNumbers.h"
 
+namespace plasmabox {
+
 namespace {
 
 constexpr std::size_t HEADER_BYTES = 80;      // free-form header of a binary STL
@@ -178,3 +180,5 @@ MeshSoup readStl(std::string_view bytes, const std::string& name) {
   }
   return readBinaryStl(bytes, name);
 }
+
+}  // namespace plasmabox

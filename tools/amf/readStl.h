@@ -5,6 +5,8 @@
 
 #include "tools/amf/MeshSoup.h"
 
+namespace plasmabox {
+
 // True when bytes have exactly the size a binary STL announces in its header:
 // 80 header bytes, a 32-bit little-endian triangle count, then 50 bytes per
 // triangle. This is the test that tells a binary STL whose header happens to
@@ -26,3 +28,5 @@ MeshSoup readAsciiStl(std::string_view bytes, const std::string& name);
 // wins, otherwise text beginning with "solid" is read as ASCII, otherwise the
 // bytes are taken as a binary STL (and any size mismatch is reported).
 MeshSoup readStl(std::string_view bytes, const std::string& name);
+
+}  // namespace plasmabox

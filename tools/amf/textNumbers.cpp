@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+namespace plasmabox {
+
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
@@ -67,3 +69,5 @@ std::string quoteForMessage(std::string_view text) {
   q.push_back('\'');
   return q;
 }
+
+}  // namespace plasmabox

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace plasmabox {
+
 // Small text helpers shared by the STL and AMF readers. They never throw and
 // never read outside the view, so the readers can be fed arbitrary bytes.
 
@@ -29,3 +31,5 @@ bool parseIndex(std::string_view text, std::uint64_t& value);
 // `text` in single quotes for an error message, cut after 40 characters so
 // that a huge or binary text cannot flood the terminal ("" gives "''").
 std::string quoteForMessage(std::string_view text);
+
+}  // namespace plasmabox

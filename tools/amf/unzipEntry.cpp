@@ -8,6 +8,8 @@
 
 #include "tools/amf/textNumbers.h"
 
+namespace plasmabox {
+
 namespace {
 
 // Unpacked size above which an entry is refused: real AMF exports are a few
@@ -115,3 +117,5 @@ std::string unzipAmfEntry(std::string_view bytes, const std::string& name) {
   }
   return data;
 }
+
+}  // namespace plasmabox

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace plasmabox {
+
 // True when bytes begin with the signature of a ZIP local file header ("PK\3\4").
 bool isZipArchive(std::string_view bytes);
 
@@ -14,3 +16,5 @@ bool isZipArchive(std::string_view bytes);
 // without a suitable entry, or an entry larger than 256 MiB unpacked (a guard
 // against archives that announce absurd sizes).
 std::string unzipAmfEntry(std::string_view bytes, const std::string& name);
+
+}  // namespace plasmabox

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
+namespace plasmabox {
+
 namespace {
 
 // Bit patterns of the three coordinates: exact equality, no tolerance, and a
@@ -63,3 +65,5 @@ IndexedMesh weldVertices(const std::vector<Vec3>& corners, double metres_per_uni
   }
   return mesh;
 }
+
+}  // namespace plasmabox

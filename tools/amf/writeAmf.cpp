@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace plasmabox {
+
 namespace {
 
 void appendEscaped(std::string& out, const std::string& text) {
@@ -93,3 +95,5 @@ void writeTextFile(const std::string& path, const std::string& text) {
   std::remove(path.c_str());
   throw std::runtime_error(path + ": writing the output file failed (disk full?)");
 }
+
+}  // namespace plasmabox

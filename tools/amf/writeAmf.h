@@ -5,12 +5,7 @@
 
 #include "tools/amf/MeshSoup.h"
 
-// One object of the converter's output: the name the simulation's voltage and
-// magnetisation tables look for, and its mesh in metres.
-struct NamedMesh {
-  std::string name;
-  IndexedMesh mesh;
-};
+namespace plasmabox {
 
 // The AMF document for the given objects, in order: root <amf unit="meter">,
 // then per object <object id="i"> whose first child is
@@ -25,3 +20,5 @@ std::string formatAmf(const std::vector<NamedMesh>& objects);
 // naming the path when it cannot be written completely; a partly written file
 // is removed.
 void writeTextFile(const std::string& path, const std::string& text);
+
+}  // namespace plasmabox

@@ -2,26 +2,28 @@
 
 #include <cmath>
 
-#include "mesh/World.h"
+#include "mesh/Grid.h"
+
+using namespace plasmabox;
 
 namespace {
 
-TEST(World, NodeVolumesAreCellShareAndSumToTheBoxVolume) {
-  World w(3, 3, 3);
+TEST(Grid, NodeVolumesAreCellShareAndSumToTheBoxVolume) {
+  Grid w(3, 3, 3);
   w.setExtents({0, 0, 0}, {2, 2, 2});
   EXPECT_EQ(w.xc, (Vec3{1, 1, 1}));
   // Interior, face, edge, corner.
   EXPECT_TRUE(w.node_vol(1, 1, 1) == 1.0 && w.node_vol(0, 1, 1) == 0.5 && w.node_vol(1, 2, 0) == 0.25 &&
               w.node_vol(2, 2, 2) == 0.125);
-  World u(7, 4, 9);
+  Grid u(7, 4, 9);
   u.setExtents({-0.1, 0.2, 1.0}, {0.5, 0.35, 1.8});
   double sum = 0;
   for (double v : u.node_vol.data) sum += v;
   EXPECT_NEAR(sum, 0.6 * 0.15 * 0.8, 1e-15);
 }
 
-TEST(World, BoundsIncludeTheLowerFacesOnly) {
-  World w(5, 5, 5);
+TEST(Grid, BoundsIncludeTheLowerFacesOnly) {
+  Grid w(5, 5, 5);
   w.setExtents({-1, -1, -1}, {1, 1, 1});
   const struct {
     Vec3 p;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "driver/RunParameters.h"
+#include "solver/SolverSettings.h"
+
+namespace plasmabox {
+
+// Every value a run uses: the positional parameters and the run constants,
+// each defined here once. The driver builds it once; the kernels receive the
+// numbers they need from it as arguments.
+struct RunSettings {
+  RunParameters positional;
+
+  int requested_threads = 60;  // team size asked for every parallel region
+  int threads = 1;             // team size every parallel region runs (see chooseTeamSize)
+  double dt = 1e-11;           // s, time step
+  int32_t max_step = 100;      // last step number: the loop runs steps 0 to max_step
+  double macro_weight = 50;    // real particles per macro-particle, both species
+  double loading_threshold = 10.0;  // m^-3: a loading density up to this loads nothing
+  // V, potential of the nodes inside each named object
+  std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
+  double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
+  PotentialSettings potential;
+  MagnetostaticSettings magnetostatic;
+};
+
+// The settings of a run from its positional parameters: solver limits from the
+// command line, everything else at its default, the team from chooseTeamSize.
+RunSettings makeRunSettings(const RunParameters& positional);
+
+// Threads every parallel region runs: the requested count, lowered to the
+// processors available to the process and to OMP_NUM_THREADS when that is set
+// (at least 1).
+int chooseTeamSize(int requested);
+
+}  // namespace plasmabox

@@ -1,0 +1,176 @@
+// The seeded run of the small scene against reference outputs kept in
+// tests/driver/reference (gzip): every file of steps 0 and 100 and the console.
+// A difference names the first file, line and value that differ.
+// scripts/record_reference.sh writes the references anew.
+#include <gtest/gtest.h>
+#include <omp.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/simulation.h"
+#include "particles/random.h"
+#include "support/command_line.h"
+#include "support/run_program.h"
+
+using namespace plasmabox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string SCENE = std::string(PLASMABOX_SOURCE_DIR) + "/examples/small/scene.amf";
+const fs::path REFERENCE = fs::path(PLASMABOX_SOURCE_DIR) / "tests/driver/reference";
+constexpr uint32_t SEED = 20240611;
+
+std::string readGzip(const fs::path& path) {
+  std::string text;
+  gzFile f = gzopen(path.c_str(), "rb");
+  if (!f) return text;
+  char buf[1 << 16];
+  for (int n; (n = gzread(f, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  gzclose(f);
+  return text;
+}
+
+void writeGzip(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  gzFile f = gzopen(path.c_str(), "wb9");
+  ASSERT_NE(f, nullptr) << path;
+  ASSERT_EQ(gzwrite(f, text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+  gzclose(f);
+}
+
+std::vector<std::string> split(const std::string& text, const char* separators) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t end = std::min(text.find_first_of(separators, at), text.size());
+    parts.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
+// "" when equal; otherwise where the first difference is: line and value.
+std::string firstDifference(const std::string& expected, const std::string& actual) {
+  const std::vector<std::string> e = split(expected, "\n"), a = split(actual, "\n");
+  for (std::size_t line = 0; line < std::max(e.size(), a.size()); ++line) {
+    const std::string el = line < e.size() ? e[line] : "<end of file>", al = line < a.size() ? a[line] : "<end of file>";
+    if (el == al) continue;
+    const std::vector<std::string> ev = split(el, " ,\t"), av = split(al, " ,\t");
+    std::size_t v = 0;
+    while (v < ev.size() && v < av.size() && ev[v] == av[v]) ++v;
+    return "line " + std::to_string(line + 1) + ", value " + std::to_string(v + 1) + ": expected \"" +
+           (v < ev.size() ? ev[v] : "") + "\", got \"" + (v < av.size() ? av[v] : "") + "\"";
+  }
+  return "";
+}
+
+// The console without its clock readings and with this checkout's paths replaced.
+std::string stableConsole(const std::string& text, const fs::path& dir) {
+  std::istringstream in(text);
+  std::string kept;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("mv_part time: ", 0) == 0 || line.rfind("Simulation took ", 0) == 0) continue;
+    kept += line + '\n';
+  }
+  for (const auto& [what, with] : {std::pair{SCENE, "<scene>"}, {dir.string(), "<dir>"}})
+    for (std::size_t at = kept.find(what); at != std::string::npos; at = kept.find(what, at + 1))
+      kept.replace(at, what.size(), with);
+  return kept;
+}
+
+// Every file a run wrote, by name relative to its folder, and its console.
+using Outputs = std::vector<std::pair<std::string, std::string>>;
+
+// one_thread: every parallel region limited to one thread.
+Outputs seededRun(CommandLine cl, const std::string& name, bool one_thread) {
+  const fs::path dir = fs::temp_directory_path() / ("plasmabox_reference_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  cl.set(25, dir.string() + "/");
+  std::ostringstream out, err;
+  std::streambuf* const old_out = std::cout.rdbuf(out.rdbuf());
+  std::streambuf* const old_err = std::cerr.rdbuf(err.rdbuf());
+  std::istringstream enter("\n");
+  const int levels = omp_get_max_active_levels();
+  omp_set_max_active_levels(one_thread ? 0 : levels);
+  seedRandom(SEED);
+  int status = -1;
+  try {
+    status = runSimulation(cl.args, enter);
+  } catch (const std::exception& e) {
+    err << e.what();
+  }
+  omp_set_max_active_levels(levels);
+  std::cout.rdbuf(old_out), std::cerr.rdbuf(old_err);
+  EXPECT_EQ(status, 0) << err.str();
+
+  Outputs files;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file()) files.emplace_back(fs::relative(e.path(), dir).generic_string(), readWholeFile(e.path()));
+  std::sort(files.begin(), files.end());
+  files.emplace_back("console.out", stableConsole(out.str(), dir));
+  files.emplace_back("console.err", stableConsole(err.str(), dir));
+  fs::remove_all(dir);
+  return files;
+}
+
+// The small scene on 12^3 nodes: both species loaded over the whole box (a few
+// thousand each, some inside the objects), both injected, output at steps 0 and 100.
+CommandLine referenceCase() {
+  CommandLine cl(SCENE);
+  const char* values[] = {"12", "12", "12", "5e9", "5e9", "100", "3", "2", "2", "8000", "500000", "1e12",
+                          "1e12", "300", "1e-4", "300", "1e-4"};
+  const int positions[] = {1, 2, 3, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 27, 28, 51, 52};
+  for (int n = 0; n < 17; ++n) cl.set(positions[n], values[n]);
+  for (int plane : {39, 45})  // injection planes x = 1 mm, y and z over [5, 35] mm
+    for (int n = 0; n < 6; ++n) cl.set(plane + n, n % 3 == 0 ? "0.001" : n < 3 ? "0.005" : "0.035");
+  return cl;
+}
+
+TEST(ReferenceRun, SeededRunReproducesTheStoredOutputs) {
+  if (!fs::exists(SCENE)) GTEST_SKIP() << "bundled scene missing";
+  const Outputs run = seededRun(referenceCase(), "seeded", true);
+  if (const char* record = std::getenv("PLASMABOX_RECORD_REFERENCE")) {
+    fs::remove_all(record);
+    for (const auto& [name, text] : run) writeGzip(fs::path(record) / (name + ".gz"), text);
+    GTEST_SKIP() << "references recorded in " << record;
+  }
+  std::vector<std::string> stored;
+  for (const auto& e : fs::recursive_directory_iterator(REFERENCE))
+    if (e.is_regular_file()) stored.push_back(fs::relative(e.path(), REFERENCE).generic_string());
+  std::sort(stored.begin(), stored.end());
+  std::vector<std::string> written;
+  for (const auto& [name, text] : run) written.push_back(name + ".gz");
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, stored) << "the run wrote other files than the references";
+  for (const auto& [name, text] : run) {
+    if (fs::exists(REFERENCE / (name + ".gz"))) {
+      EXPECT_EQ(firstDifference(readGzip(REFERENCE / (name + ".gz")), text), "") << name;
+    }
+  }
+}
+
+// Without solver sweeps (whose block borders depend on the team) every output
+// is the same for any number of threads.
+TEST(ReferenceRun, OutputsDoNotDependOnTheTeamSize) {
+  if (!fs::exists(SCENE)) GTEST_SKIP() << "bundled scene missing";
+  const CommandLine cl = referenceCase().set(27, "0").set(51, "0").set(31, "50");
+  const Outputs one = seededRun(cl, "one", true), team = seededRun(cl, "team", false);
+  ASSERT_EQ(one.size(), team.size());
+  for (std::size_t n = 0; n < one.size(); ++n) {
+    EXPECT_EQ(one[n].first, team[n].first);
+    EXPECT_EQ(firstDifference(one[n].second, team[n].second), "") << one[n].first;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// The parallel sweeps relax whole lines as wavefronts and split the mesh into
+// thread blocks; on one thread each must give exactly what the plain
+// row-by-row (node-by-node) Gauss-Seidel order gives, bit for bit.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "mesh/constants.h"
+#include "solver/MagnetostaticSolver.h"
+#include "solver/PotentialSolver.h"
+#include "solver/gsWavefront.h"
+#include "solver/relaxationSweeps.h"
+#include "solverTestSupport.h"
+
+using namespace plasmabox;
+
+namespace {
+
+// The sweep of the linear Poisson equation written plainly, node by node in
+// storage order, from the rules: pinned corners, objects, wall copies (i, j, k
+// walls in that order), interior over-relaxation.
+void plainPoissonSweep(World& w, const std::vector<double>& source, double factor) {
+  const Grid& g = w.grid;
+  const double idx2 = 1 / (g.dh.x * g.dh.x), idy2 = 1 / (g.dh.y * g.dh.y), idz2 = 1 / (g.dh.z * g.dh.z);
+  const double D = 2 * idx2 + 2 * idy2 + 2 * idz2;
+  Field& phi = w.phi;
+  for (int i = 0; i < g.ni; ++i)
+    for (int j = 0; j < g.nj; ++j)
+      for (int k = 0; k < g.nk; ++k) {
+        double& v = phi(i, j, k);
+        if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0))
+          v = 0.0;
+        else if (w.object_id(i, j, k) > 0)
+          continue;
+        else if (i == 0) v = phi(1, j, k);
+        else if (i == g.ni - 1) v = phi(g.ni - 2, j, k);
+        else if (j == 0) v = phi(i, 1, k);
+        else if (j == g.nj - 1) v = phi(i, g.nj - 2, k);
+        else if (k == 0) v = phi(i, j, 1);
+        else if (k == g.nk - 1) v = phi(i, j, g.nk - 2);
+        else {
+          const double p = (((phi(i - 1, j, k) + phi(i + 1, j, k)) * idx2 + source[phi.index(i, j, k)]) +
+                            (phi(i, j - 1, k) + phi(i, j + 1, k)) * idy2 + (phi(i, j, k - 1) + phi(i, j, k + 1)) * idz2) /
+                           D;
+          v = v + factor * (p - v);
+        }
+      }
+}
+
+bool bitIdentical(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+struct SweepCase {
+  int ni, nj, nk;
+  double object_share;  // fraction of nodes held by objects, walls and corners included
+  unsigned seed;
+};
+
+const SweepCase CASES[] = {
+    {3, 3, 3, 0.0, 1},    {5, 6, 7, 0.1, 2},   {9, 4, 12, 0.3, 3},  {4, 11, 3, 0.2, 4},
+    {13, 13, 5, 0.05, 5}, {6, 17, 9, 0.5, 6},  {7, 5, 31, 0.15, 7},
+};
+
+// A world with random potentials, charges and object nodes; the two pinned
+// corners are objects in every other case, so they are pinned in spite of it.
+std::unique_ptr<World> randomWorld(const SweepCase& c) {
+  auto w = makeWorld(c.ni, c.nj, c.nk, {0.01, 0.02, 0.015});
+  std::mt19937 gen(c.seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0), share(0.0, 1.0);
+  for (std::size_t n = 0; n < w->phi.size(); ++n) {
+    w->phi.data[n] = 100 * u(gen);
+    w->rho.data[n] = 1e-9 * u(gen);
+    w->object_id.data[n] = share(gen) < c.object_share ? 1 : 0;
+  }
+  if (c.seed % 2 == 0) w->object_id.data.front() = w->object_id.data.back() = 1;
+  return w;
+}
+
+TEST(Sweeps, WavefrontSweepsEqualThePlainOrderOnOneThread) {
+  for (const SweepCase& c : CASES) {
+    SCOPED_TRACE(testing::Message() << c.ni << "x" << c.nj << "x" << c.nk << " objects " << c.object_share);
+    // Field sweep of the potential.
+    auto fast = randomWorld(c), plain = randomWorld(c), start = randomWorld(c);
+    const std::vector<double> source = poissonSource(*fast);
+    for (int sweep = 0; sweep < 3; ++sweep) {
+      sweepSORParallel(*fast, source, 1.8, 1);
+      plainPoissonSweep(*plain, source, 1.8);
+    }
+    EXPECT_TRUE(bitIdentical(fast->phi.data, plain->phi.data));
+    EXPECT_EQ(fast->phi(0, 0, 0), 0.0);  // pinned even inside an object
+    EXPECT_EQ(fast->phi(c.ni - 1, c.nj - 1, c.nk - 1), 0.0);
+    for (std::size_t n = 1; n + 1 < fast->phi.size(); ++n) {
+      if (fast->object_id.data[n] > 0) {
+        ASSERT_EQ(fast->phi.data[n], start->phi.data[n]) << n;
+      }
+    }
+
+    // Matrix sweeps: the potential operator (identity rows at objects) and the
+    // magnetostatic one; the plain sweep relaxes row after row.
+    auto w = randomWorld(c);
+    PotentialSolver potential(*w, ::plasmabox::potential(0, 1, 1.0));
+    potential.buildMatrix();
+    MagnetostaticSolver magnetostatic(*w, ::plasmabox::magnetostatic(1, 1.0));
+    for (const SparseMatrix* A : {&potential.A, &magnetostatic.A}) {
+      std::mt19937 gen(c.seed);
+      std::uniform_real_distribution<double> u(-1.0, 1.0);
+      DenseVector x(static_cast<std::size_t>(A->nu)), b(x.size());
+      for (std::size_t n = 0; n < x.size(); ++n) x[n] = u(gen), b[n] = u(gen);
+      DenseVector y = x;
+      const GSWavefrontPlan plan = gsWavefrontPlan(*A, c.ni);
+      for (int sweep = 0; sweep < 3; ++sweep) {
+        sweepGSWavefront(*A, x, b, plan, 1);
+        sweepGS(*A, y, b, 1);
+      }
+      EXPECT_TRUE(bitIdentical(x, y));
+    }
+  }
+}
+
+// A row that reaches one position into the next line breaks the wavefront
+// order: the plan must leave such lines to the plain order.
+TEST(Sweeps, LinesTheWavefrontCannotTakeFallBackToThePlainOrder) {
+  const int line = 6, lines = 9, nu = line * lines;
+  SparseMatrix A(nu);
+  for (int u = 0; u < nu; ++u) {
+    A(u, u) = 4.0;
+    if (u % line) A(u, u - 1) = -1.0;
+    if (u >= line) A(u, u - line) = -1.0;
+    if (u + line < nu) A(u, u + line) = -1.0;
+  }
+  A(2 * line + 3, 3 * line + 4) = -0.5;  // line 2 reads line 3 one position ahead
+  const GSWavefrontPlan plan = gsWavefrontPlan(A, line);
+  EXPECT_EQ(plan.line_safe[2], 0);
+  EXPECT_EQ(plan.line_safe[3], 1);
+  DenseVector x(nu, 0.0), y(nu, 0.0), b(nu);
+  for (int u = 0; u < nu; ++u) b[static_cast<std::size_t>(u)] = std::sin(0.7 * u);
+  for (int sweep = 0; sweep < 4; ++sweep) {
+    sweepGSWavefront(A, x, b, plan, 1);
+    sweepGS(A, y, b, 1);
+  }
+  EXPECT_TRUE(bitIdentical(x, y));
+}
+
+// The divergence uses the differences of minusGradient: exact for a linear
+// magnetisation at every node, walls included.
+TEST(Sweeps, DivergenceOfALinearMagnetisationIsExactEverywhere) {
+  auto w = makeWorld(5, 6, 7, {0.5, 0.25, 2.0});
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 6; ++j)
+      for (int k = 0; k < 7; ++k) w->M(i, j, k) = {3.0 * (0.5 * i) + 7.0, -2.0 * (0.25 * j), 0.5 * (2.0 * k) - 1.0};
+  MagnetostaticSolver s(*w, magnetostatic(1, 1.0));
+  for (double d : s.divergence(w->M)) ASSERT_EQ(d, 3.0 - 2.0 + 0.5);
+}
+
+}  // namespace
