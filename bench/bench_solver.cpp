@@ -15,7 +15,6 @@
 #include "solver/PotentialSolver.h"
 #include "solver/gsWavefront.h"
 #include "solver/relaxationSweeps.h"
-#include "solver/solverSupport.h"
 
 using namespace plasmabox;
 
@@ -52,15 +51,16 @@ void setPerNodeCounters(benchmark::State& state, double nodes, double bytes_per_
 void BM_SORParallelSweep(benchmark::State& state) {
   auto w = sweepWorld(64);
   const std::vector<double> source = poissonSource(*w);  // as the solver does, once per solve
-  for (auto _ : state) sweepSORParallel(*w, source, 1.8, teamOf(state));
+  BorderCopies borders;
+  for (auto _ : state) sweepSORParallel(*w, source, 1.8, teamOf(state), borders);
   benchmark::DoNotOptimize(w->phi.data.data());
   // Least traffic per node: phi read and written, rho / eps0 read, object_id read.
   setPerNodeCounters(state, static_cast<double>(w->phi.size()), 8 + 8 + 8 + 4);
 }
 BENCHMARK(BM_SORParallelSweep)->Arg(1)->Arg(0)->UseRealTime();
 
-// Args: the team (0: one per processor); 0 the row-by-row sweep, 1 the
-// wavefront sweep that solveGS uses.
+// Args: the team (0: one per processor); 0 the plain row-by-row sweep (always
+// one thread), 1 the wavefront sweep that solveGS uses.
 void BM_GSSweep(benchmark::State& state) {
   auto w = sweepWorld(64);
   PotentialSettings settings;
@@ -72,10 +72,11 @@ void BM_GSSweep(benchmark::State& state) {
   for (double& v : b) v /= -EPS_0;
   const int team = teamOf(state);
   const GSWavefrontPlan plan = gsWavefrontPlan(solver.A, w->grid.ni);
+  BorderCopies borders;
   if (state.range(1) == 1) {
-    for (auto _ : state) sweepGSWavefront(solver.A, x, b, plan, team);
+    for (auto _ : state) sweepGSWavefront(solver.A, x, b, plan, team, borders);
   } else {
-    for (auto _ : state) sweepGS(solver.A, x, b, team);
+    for (auto _ : state) sweepGS(solver.A, x, b);
   }
   benchmark::DoNotOptimize(x.data());
   // Least traffic per node: one matrix row (7 values, 7 columns), x read

@@ -128,6 +128,13 @@ void validateRunParameters(const RunParameters& p) {
       throw std::invalid_argument(std::string("mesh extent along ") + axis[d] + " (arguments " +
                                   std::to_string(4 + 2 * d) + " and " + std::to_string(5 + 2 * d) +
                                   ") must be finite, with the far corner above the origin");
+    // The solvers divide by the squared spacing: below about 1e-154 m it
+    // overflows and every field would turn NaN.
+    const double h = (p.xm[d] - p.x0[d]) / (counts[d] - 1);
+    if (!std::isfinite(1.0 / (h * h)))
+      throw std::invalid_argument(std::string("mesh spacing along ") + axis[d] + " (arguments " +
+                                  std::to_string(4 + 2 * d) + " and " + std::to_string(5 + 2 * d) +
+                                  ") is too small: 1/spacing^2 overflows");
   }
   if (p.output_interval == 0)
     throw std::invalid_argument("output interval (argument 31) must not be 0");

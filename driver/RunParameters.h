@@ -51,7 +51,8 @@ struct RunParameters {
 std::optional<RunParameters> parseRunParameters(const std::vector<std::string>& args);
 
 // Rejects values the run cannot work with (fewer than 3 nodes on an axis, an
-// empty or inverted extent, output interval 0) with std::invalid_argument.
+// empty, inverted or non-finite extent, a spacing so small that 1/spacing^2
+// overflows, output interval 0) with std::invalid_argument.
 void validateRunParameters(const RunParameters& p);
 
 // Sets remanence entries 0 and 1 (those that exist) to value (T).

@@ -17,14 +17,20 @@ int chooseTeamSize(int requested) {
 RunSettings makeRunSettings(const RunParameters& positional) {
   RunSettings s;
   s.positional = positional;
-  s.threads = chooseTeamSize(s.requested_threads);
   s.potential.max_it = positional.solver_max_it;
   s.potential.tol = positional.solver_tol;
-  s.potential.threads = s.threads;
   s.magnetostatic.max_it = positional.mag_max_it;
   s.magnetostatic.tol = positional.mag_tol;
-  s.magnetostatic.threads = s.threads;
+  finishRunSettings(s);
   return s;
 }
+
+void finishRunSettings(RunSettings& s) {
+  s.threads = chooseTeamSize(s.requested_threads);
+  s.potential.threads = s.threads;
+  s.magnetostatic.threads = s.threads;
+}
+
+int positionalArgumentCount(const RunParameters& positional) { return FIXED_ARGUMENTS + 5 * positional.num_objects; }
 
 }  // namespace plasmabox

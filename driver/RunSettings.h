@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "driver/RunParameters.h"
@@ -24,13 +25,22 @@ struct RunSettings {
   // V, potential of the nodes inside each named object
   std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
+  std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
 };
 
 // The settings of a run from its positional parameters: solver limits from the
-// command line, everything else at its default, the team from chooseTeamSize.
+// command line, everything else at its default. Call finishRunSettings once
+// the options are applied.
 RunSettings makeRunSettings(const RunParameters& positional);
+
+// Derives what follows from the other settings: the team (chooseTeamSize of
+// requested_threads) and the solvers' copy of it.
+void finishRunSettings(RunSettings& settings);
+
+// Number of arguments the positional part of a command line takes: 53 + 5N.
+int positionalArgumentCount(const RunParameters& positional);
 
 // Threads every parallel region runs: the requested count, lowered to the
 // processors available to the process and to OMP_NUM_THREADS when that is set

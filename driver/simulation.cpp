@@ -1,6 +1,9 @@
 #include "driver/simulation.h"
 
+#include "driver/runOptions.h"
+
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
 #include <map>
@@ -21,6 +24,7 @@
 #include "particles/injection.h"
 #include "particles/loading.h"
 #include "particles/push.h"
+#include "particles/random.h"
 #include "solver/MagnetostaticSolver.h"
 #include "solver/PotentialSolver.h"
 
@@ -42,6 +46,19 @@ std::string secondsText(double seconds, int digits) {
   text.precision(digits);
   text << seconds;
   return text.str();
+}
+
+// Warns on standard error when the particles a source injects cross more than
+// one cell per step at their drift speed: the push then samples the field too
+// coarsely along their path.
+void warnOnCoarseInjection(const std::string& species, int32_t face, double drift, const Grid& grid, double dt) {
+  const int axis = face == 1 ? 2 : face == 2 ? 0 : face == 3 ? 1 : -1;  // the plane's normal
+  if (axis < 0) return;  // this face injects nothing
+  const double cells = std::fabs(drift) * dt / grid.dh[axis];
+  if (!(cells > 1.0)) return;
+  std::cerr << "warning: injected " << species << " cross " << cells << " cells per step along " << "xyz"[axis]
+            << " (drift " << drift << " m/s, dt " << dt << " s, spacing " << grid.dh[axis]
+            << " m): the push samples the field too coarsely; use a smaller dt" << std::endl;
 }
 
 // Creates "O+" and "e-" (in this order: every per-species loop follows it) and
@@ -85,10 +102,26 @@ void initialiseFields(World& world, std::span<const AmfObject> objects, const Ru
 }  // namespace
 
 int runSimulation(const std::vector<std::string>& args, std::istream& input) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << usageText();
+    return 0;
+  }
+  if (!args.empty() && args[0] == "--version") {
+    std::cout << "plasmabox " << PLASMABOX_VERSION << "\n";
+    return 0;
+  }
   const std::optional<RunParameters> parsed = parseRunParameters(args);
   if (!parsed) return 1;
   validateRunParameters(*parsed);
-  return runWithSettings(makeRunSettings(*parsed), args, input);
+  RunSettings settings = makeRunSettings(*parsed);
+  const int first = positionalArgumentCount(*parsed);
+  const std::vector<std::string> options(args.begin() + first, args.end());
+  applyRunOptions(settings, options, first + 1);
+  finishRunSettings(settings);
+
+  if (settings.seed) seedRandom(*settings.seed);
+  if (!options.empty()) std::cout << effectiveOptionsLine(settings, randomSeed()) << std::endl;
+  return runWithSettings(settings, args, input);
 }
 
 int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, std::istream& input) {
@@ -112,9 +145,14 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   const bool ions_injected = injectsIons(p.inject_mode);
   const bool electrons_injected = injectsElectrons(p.inject_mode);
   std::vector<Source> ion_sources, electron_sources;
-  if (ions_injected) ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density});
-  if (electrons_injected)
+  if (ions_injected) {
+    ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density});
+    warnOnCoarseInjection(species[0].name, p.ion_inject_face, p.ion_drift_speed, world.grid, world.dt);
+  }
+  if (electrons_injected) {
     electron_sources.push_back({&species[1], &world, p.electron_drift_speed, p.electron_inject_density});
+    warnOnCoarseInjection(species[1].name, p.electron_inject_face, p.electron_drift_speed, world.grid, world.dt);
+  }
 
   initialiseFields(world, objects, s, magnetisation);
 

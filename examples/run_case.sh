@@ -1,5 +1,6 @@
 # Shared tail of the example run scripts, sourced after they have set every
-# positional argument as a named variable (and $plasmabox, $out, $N, $example).
+# positional argument as a named variable (and $plasmabox, $out, $N, $example,
+# and optionally the run options as the array $options).
 # Puts the arguments in position order, runs the program with its console saved
 # to $out/run.log, draws the pictures and prints where the outputs are.
 
@@ -15,6 +16,7 @@ args=(
   "$mag_max_it" "$mag_tol" "$num_objects" "$remanence_1" "$remanence_2"
   "$magnet_1" "$magnet_1_dx" "$magnet_1_dy" "$magnet_1_dz"
   "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz"
+  ${options[@]+"${options[@]}"}
 )
 
 # Each run replaces the outputs of the previous one.

@@ -1,6 +1,7 @@
 #include "geometry/amfread.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -15,8 +16,9 @@ namespace plasmabox {
 
 namespace {
 
-// Coordinate text to double as strtod reads it (white space, sign, hexadecimal,
-// inf and nan accepted; trailing text ignored), with the messages of stold.
+// Coordinate text to double as strtod reads it (white space, sign, hexadecimal;
+// trailing text ignored), with the messages of stold. "inf" and "nan" convert
+// but are refused: no point could be tested against such a triangle.
 double convertCoordinate(const char* text) {
   char* end = nullptr;
   const int saved_errno = errno;
@@ -26,6 +28,7 @@ double convertCoordinate(const char* text) {
   errno = saved_errno;
   if (end == text) throw std::invalid_argument("invalid stold argument");
   if (range_error) throw std::out_of_range("stold argument out of range");
+  if (!std::isfinite(value)) throw std::invalid_argument("\"" + std::string(text) + "\" is not a finite number");
   return value;
 }
 

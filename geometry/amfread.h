@@ -24,8 +24,8 @@ namespace plasmabox {
 // skipped.
 //
 // Throws std::invalid_argument or std::out_of_range for a coordinate or index
-// text that is not a number or is out of range; the message names the object,
-// the element and the file. Records appended before the error stay in
+// text that is not a number or is out of range, and for a coordinate that is
+// NaN or infinite; the message names the element, the object and the file. Records appended before the error stay in
 // objects (without box or index).
 void amfread(std::vector<AmfObject>& objects, const std::string& path, std::istream& input = std::cin);
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "mesh/constants.h"
-#include "mesh/staticBlock.h"
 #include "solver/PotentialSolver.h"
+#include "solver/borderReads.h"
 #include "solver/gaussSeidel.h"
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
@@ -67,27 +67,37 @@ inline double nodeResidual(const Stencil& g, const double* phi, std::size_t n, s
          (phi[n - g.sj] + phi[n + g.sj]) * g.idy2 + (phi[n - 1] + phi[n + 1]) * g.idz2;
 }
 
-// Sum over the non-object nodes of the squared residual of the linear Poisson
+// Sum over the free nodes of the squared residual of the linear Poisson
 // equation; wall nodes contribute their difference to the inner neighbour.
-// The two corners that the sweep pins to 0 V are measured by their wall rule
-// like any other wall node, so a run whose potential next to a corner is not
-// 0 V keeps that difference in its residual.
+// Object nodes and the two corners that the sweep pins to 0 V are left out:
+// no sweep changes them, and measuring a pinned corner by its wall rule would
+// keep the residual above the difference to its neighbour however long the
+// solve ran. Each plane is summed on one thread and the plane sums are added
+// in plane order, so the result is the same for any team.
 double poissonResidualSum(const Stencil& g, const double* phi, const double* source, const int32_t* obj,
-                          int threads) {
-  double sum = 0.0;
-#pragma omp parallel for collapse(3) schedule(static) reduction(+ : sum) num_threads(threads)
-  for (int i = 0; i < g.ni; ++i)
+                          std::vector<double>& plane_sums, int threads) {
+  plane_sums.assign(static_cast<std::size_t>(g.ni), 0.0);
+  const std::size_t last = g.at(g.ni - 1, g.nj - 1, g.nk - 1);
+#pragma omp parallel for schedule(static) num_threads(threads)
+  for (int i = 0; i < g.ni; ++i) {
+    double sum = 0.0;
     for (int j = 0; j < g.nj; ++j)
       for (int k = 0; k < g.nk; ++k) {
         const std::size_t n = g.at(i, j, k);
-        if (obj[n] > 0) continue;
+        if (obj[n] > 0 || n == 0 || n == last) continue;
         const double r = nodeResidual(g, phi, n, g.innerNeighbour(i, j, k, n), source[n]);
         sum += r * r;
       }
+    plane_sums[static_cast<std::size_t>(i)] = sum;
+  }
+  double sum = 0.0;
+  for (double s : plane_sums) sum += s;
   return sum;
 }
 
-// The data one linear Poisson sweep works on.
+// The data one linear Poisson sweep works on. Reads of other nodes go through
+// a reader (see solver/borderReads.h); writes go straight to phi, each node
+// being written by the one thread that owns it.
 struct PoissonSweep {
   Stencil g;
   double* phi;
@@ -97,28 +107,29 @@ struct PoissonSweep {
 
   // Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
   // by the rules of the sweep: object kept, k walls copied, interior update.
-  void relaxInteriorNode(std::size_t n, int k) const {
+  template <class Read>
+  void relaxInteriorNode(const Read& read, std::size_t n, int k) const {
     if (obj[n] > 0) return;
     if (k == 0) {
-      storeRelaxed(phi[n], loadRelaxed(phi[n + 1]));
+      phi[n] = read(n + 1);
       return;
     }
     if (k == g.nk - 1) {
-      storeRelaxed(phi[n], loadRelaxed(phi[n - 1]));
+      phi[n] = read(n - 1);
       return;
     }
-    const double p = (((loadRelaxed(phi[n - g.si]) + loadRelaxed(phi[n + g.si])) * g.idx2 + source[n]) +
-                      (loadRelaxed(phi[n - g.sj]) + loadRelaxed(phi[n + g.sj])) * g.idy2 +
-                      (loadRelaxed(phi[n - 1]) + loadRelaxed(phi[n + 1])) * g.idz2) /
+    const double p = (((read(n - g.si) + read(n + g.si)) * g.idx2 + source[n]) +
+                      (read(n - g.sj) + read(n + g.sj)) * g.idy2 + (read(n - 1) + read(n + 1)) * g.idz2) /
                      g.D;
-    const double old = loadRelaxed(phi[n]);
-    storeRelaxed(phi[n], old + factor * (p - old));
+    const double old = phi[n];
+    phi[n] = old + factor * (p - old);
   }
 
   // Relaxes nodes (i, j, k0 .. k1-1) of one line in increasing k by the rules
   // of the sweep, the first matching rule per node: pinned corner, object, wall
   // copy (i, then j, then k walls), interior update.
-  void relaxLine(int i, int j, int k0, int k1) const {
+  template <class Read>
+  void relaxLine(const Read& read, int i, int j, int k0, int k1) const {
     const std::size_t base = g.at(i, j, 0);
     const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
     if (wall_line) {
@@ -128,30 +139,32 @@ struct PoissonSweep {
       for (int k = k0; k < k1; ++k) {
         const std::size_t n = base + static_cast<std::size_t>(k);
         if ((i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1) || (i == 0 && j == 0 && k == 0)) {
-          storeRelaxed(phi[n], 0.0);
+          phi[n] = 0.0;
           continue;
         }
         if (obj[n] > 0) continue;
-        storeRelaxed(phi[n], loadRelaxed(phi[from + static_cast<std::size_t>(k)]));
+        phi[n] = read(from + static_cast<std::size_t>(k));
       }
       return;
     }
-    for (int k = k0; k < k1; ++k) relaxInteriorNode(base + static_cast<std::size_t>(k), k);
+    for (int k = k0; k < k1; ++k) relaxInteriorNode(read, base + static_cast<std::size_t>(k), k);
   }
 
   // Relaxes the count complete interior lines (i, j) .. (i, j + count - 1) of
   // one plane as a wavefront along k: each node reads its j-1 and k-1
   // neighbours relaxed and its j+1 and k+1 ones not yet, as line by line.
-  void relaxLinesWavefront(int i, int j, int count) const {
+  template <class Read>
+  void relaxLinesWavefront(const Read& read, int i, int j, int count) const {
     const std::size_t base = g.at(i, j, 0);
     visitWavefront(g.nk, count, [&](int m, int k) {
-      relaxInteriorNode(base + static_cast<std::size_t>(m) * g.sj + static_cast<std::size_t>(k), k);
+      relaxInteriorNode(read, base + static_cast<std::size_t>(m) * g.sj + static_cast<std::size_t>(k), k);
     });
   }
 
   // Relaxes the nodes begin .. end-1 of the collapsed index n = i*nj*nk + j*nk + k
   // in increasing n, line by line, complete interior lines of a plane as wavefronts.
-  void relaxBlock(std::size_t begin, std::size_t end) const {
+  template <class Read>
+  void relaxRange(const Read& read, std::size_t begin, std::size_t end) const {
     if (begin >= end) return;
     int i = static_cast<int>(begin / g.si);
     int j = static_cast<int>((begin % g.si) / g.sj);
@@ -164,7 +177,7 @@ struct PoissonSweep {
         while (count < WAVEFRONT_LINES && j + count < g.nj - 1 &&
                left >= static_cast<std::size_t>(count + 1) * g.sj)
           ++count;
-        relaxLinesWavefront(i, j, count);
+        relaxLinesWavefront(read, i, j, count);
         n += static_cast<std::size_t>(count) * g.sj;
         j += count;
         if (j == g.nj) {
@@ -174,7 +187,7 @@ struct PoissonSweep {
         continue;
       }
       const int k1 = left < static_cast<std::size_t>(g.nk - k) ? k + static_cast<int>(left) : g.nk;
-      relaxLine(i, j, k, k1);
+      relaxLine(read, i, j, k, k1);
       n += static_cast<std::size_t>(k1 - k);
       k = 0;
       if (++j == g.nj) {
@@ -194,19 +207,15 @@ std::vector<double> poissonSource(const World& world) {
   return source;
 }
 
-void sweepSORParallel(World& world, const std::vector<double>& source, double factor, int threads) {
+void sweepSORParallel(World& world, const std::vector<double>& source, double factor, int threads,
+                      BorderCopies& borders) {
   const PoissonSweep sweep{Stencil(world.grid), world.phi.data.data(), source.data(), world.object_id.data.data(),
                            factor};
-  const auto total = static_cast<int64_t>(world.phi.size());
-  // Each thread relaxes the contiguous block of the collapsed node index that
-  // a static schedule gives it. There is no barrier inside the sweep: at block
-  // borders a thread may see a neighbour before or after its update in this
-  // sweep, so every access to phi is a relaxed atomic one.
+  const std::size_t total = world.phi.size();
+  borders.reserveFor(threads, sweep.g.si);  // a node reaches at most one plane away
 #pragma omp parallel num_threads(threads)
-  {
-    const IndexRange block = staticBlock(total, omp_get_num_threads(), omp_get_thread_num());
-    sweep.relaxBlock(static_cast<std::size_t>(block.begin), static_cast<std::size_t>(block.end));
-  }
+  relaxBlockWithBorders(sweep.phi, total, sweep.g.si, omp_get_num_threads(), omp_get_thread_num(), borders,
+                        [&](const auto& read, std::size_t lo, std::size_t hi) { sweep.relaxRange(read, lo, hi); });
 }
 
 bool PotentialSolver::solveSORParallel() {
@@ -219,13 +228,15 @@ bool PotentialSolver::solveSORParallel() {
   // rho / eps0 does not change during the solve: divided once here instead of
   // at every node of every sweep (the same quotient either way).
   const std::vector<double> source = poissonSource(world);
+  BorderCopies borders;
+  std::vector<double> plane_sums;
 
   double R = 0.0;
   for (uint32_t it = 0; it < limit; ++it) {
-    sweepSORParallel(world, source, settings.sor_factor, settings.threads);
+    sweepSORParallel(world, source, settings.sor_factor, settings.threads, borders);
 
     if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
-      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, settings.threads) / nodes);
+      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, plane_sums, settings.threads) / nodes);
       if (reportResidual(R, settings.tol)) return true;
     }
   }

@@ -15,24 +15,21 @@ bool reportResidual(double R, double tol) {
 
 void reportGSFailure(double R) { std::cerr << "GS failed to converge, L2=" << R << std::endl; }
 
-// Every read and write of x is a relaxed atomic access because neighbouring
-// rows may belong to another thread's block.
-void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_, int threads) {
+void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
   double* x = x_.data();
   const double* b = b_.data();
   const MatrixRow* rows = A.rows.data();
-  const int32_t nu = A.nu;
-#pragma omp parallel for schedule(static) num_threads(threads)
-  for (int32_t u = 0; u < nu; ++u) relaxRow(rows, x, b, u);
+  for (int32_t u = 0; u < A.nu; ++u) relaxRow(rows, x, b, u, DirectRead{x});
 }
 
 bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const RelaxationControl& control,
              int32_t line) {
   const GSWavefrontPlan plan = gsWavefrontPlan(A, line);
+  BorderCopies borders;
   DenseVector r;  // residual buffer, kept across checks
   double R = 0.0;
   for (int32_t it = 0; it < control.max_it; ++it) {
-    sweepGSWavefront(A, x, b, plan, control.threads);
+    sweepGSWavefront(A, x, b, plan, control.threads, borders);
     if (it % control.check_interval == 0) {
       multiplyInto(A, x, r);
       for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - b[u];

@@ -10,8 +10,9 @@ namespace plasmabox {
 
 // Gauss-Seidel on A x = b, starting from x and leaving the last iterate in x.
 // Each sweep runs on control.threads OpenMP threads, one contiguous block of
-// rows per thread, updating x in place (values from other blocks are taken as
-// they stand). Rows form lines of `line` unknowns (ni for the mesh numbering),
+// rows per thread, updating x in place (values from other blocks are read as
+// they stood before the sweep, so the result depends on the team size but not
+// on timing). Rows form lines of `line` unknowns (ni for the mesh numbering),
 // which lets whole lines relax as wavefronts with the same result. After
 // sweep 1 and every control.check_interval sweeps after it, the
 // root-mean-square of A x - b is printed on standard output; the solve

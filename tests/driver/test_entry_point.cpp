@@ -44,6 +44,7 @@ TEST(EntryPoint, BadCommandLinesExitWithStatusOneAndAMessage) {
       {"empty extent", withArgument(9, "0"), "mesh extent along z"},
       {"NaN extent", withArgument(6, "nan"), "mesh extent along y"},
       {"infinite extent", withArgument(5, "inf"), "mesh extent along x"},
+      {"spacing whose square overflows", withArgument(7, "1e-300"), "mesh spacing along y (arguments 6 and 7) is too small"},
       {"output interval 0", withArgument(31, "0"), "output interval (argument 31) must not be 0"},
   };
   const fs::path dir = fs::temp_directory_path() / "plasmabox_entry_point";

@@ -1,0 +1,237 @@
+#include "driver/runOptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+namespace plasmabox {
+
+namespace {
+
+// The reason a value is refused; the caller adds which option it was.
+struct BadValue {
+  std::string reason;
+};
+
+// A whole-text integer: no blanks, no trailing characters.
+int64_t integerValue(const std::string& text) {
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec == std::errc::result_out_of_range) throw BadValue{"\"" + text + "\" is out of range"};
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+    throw BadValue{"\"" + text + "\" is not an integer"};
+  return v;
+}
+
+// A whole-text finite real number (decimal or exponent form).
+double realValue(const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double v = std::strtod(begin, &end);
+  if (text.empty() || end != begin + text.size() || std::isspace(static_cast<unsigned char>(text[0])))
+    throw BadValue{"\"" + text + "\" is not a number"};
+  if (!std::isfinite(v)) throw BadValue{"\"" + text + "\" is not a finite number"};
+  return v;
+}
+
+int32_t integerIn(const std::string& text, int64_t lo, int64_t hi) {
+  const int64_t v = integerValue(text);
+  if (v < lo || v > hi)
+    throw BadValue{"must be " + (hi >= std::numeric_limits<int32_t>::max() - 1 ? "at least " + std::to_string(lo)
+                                                                            : "from " + std::to_string(lo) + " to " +
+                                                                                  std::to_string(hi)) +
+                   ", got " + text};
+  return static_cast<int32_t>(v);
+}
+
+double positiveReal(const std::string& text) {
+  const double v = realValue(text);
+  if (!(v > 0.0)) throw BadValue{"must be greater than 0, got " + text};
+  return v;
+}
+
+// Shortest text that reads back to the same double.
+std::string realText(double v) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+constexpr int32_t INT_MAX32 = std::numeric_limits<int32_t>::max();
+
+// One option: name (a name ending in '.' takes a suffix, as voltage.NAME), unit,
+// default, meaning; apply converts, checks and stores a value; show gives the
+// effective value(s) as name=value text.
+struct RunOption {
+  const char* name;
+  const char* unit;
+  const char* default_text;
+  const char* meaning;
+  void (*apply)(RunSettings&, const std::string& suffix, const std::string& value);
+  std::string (*show)(const RunSettings&);
+};
+
+const RunOption OPTIONS[] = {
+    {"max_step", "", "100", "last step number: the loop runs steps 0 to max_step",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.max_step = integerIn(v, 0, INT_MAX32 - 1); },
+     [](const RunSettings& s) { return "max_step=" + std::to_string(s.max_step); }},
+    {"dt", "s", "1e-11", "time step",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.dt = positiveReal(v); },
+     [](const RunSettings& s) { return "dt=" + realText(s.dt); }},
+    {"macro_weight", "", "50", "real particles per macro-particle, both species",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.macro_weight = positiveReal(v); },
+     [](const RunSettings& s) { return "macro_weight=" + realText(s.macro_weight); }},
+    {"voltage.", "V", "electrode1 270, electrode2 0, Body 0",
+     "potential of the nodes inside the object NAME (voltage.NAME=V sets or adds an entry)",
+     [](RunSettings& s, const std::string& name, const std::string& v) {
+       if (name.empty()) throw BadValue{"needs an object name: voltage.NAME=V"};
+       s.voltages[name] = realValue(v);
+     },
+     [](const RunSettings& s) {
+       std::string text;
+       for (const auto& [name, volts] : s.voltages) {
+         if (!text.empty()) text += ' ';
+         text.append("voltage.").append(name).append("=").append(realText(volts));
+       }
+       return text;
+     }},
+    {"seed", "", "from the random device", "seed of the random source (0 to 4294967295): the same seed and team give the same files",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       const int64_t n = integerValue(v);
+       if (n < 0 || n > std::numeric_limits<uint32_t>::max())
+         throw BadValue{"must be from 0 to 4294967295, got " + v};
+       s.seed = static_cast<uint32_t>(n);
+     },
+     nullptr},
+    {"threads", "", "60", "threads asked for every parallel region (fewer when the processors or OMP_NUM_THREADS are fewer)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.requested_threads = integerIn(v, 1, INT_MAX32); },
+     [](const RunSettings& s) { return "threads=" + std::to_string(s.threads); }},
+    {"potential_method", "", "0",
+     "potential solver: 0 SOR, 1 Newton with Boltzmann electrons, 2 Boltzmann inversion, 3 SOR with Boltzmann electrons",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.method = integerIn(v, 0, 3); },
+     [](const RunSettings& s) { return "potential_method=" + std::to_string(s.potential.method); }},
+    {"boltzmann_ne0", "m^-3", "1e12", "reference density of the Boltzmann electrons (methods 1 to 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.ne0 = positiveReal(v); },
+     [](const RunSettings& s) { return "boltzmann_ne0=" + realText(s.potential.ne0); }},
+    {"boltzmann_kTe", "eV", "1.5", "temperature of the Boltzmann electrons (methods 1 to 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.kTe = positiveReal(v); },
+     [](const RunSettings& s) { return "boltzmann_kTe=" + realText(s.potential.kTe); }},
+    {"boltzmann_phi0", "V", "0", "reference potential of the Boltzmann electrons (methods 1 to 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.phi0 = realValue(v); },
+     [](const RunSettings& s) { return "boltzmann_phi0=" + realText(s.potential.phi0); }},
+};
+
+const RunOption* findOption(const std::string& name, std::string& suffix) {
+  for (const RunOption& o : OPTIONS) {
+    const std::string_view n = o.name;
+    if (n.back() == '.' ? name.rfind(n, 0) == 0 : name == n) {
+      suffix = n.back() == '.' ? name.substr(n.size()) : "";
+      return &o;
+    }
+  }
+  return nullptr;
+}
+
+// One name=value pair and where it came from, for the messages.
+struct OptionText {
+  std::string name, value, place;
+};
+
+std::string trimmed(const std::string& s) {
+  const std::size_t b = s.find_first_not_of(" \t\r"), e = s.find_last_not_of(" \t\r");
+  return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+// The name = value lines of an inputs file; '#' starts a comment.
+std::vector<OptionText> readInputsFile(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("option \"inputs\": cannot read the file \"" + path + "\"");
+  std::vector<OptionText> found;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const std::string text = trimmed(line.substr(0, line.find('#')));
+    if (text.empty()) continue;
+    const std::string place = "inputs file \"" + path + "\", line " + std::to_string(number);
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos) throw std::invalid_argument(place + ": \"" + text + "\" is not of the form name = value");
+    found.push_back({trimmed(text.substr(0, eq)), trimmed(text.substr(eq + 1)), place});
+  }
+  if (in.bad()) throw std::invalid_argument("option \"inputs\": cannot read the file \"" + path + "\"");
+  return found;
+}
+
+void applyOne(RunSettings& settings, const OptionText& o) {
+  std::string suffix;
+  const RunOption* option = findOption(o.name, suffix);
+  if (!option)
+    throw std::invalid_argument(o.place + ": unknown option \"" + o.name + "\" (plasmabox --help lists the options)");
+  try {
+    option->apply(settings, suffix, o.value);
+  } catch (const BadValue& bad) {
+    throw std::invalid_argument(o.place + ": option \"" + o.name + "\": " + bad.reason);
+  }
+}
+
+}  // namespace
+
+void applyRunOptions(RunSettings& settings, const std::vector<std::string>& options, int first_position) {
+  std::vector<OptionText> from_files, from_line;
+  for (std::size_t n = 0; n < options.size(); ++n) {
+    const std::string& arg = options[n];
+    const std::string place = "argument " + std::to_string(first_position + static_cast<int>(n));
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0)
+      throw std::invalid_argument(place + ": \"" + arg +
+                                  "\" is not an option: options come as name=value after the positional arguments");
+    OptionText o{arg.substr(0, eq), arg.substr(eq + 1), place};
+    if (o.name == "inputs") {
+      for (OptionText& f : readInputsFile(o.value)) {
+        if (f.name == "inputs") throw std::invalid_argument(f.place + ": an inputs file cannot name another one");
+        from_files.push_back(std::move(f));
+      }
+    } else {
+      from_line.push_back(std::move(o));
+    }
+  }
+  for (const OptionText& o : from_files) applyOne(settings, o);
+  for (const OptionText& o : from_line) applyOne(settings, o);
+}
+
+std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed) {
+  std::string line = "Run options:";
+  for (const RunOption& o : OPTIONS) line.append(" ").append(o.show ? o.show(settings) : "seed=" + std::to_string(seed));
+  return line;
+}
+
+std::string usageText() {
+  std::ostringstream u;
+  u << "Usage: plasmabox ARG1 ... ARG53 REMANENCE_1 ... REMANENCE_N NAME_1 X_1 Y_1 Z_1 ... NAME_N X_N Y_N Z_N"
+       " [name=value ...]\n"
+       "       plasmabox --help | --version\n\n"
+       "Positional arguments (the README has the full table):\n"
+       "  1-3 ni nj nk; 4-9 mesh extents x0.x xm.x x0.y xm.y x0.z xm.z (m); 10 AMF geometry file;\n"
+       "  11-16 electron loading box, 17-22 ion loading box (two corners, m); 23, 24 unused (a real, an integer);\n"
+       "  25 CSV prefix; 26 ion mass (amu); 27, 28 potential solver iteration limit and tolerance;\n"
+       "  29, 30 electron and ion loading densities (m^-3); 31 output interval; 32 inject mode (1 ions, 2\n"
+       "  electrons, 3 both); 33, 34 inject planes; 35, 36 drift speeds (m/s); 37, 38 inject densities (m^-3);\n"
+       "  39-44 ion plane corners, 45-50 electron plane corners (m); 51, 52 magnetostatic iteration limit and\n"
+       "  tolerance; 53 N, then N remanence values (T) and N tuples NAME X Y Z (magnetisation direction).\n\n"
+       "Options (name=value after the positional arguments; inputs=FILE reads \"name = value\" lines from\n"
+       "FILE, '#' starting a comment, and the command line overrides the file):\n";
+  for (const RunOption& o : OPTIONS) {
+    std::string name = o.name;
+    if (name.back() == '.') name += "NAME";
+    u << "  " << name << "=" << (*o.unit ? std::string("[") + o.unit + "]" : std::string("VALUE")) << "\n      "
+      << o.meaning << " (default: " << o.default_text << ")\n";
+  }
+  u << "  inputs=FILE\n      read options from FILE\n";
+  return u.str();
+}
+
+}  // namespace plasmabox

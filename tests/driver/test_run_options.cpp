@@ -1,0 +1,191 @@
+// Run options: parsing and its errors, the inputs file, and each option's
+// effect on a small run of the real program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/runOptions.h"
+#include "support/amf_boxes.h"
+#include "support/command_line.h"
+#include "support/run_program.h"
+
+using namespace plasmabox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string errorOf(RunSettings& s, const std::vector<std::string>& options) {
+  try {
+    applyRunOptions(s, options, 54);
+  } catch (const std::invalid_argument& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(RunOptions, ValuesAndErrors) {
+  const struct {
+    std::string option;
+    std::string error;  // "" for a value that is taken
+  } cases[] = {
+      {"dt=2.5e-12", ""}, {"max_step=0", ""}, {"macro_weight=12.5", ""}, {"seed=4294967295", ""},
+      {"threads=3", ""}, {"potential_method=3", ""}, {"voltage.electrode1=-40", ""}, {"voltage.grid 2=5", ""},
+      {"boltzmann_kTe=2", ""}, {"boltzmann_phi0=-3", ""}, {"boltzmann_ne0=1e15", ""},
+      {"dtt=1", "argument 54: unknown option \"dtt\""},
+      {"dt=abc", "option \"dt\": \"abc\" is not a number"},
+      {"dt=1e-11s", "option \"dt\": \"1e-11s\" is not a number"},
+      {"dt=0", "option \"dt\": must be greater than 0, got 0"},
+      {"dt=-1e-11", "must be greater than 0"},
+      {"dt=inf", "\"inf\" is not a finite number"},
+      {"dt=nan", "\"nan\" is not a finite number"},
+      {"max_step=12abc", "option \"max_step\": \"12abc\" is not an integer"},
+      {"max_step=-1", "option \"max_step\": must be at least 0, got -1"},
+      {"macro_weight=0", "option \"macro_weight\": must be greater than 0"},
+      {"threads=0", "option \"threads\": must be at least 1, got 0"},
+      {"seed=-1", "option \"seed\": must be from 0 to 4294967295, got -1"},
+      {"seed=4294967296", "must be from 0 to 4294967295"},
+      {"potential_method=4", "option \"potential_method\": must be from 0 to 3, got 4"},
+      {"voltage.=3", "option \"voltage.\": needs an object name"},
+      {"boltzmann_kTe=0", "must be greater than 0"},
+      {"=5", "argument 54: \"=5\" is not an option"},
+      {"plain", "argument 54: \"plain\" is not an option"},
+      {"inputs=/no/such/file", "option \"inputs\": cannot read the file \"/no/such/file\""},
+  };
+  for (const auto& c : cases) {
+    RunSettings s;
+    const std::string e = errorOf(s, {c.option});
+    if (c.error.empty())
+      EXPECT_EQ(e, "") << c.option;
+    else
+      EXPECT_NE(e.find(c.error), std::string::npos) << c.option << ": " << e;
+  }
+  RunSettings s;
+  applyRunOptions(s, {"dt=2.5e-12", "voltage.electrode1=-40", "voltage.grid=5", "threads=3", "dt=3e-12"}, 54);
+  EXPECT_EQ(s.dt, 3e-12);  // a later option wins
+  EXPECT_EQ(s.requested_threads, 3);
+  EXPECT_EQ(s.voltages, (std::map<std::string, double>{{"Body", 0}, {"electrode1", -40}, {"electrode2", 0}, {"grid", 5}}));
+}
+
+TEST(RunOptions, TheCommandLineOverridesTheInputsFile) {
+  const fs::path deck = fs::temp_directory_path() / "plasmabox_inputs_deck.txt";
+  std::ofstream(deck) << "# a run deck\n\n  dt = 2e-12   # seconds\nmax_step=7\nvoltage.electrode1 = 100\n";
+  RunSettings s;
+  applyRunOptions(s, {"max_step=9", "inputs=" + deck.string()}, 54);
+  EXPECT_TRUE(s.dt == 2e-12 && s.max_step == 9 && s.voltages.at("electrode1") == 100.0);
+  std::ofstream(deck) << "dt = 2e-12\nmax_step 7\n";
+  EXPECT_NE(errorOf(s, {"inputs=" + deck.string()}).find("line 2: \"max_step 7\" is not of the form name = value"),
+            std::string::npos);
+  std::ofstream(deck) << "inputs = other.txt\n";
+  EXPECT_NE(errorOf(s, {"inputs=" + deck.string()}).find("an inputs file cannot name another one"), std::string::npos);
+  std::ofstream(deck) << "seed = x1\n";
+  EXPECT_NE(errorOf(s, {"inputs=" + deck.string()}).find(", line 1: option \"seed\": \"x1\" is not an integer"),
+            std::string::npos);
+  fs::remove(deck);
+}
+
+// A capacitor: electrode1 over i = 0, 1 and electrode2 over i = 9, 10 of 11 x 5 x 5
+// nodes 4 mm apart; ions loaded at rest between the plates.
+struct Capacitor {
+  fs::path dir;
+  explicit Capacitor(const std::string& name) : dir(fs::temp_directory_path() / ("plasmabox_options_" + name)) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "plates.amf") << boxesAmf({{"electrode1", {-0.001, -0.001, -0.001}, {0.0045, 0.017, 0.017}},
+                                                   {"electrode2", {0.0355, -0.001, -0.001}, {0.041, 0.017, 0.017}}});
+  }
+  ~Capacitor() { fs::remove_all(dir); }
+
+  ProgramResult run(const std::vector<std::string>& options) const {
+    CommandLine cl("plates.amf");
+    cl.set(1, "11").set(5, "0.04").set(7, "0.016").set(9, "0.016");
+    cl.set(17, "0.01").set(18, "0.002").set(19, "0.002").set(20, "0.026").set(21, "0.014").set(22, "0.014");
+    cl.set(30, "8e10").set(27, "5000").set(28, "1e-3").set(31, "1");  // 0.016 * 1.44e-4 m^3 * 8e10 / 50 = 3686.4
+    std::vector<std::string> args = cl.args;
+    args.insert(args.end(), options.begin(), options.end());
+    return runProgram(PLASMABOX_BINARY, args, dir.string());
+  }
+
+  // Values of a VTK array at node (i, j, k) of the 11 x 5 x 5 mesh at step ts.
+  Vec3 node(const std::string& array, int ts, int i, int j, int k, int components) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "vti/%05d.vti", ts);
+    const std::string text = readWholeFile((dir / name).string());
+    std::istringstream values(text.substr(text.find('>', text.find("Name=\"" + array + "\"")) + 1));
+    Vec3 v;
+    for (int n = 0; n <= i + 11 * (j + 5 * k); ++n)
+      for (int c = 0; c < components; ++c) values >> v[c];
+    return v;
+  }
+};
+
+int stepLines(const std::string& out) {
+  int n = 0;
+  for (std::size_t at = out.find("ts: "); at != std::string::npos; at = out.find("ts: ", at + 1)) ++n;
+  return n;
+}
+
+TEST(RunOptions, EachOptionActsOnARun) {
+  const Capacitor c("effects");
+  const ProgramResult base = c.run({"seed=11", "max_step=1"});
+  ASSERT_EQ(base.exit_code, 0) << base.err;
+  EXPECT_EQ(base.out.rfind("Run options: max_step=1 dt=1e-11 macro_weight=50 voltage.Body=0 voltage.electrode1=270 "
+                           "voltage.electrode2=0 seed=11 threads=", 0), 0u) << base.out;
+  EXPECT_EQ(stepLines(base.out), 2);  // steps 0 and 1
+  EXPECT_NE(base.out.find("\n50 3686.4 184320\n"), std::string::npos);
+  EXPECT_NE(base.out.find("ts: 0\t O+:3687\t e-:0"), std::string::npos);
+  const double vx = c.node("vel.O+", 0, 5, 2, 2, 3).x, phi = c.node("phi", 0, 5, 2, 2, 1).x;
+  EXPECT_GT(vx, 0.0);
+  EXPECT_NEAR(phi, 270.0 * 4 / 8, 1e-3);  // linear between the plates, node 5 of 1..9
+
+  const ProgramResult doubled = c.run({"seed=11", "max_step=1", "dt=2e-11", "macro_weight=100", "voltage.electrode1=540"});
+  ASSERT_EQ(doubled.exit_code, 0) << doubled.err;
+  EXPECT_NE(doubled.out.find("\n100 1843.2 184320\n"), std::string::npos);  // half the macro-particles
+  EXPECT_NE(doubled.out.find("ts: 0\t O+:1844\t e-:0"), std::string::npos);
+  EXPECT_NEAR(c.node("phi", 0, 5, 2, 2, 1).x, 2 * phi, 2e-3);
+  // Twice the field and twice the step: four times the velocity gained in the first step.
+  EXPECT_NEAR(c.node("vel.O+", 0, 5, 2, 2, 3).x, 4 * vx, 1e-4 * vx);
+}
+
+TEST(RunOptions, TheSameSeedAndTeamGiveIdenticalFiles) {
+  std::vector<std::vector<std::string>> runs;
+  for (int run = 0; run < 2; ++run) {
+    const Capacitor c("seed" + std::to_string(run));
+    ASSERT_EQ(c.run({"seed=5", "threads=2", "max_step=3"}).exit_code, 0);
+    std::vector<std::string> files;
+    for (const char* f : {"output_O_3.csv", "output_e_3.csv", "vti/00003.vti"})
+      files.push_back(readWholeFile((c.dir / f).string()));
+    runs.push_back(files);
+  }
+  EXPECT_TRUE(runs[0] == runs[1]);
+}
+
+TEST(RunOptions, HelpVersionAndTheCoarseInjectionWarning) {
+  const ProgramResult help = runProgram(PLASMABOX_BINARY, {"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  for (const char* name : {"max_step=", "dt=[s]", "macro_weight=", "voltage.NAME=[V]", "seed=", "threads=",
+                           "potential_method=", "boltzmann_ne0=[m^-3]", "boltzmann_kTe=[eV]", "inputs=FILE"})
+    EXPECT_NE(help.out.find(name), std::string::npos) << name;
+  const ProgramResult version = runProgram(PLASMABOX_BINARY, {"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out.rfind("plasmabox ", 0), 0u);
+
+  // Electrons injected along z at 2.5e7 m/s cross 2.5 cells of 1 cm per step of 1e-9 s.
+  const Capacitor c("warning");  // for its folder
+  for (const char* drift : {"2.5e7", "5e6"}) {
+    CommandLine cl;
+    cl.set(32, "2").set(34, "1").set(36, drift);
+    std::vector<std::string> args = cl.args;
+    args.insert(args.end(), {"dt=1e-9", "max_step=0"});
+    const ProgramResult w = runProgram(PLASMABOX_BINARY, args, c.dir.string());
+    EXPECT_EQ(w.exit_code, 0);
+    const bool warned = w.err.find("warning: injected e- cross 2.5 cells per step along z") != std::string::npos;
+    EXPECT_EQ(warned, std::string(drift) == "2.5e7") << w.err;
+  }
+}
+
+}  // namespace
