@@ -51,6 +51,13 @@ int32_t integerIn(const std::string& text, int64_t lo, int64_t hi) {
   return static_cast<int32_t>(v);
 }
 
+// One of the given words.
+bool choice(const std::string& text, const char* first, const char* second) {
+  if (text == first) return false;
+  if (text == second) return true;
+  throw BadValue{"must be " + std::string(first) + " or " + second + ", got \"" + text + "\""};
+}
+
 double positiveReal(const std::string& text) {
   const double v = realValue(text);
   if (!(v > 0.0)) throw BadValue{"must be greater than 0, got " + text};
@@ -116,6 +123,14 @@ const RunOption OPTIONS[] = {
      "potential solver: 0 SOR, 1 Newton with Boltzmann electrons, 2 Boltzmann inversion, 3 SOR with Boltzmann electrons",
      [](RunSettings& s, const std::string&, const std::string& v) { s.potential.method = integerIn(v, 0, 3); },
      [](const RunSettings& s) { return "potential_method=" + std::to_string(s.potential.method); }},
+    {"potential_solver", "", "sor",
+     "linear solver of the potential: sor (relaxation of potential_method) or multigrid (conjugate gradients with "
+     "a multigrid cycle; Newton's iteration with multigrid steps for methods 1 and 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.multigrid = choice(v, "sor", "multigrid"); },
+     [](const RunSettings& s) { return std::string("potential_solver=") + (s.potential.multigrid ? "multigrid" : "sor"); }},
+    {"magnetic_solver", "", "gs", "solver of the magnetostatic potential: gs (Gauss-Seidel) or multigrid",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.magnetostatic.multigrid = choice(v, "gs", "multigrid"); },
+     [](const RunSettings& s) { return std::string("magnetic_solver=") + (s.magnetostatic.multigrid ? "multigrid" : "gs"); }},
     {"boltzmann_ne0", "m^-3", "1e12", "reference density of the Boltzmann electrons (methods 1 to 3)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.potential.ne0 = positiveReal(v); },
      [](const RunSettings& s) { return "boltzmann_ne0=" + realText(s.potential.ne0); }},

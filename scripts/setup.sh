@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libzip-dev zlib1g-dev
+  libhypre-dev libopenmpi-dev openmpi-bin
   clang libclang-rt-14-dev
   python3 python3-numpy python3-matplotlib
   time

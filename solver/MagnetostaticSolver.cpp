@@ -5,8 +5,10 @@
 
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
-#include "solver/PotentialSolver.h"
 #include "solver/gaussSeidel.h"
+#include "solver/gsWavefront.h"
+#include "solver/laplaceRow.h"
+#include "solver/multigridSolve.h"
 #include "solver/solverSupport.h"
 
 namespace plasmabox {
@@ -14,19 +16,19 @@ namespace plasmabox {
 namespace {
 
 // Index of the node whose cell holds coordinate offset / spacing (truncated
-// toward zero), clamped into 0 .. n-1 so that a point outside the mesh (or a
-// NaN) still names a node of the mesh.
-int32_t clampedNodeIndex(double offset, double spacing, int32_t n) {
+// toward zero), clamped into 1 .. n-2, the nodes the equations read (a NaN
+// offset gives 1).
+int32_t pinnedIndex(double offset, double spacing, int32_t n) {
   const double l = offset / spacing;
-  if (!(l >= 0.0)) return 0;
-  if (l >= static_cast<double>(n - 1)) return n - 1;
+  if (!(l >= 1.0)) return 1;
+  if (l >= static_cast<double>(n - 2)) return n - 2;
   return static_cast<int32_t>(l);
 }
 
 int32_t pinnedUnknown(const Grid& g, const Vec3& p) {
-  const int32_t i = clampedNodeIndex(p.x - g.x0.x, g.dh.x, g.ni);
-  const int32_t j = clampedNodeIndex(p.y - g.x0.y, g.dh.y, g.nj);
-  const int32_t k = clampedNodeIndex(p.z - g.x0.z, g.dh.z, g.nk);
+  const int32_t i = pinnedIndex(p.x - g.x0.x, g.dh.x, g.ni);
+  const int32_t j = pinnedIndex(p.y - g.x0.y, g.dh.y, g.nj);
+  const int32_t k = pinnedIndex(p.z - g.x0.z, g.dh.z, g.nk);
   return static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
 }
 
@@ -39,30 +41,78 @@ double axisDifference(int q, int n, At at) {
   return at(q + 1) - at(q - 1);
 }
 
+// The rows of the solver, made from the stencil as the sweeps ask for them.
+struct StencilRows {
+  const MagnetostaticSolver* s;
+  MatrixRow row(int32_t u) const { return s->row(u); }
+};
+
 }  // namespace
 
 MagnetostaticSolver::MagnetostaticSolver(World& world_, const MagnetostaticSettings& settings_)
-    : world(world_),
-      A(checkedUnknownCount(world_.grid, 3, "MagnetostaticSolver")),
-      x(static_cast<std::size_t>(A.nu), 0.0),
-      pin_node_1(pinnedUnknown(world_.grid, world_.pin_point_1)),
-      pin_node_2(pinnedUnknown(world_.grid, world_.pin_point_2)),
-      node_type(static_cast<std::size_t>(A.nu), NODE_INTERIOR),
-      settings(settings_) {
+    : world(world_), settings(settings_) {
   const Grid& g = world.grid;
+  const int32_t nu = checkedUnknownCount(g, 3, "MagnetostaticSolver");
+  x.assign(static_cast<std::size_t>(nu), 0.0);
+  pin_node_1 = pinnedUnknown(g, world.pin_point_1);
+  pin_node_2 = pinnedUnknown(g, world.pin_point_2);
+  row_kind.assign(static_cast<std::size_t>(nu), INTERIOR);
   for (int32_t k = 0; k < g.nk; ++k)
     for (int32_t j = 0; j < g.nj; ++j)
       for (int32_t i = 0; i < g.ni; ++i) {
         const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
-        int32_t& type = node_type[static_cast<std::size_t>(u)];
-        A.rows[static_cast<std::size_t>(u)].clear();
-        if (u == pin_node_1 || u == pin_node_2) {
-          type = NODE_FIXED;
-          A(u, u) = 1.0;
-          continue;
-        }
-        type = assembleLaplaceRow(A, g, i, j, k);
+        RowKind kind = INTERIOR;  // the first matching rule, as the assembly of a wall row takes it
+        if (u == pin_node_1 || u == pin_node_2) kind = PINNED;
+        else if (i == 0) kind = WALL_I_LOW;
+        else if (i == g.ni - 1) kind = WALL_I_HIGH;
+        else if (j == 0) kind = WALL_J_LOW;
+        else if (j == g.nj - 1) kind = WALL_J_HIGH;
+        else if (k == 0) kind = WALL_K_LOW;
+        else if (k == g.nk - 1) kind = WALL_K_HIGH;
+        row_kind[static_cast<std::size_t>(u)] = kind;
       }
+}
+
+MatrixRow MagnetostaticSolver::row(int32_t u) const {
+  // The coefficients as assembleLaplaceRow computes them, in its slot order.
+  const Grid& g = world.grid;
+  const int32_t ni = g.ni, nij = g.ni * g.nj;
+  const double idx = 1.0 / g.dh.x, idy = 1.0 / g.dh.y, idz = 1.0 / g.dh.z;
+  MatrixRow r;
+  const auto set = [&r](int v, int32_t c, double a) {
+    r.col[v] = c;
+    r.a[v] = a;
+  };
+  switch (row_kind[static_cast<std::size_t>(u)]) {
+    case PINNED: set(0, u, 1.0); break;
+    case WALL_I_LOW: set(0, u, idx), set(1, u + 1, -idx); break;
+    case WALL_I_HIGH: set(0, u, idx), set(1, u - 1, -idx); break;
+    case WALL_J_LOW: set(0, u, idy), set(1, u + ni, -idy); break;
+    case WALL_J_HIGH: set(0, u, idy), set(1, u - ni, -idy); break;
+    case WALL_K_LOW: set(0, u, idz), set(1, u + nij, -idz); break;
+    case WALL_K_HIGH: set(0, u, idz), set(1, u - nij, -idz); break;
+    default: {
+      const double idx2 = idx * idx, idy2 = idy * idy, idz2 = idz * idz;
+      set(0, u - nij, idz2), set(1, u - ni, idy2), set(2, u - 1, idx2);
+      set(3, u, -2.0 * (idx2 + idy2 + idz2));
+      set(4, u + 1, idx2), set(5, u + ni, idy2), set(6, u + nij, idz2);
+    }
+  }
+  return r;
+}
+
+double MagnetostaticSolver::residual(const DenseVector& b) const {
+  const auto nu = static_cast<int64_t>(x.size());
+  DenseVector r(x.size());
+  const double* xv = x.data();
+#pragma omp parallel for schedule(static) num_threads(settings.threads)
+  for (int64_t u = 0; u < nu; ++u) {
+    const MatrixRow rw = row(static_cast<int32_t>(u));
+    double sum = 0.0;  // multRow's sum, in slot order
+    for (int v = 0; v < MatrixRow::nvals && rw.col[v] >= 0; ++v) sum += rw.a[v] * xv[rw.col[v]];
+    r[static_cast<std::size_t>(u)] = sum - b[static_cast<std::size_t>(u)];
+  }
+  return norm(r);  // summed in unknown order: the same for any team
 }
 
 DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
@@ -81,11 +131,50 @@ DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
   return b;
 }
 
+bool MagnetostaticSolver::solveBySweeps(const DenseVector& b) {
+  const StencilRows rows{this};
+  const auto nu = static_cast<int32_t>(x.size());
+  const GSWavefrontPlan plan = gsWavefrontPlan(rows, nu, world.grid.ni);
+  BorderCopies borders;
+  double R = 0.0;
+  for (int32_t it = 0; it < settings.max_it; ++it) {
+    sweepRows(rows, nu, x, b, plan, settings.threads, borders);
+    if (it % settings.check_interval == 0) {
+      R = residual(b);
+      if (reportResidual(R, settings.tol)) return true;
+    }
+  }
+  reportGSFailure(R);
+  return false;
+}
+
+bool MagnetostaticSolver::solveByMultigrid(const DenseVector& b) {
+  if (settings.max_it <= 0) {
+    reportGSFailure(0.0);
+    return false;
+  }
+  const Grid& g = world.grid;
+  std::vector<int32_t> node_type(row_kind.size());
+  for (std::size_t u = 0; u < row_kind.size(); ++u)
+    node_type[u] = row_kind[u] == PINNED ? NODE_FIXED : row_kind[u] == INTERIOR ? NODE_INTERIOR : NODE_WALL;
+  ReducedSystem s = laplaceSystem(g, node_type, b, nullptr, x);
+  StructMultigrid mg(s.op);
+  const MultigridRun run = solveToTolerance(
+      mg, s, settings.tol, std::sqrt(static_cast<double>(x.size())), settings.max_it,
+      [&] {
+        fillLaplace(s, g, node_type, b, x);
+        return residual(b);
+      },
+      true);
+  if (!run.converged) reportGSFailure(run.R);
+  return run.converged;
+}
+
 bool MagnetostaticSolver::solveMagnetostatics() {
   DenseVector b = divergence(world.M);
   b[static_cast<std::size_t>(pin_node_1)] = 0.0;
   b[static_cast<std::size_t>(pin_node_2)] = 0.0;
-  const bool converged = solveGS(A, x, b, settings.relaxation(), world.grid.ni);
+  const bool converged = settings.multigrid ? solveByMultigrid(b) : solveBySweeps(b);
 
   // phi_m receives x unchanged, so H from the field equals H from x.
   vectorToField(x, world.phi_m);
@@ -102,6 +191,12 @@ bool MagnetostaticSolver::solveMagnetostatics() {
       world.B.data[n] = MU_0 * m;
   }
   return converged;
+}
+
+SparseMatrix assembleMagnetostaticMatrix(const MagnetostaticSolver& solver) {
+  SparseMatrix A(static_cast<int32_t>(solver.x.size()));
+  for (int32_t u = 0; u < A.nu; ++u) A.rows[static_cast<std::size_t>(u)] = solver.row(u);
+  return A;
 }
 
 }  // namespace plasmabox

@@ -14,33 +14,56 @@ namespace plasmabox {
 //   laplacian(phi_m) = div(M),  H = -grad(phi_m),
 // with zero-normal-gradient walls and phi_m = 0 at the nodes of
 // world.pin_point_1 and world.pin_point_2 (which fix the free constant).
-// Objects are ordinary nodes here. Keeps a reference to the World, which
-// must outlive it.
+// Objects are ordinary nodes here. The operator is never stored: its rows are
+// made from the stencil as the sweeps need them. Keeps a reference to the
+// World, which must outlive it.
 struct MagnetostaticSolver {
-  World& world;
-  SparseMatrix A;                  // the operator, one row per node
-  DenseVector x;                   // A, phi_m in unknown order; the initial guess of the next solve
-  int32_t pin_node_1;              // unknown held at phi_m = 0
-  int32_t pin_node_2;              // the second one (may equal the first)
-  std::vector<int32_t> node_type;  // 0 interior, 1 wall, 2 pinned
-  MagnetostaticSettings settings;  // limits and team of the Gauss-Seidel solve
+  // The rule of an unknown's row.
+  enum RowKind : uint8_t { INTERIOR, WALL_I_LOW, WALL_I_HIGH, WALL_J_LOW, WALL_J_HIGH, WALL_K_LOW, WALL_K_HIGH, PINNED };
 
-  // Stores the settings and assembles A (x starts at zero). A pin point
-  // outside the mesh pins the nearest node: each index is clamped into
-  // 0 .. n-1. Throws std::invalid_argument when a node count is below 3
-  // (the one-sided differences need three nodes) and std::out_of_range when
-  // the node count does not fit the 32-bit unknown numbering.
+  World& world;
+  MagnetostaticSettings settings;
+  DenseVector x;                  // phi_m in unknown order (u = i + j*ni + k*ni*nj); the next solve's initial guess
+  int32_t pin_node_1;             // unknown held at phi_m = 0
+  int32_t pin_node_2;             // the second one (may equal the first)
+  std::vector<uint8_t> row_kind;  // RowKind per unknown
+
+  // Stores the settings, classifies the rows (x starts at zero). A pin point
+  // pins the node whose cell holds it, each index clamped into 1 .. n-2: the
+  // nodes on the walls are read by no equation but their own, so a pin there
+  // would fix nothing. Throws std::invalid_argument when a node count is below
+  // 3 and std::out_of_range when the node count does not fit the 32-bit
+  // unknown numbering.
   MagnetostaticSolver(World& world, const MagnetostaticSettings& settings);
 
   // Node divergence of M, A/m^2, in unknown order: central differences inside,
   // second-order one-sided ones on the walls.
   DenseVector divergence(const VectorField& M) const;
 
-  // Solves for phi_m from world.M with solveGS (starting from x), then sets
-  // world.phi_m, world.H = -grad(phi_m) (A/m) and world.B (T): MU_0 * H where
-  // M is exactly zero, MU_0 * M at magnetised nodes. The fields are set from
-  // the last iterate even without convergence. Returns solveGS's result.
+  // Solves for phi_m from world.M (starting from x), by Gauss-Seidel sweeps or,
+  // with settings.multigrid, by the multigrid solver, then sets world.phi_m,
+  // world.H = -grad(phi_m) (A/m) and world.B (T): MU_0 * H where M is exactly
+  // zero, MU_0 * M at magnetised nodes. Prints the residual (root mean square
+  // of A x - b over all unknowns, A/m^2) at each check and "GS failed to
+  // converge, L2=" when the limit is reached; the fields are set from the last
+  // iterate either way. Returns true when the residual fell below the tolerance.
   bool solveMagnetostatics();
+
+  // Row u of the operator exactly as an assembled matrix stores it: the
+  // seven-point Laplacian inside, (x_wall - x_inner) / h on the walls, the
+  // identity at the pinned nodes.
+  MatrixRow row(int32_t u) const;
+
+  // Root mean square of A x - b over all unknowns, summed in unknown order.
+  double residual(const DenseVector& b) const;
+
+ private:
+  bool solveBySweeps(const DenseVector& b);
+  bool solveByMultigrid(const DenseVector& b);
 };
+
+// The operator of solver as a stored matrix (for comparisons: the sweeps on
+// the stencil must give exactly what the sweeps of this matrix give).
+SparseMatrix assembleMagnetostaticMatrix(const MagnetostaticSolver& solver);
 
 }  // namespace plasmabox

@@ -9,31 +9,31 @@
 namespace plasmabox {
 
 PotentialSolver::PotentialSolver(World& world_, const PotentialSettings& settings_)
-    : world(world_), settings(settings_), A(checkedUnknownCount(world_.grid, 2, "PotentialSolver")) {
-  node_type.reserve(static_cast<std::size_t>(A.nu));
-}
+    : world(world_), settings(settings_), nu(checkedUnknownCount(world_.grid, 3, "PotentialSolver")) {}
+
+PotentialSolver::~PotentialSolver() = default;
 
 void PotentialSolver::buildMatrix() {
-  const Grid& g = world.grid;
-  node_type.assign(static_cast<std::size_t>(A.nu), NODE_INTERIOR);
+  if (settings.method == 1 || (settings.method == 3 && settings.multigrid)) assembleMatrix();
+  solveQN();
+}
 
+void PotentialSolver::assembleMatrix() {
+  const Grid& g = world.grid;
+  A = SparseMatrix(nu);
+  node_type.assign(static_cast<std::size_t>(nu), NODE_INTERIOR);
   for (int32_t k = 0; k < g.nk; ++k)
     for (int32_t j = 0; j < g.nj; ++j)
       for (int32_t i = 0; i < g.ni; ++i) {
         const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
         int32_t& type = node_type[static_cast<std::size_t>(u)];
-        A.rows[static_cast<std::size_t>(u)].clear();
-
         if (world.object_id(i, j, k) >= 1) {  // Dirichlet: keeps the object's voltage
           A(u, u) = 1.0;
           type = NODE_FIXED;
           continue;
         }
-
         type = assembleLaplaceRow(A, g, i, j, k);
       }
-
-  solveQN();
 }
 
 bool PotentialSolver::solveQN() {
@@ -54,10 +54,10 @@ bool PotentialSolver::solveQN() {
 
 bool PotentialSolver::solve() {
   switch (settings.method) {
-    case 0: return solveSORParallel();
+    case 0: return settings.multigrid ? solveMultigrid() : solveSORParallel();
     case 1: return solveNRPCG();
     case 2: return solveQN();
-    case 3: return solveSORBoltzmann();
+    case 3: return settings.multigrid ? solveNRPCG() : solveSORBoltzmann();
     default: return false;
   }
 }

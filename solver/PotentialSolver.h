@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "mesh/World.h"
 #include "solver/SolverSettings.h"
 #include "solver/SparseMatrix.h"
+#include "solver/StructMultigrid.h"
 #include "solver/laplaceRow.h"
 #include "solver/vectorAlgebra.h"
 
@@ -22,25 +24,29 @@ namespace plasmabox {
 struct PotentialSolver {
   World& world;
   PotentialSettings settings;
-  SparseMatrix A;                  // the discrete operator, one row per node
-  std::vector<int32_t> node_type;  // NODE_INTERIOR / NODE_WALL / NODE_FIXED per unknown
+  int32_t nu;                      // number of unknowns, ni*nj*nk
+  SparseMatrix A;                  // the discrete operator, one row per node; assembled only for Newton's method
+  std::vector<int32_t> node_type;  // NODE_INTERIOR / NODE_WALL / NODE_FIXED per unknown, with A
 
   // Diagnostics of the last solveNRPCG call (they do not affect any result):
   // Newton steps made, and conjugate-gradient iterations summed over them.
   int32_t newton_steps = 0;
   int64_t pcg_iterations = 0;
 
-  // Stores the settings and makes a matrix of ni*nj*nk cleared rows; node_type
-  // stays empty until buildMatrix. Throws std::invalid_argument when a node
-  // count is below 2 (the wall rows need an inner neighbour) and
-  // std::out_of_range when the node count does not fit the 32-bit unknown
-  // numbering.
+  // Stores the settings; A and node_type stay empty until buildMatrix. Throws
+  // std::invalid_argument when a node count is below 3 and std::out_of_range
+  // when the node count does not fit the 32-bit unknown numbering.
   PotentialSolver(World& world, const PotentialSettings& settings);
+  ~PotentialSolver();
 
-  // Assembles A and node_type from world.object_id and the spacing, then sets
-  // the initial potential with solveQN (which reads world.rho as it is now).
-  // Calling it again replaces the previous assembly.
+  // Assembles A and node_type from world.object_id and the spacing when the
+  // selected method reads them (Newton's: method 1, and method 3 with
+  // multigrid), then sets the initial potential with solveQN (which reads
+  // world.rho as it is now). Calling it again replaces the previous assembly.
   void buildMatrix();
+
+  // Assembles A and node_type whatever the method.
+  void assembleMatrix();
 
   // Boltzmann inversion: at every node with object_id <= 0,
   // phi = phi0 + kTe * ln(max(rho / (ne0 * e), 1e-6)); object nodes keep
@@ -48,8 +54,18 @@ struct PotentialSolver {
   bool solveQN();
 
   // Runs the method selected by settings.method and returns its result; any
-  // other value does nothing and returns false.
+  // other value does nothing and returns false. With settings.multigrid the
+  // linear solves go to the multigrid solver: method 0 by solveMultigrid,
+  // methods 1 and 3 by Newton's iteration (solveNRPCG) with multigrid inner
+  // solves; method 2 has no linear solve.
   bool solve();
+
+  // The linear Poisson equation of solveSORParallel, solved by multigrid to
+  // the same tolerance on the same residual, with the same console lines
+  // ("potential solve", the residual at each check, the failure line). The
+  // set-up of the multigrid hierarchy is kept for later solves (the objects
+  // and the mesh do not change).
+  bool solveMultigrid();
 
   // Linear Poisson equation on phi in place, over-relaxed Gauss-Seidel
   // (settings.sor_factor) on settings.threads OpenMP threads; the nodes
@@ -74,12 +90,19 @@ struct PotentialSolver {
 
   // Newton-Raphson on the Poisson-Boltzmann equation (at most
   // settings.newton_max_steps steps, each solved by solvePCG with solveGS as
-  // fallback), stopping when the root-mean-square update is below
+  // fallback, or by multigrid with settings.multigrid, which prints "PCG failed
+  // to converge, norm(g) = " when it fails), stopping when the root-mean-square update is below
   // settings.newton_tol (V). Writes the last iterate into world.phi in both
   // outcomes; prints "NR+PCG failed to converge, norm = " on standard output
   // and returns false when the steps run out. Throws std::logic_error if
   // buildMatrix has not run.
   bool solveNRPCG();
+
+ private:
+  // One Newton step's linear solve J y = F by multigrid, from y, to tol.
+  void solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F, DenseVector& y);
+
+  std::unique_ptr<StructMultigrid> multigrid_;  // set up at the first multigrid solve of method 0
 };
 
 }  // namespace plasmabox

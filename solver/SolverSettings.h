@@ -26,6 +26,7 @@ struct PotentialSettings {
   int32_t check_interval = 25;        // sweeps per residual check
   int32_t newton_max_steps = 20;      // Newton steps before giving up
   double newton_tol = 0.001;          // V, root-mean-square Newton update that ends the iteration
+  bool multigrid = false;             // linear solves by multigrid instead of relaxation (or PCG in Newton)
   int threads = 1;                    // OpenMP team of the parallel sweeps
 
   RelaxationControl relaxation() const { return {max_it, tol, check_interval, threads}; }
@@ -36,6 +37,7 @@ struct MagnetostaticSettings {
   int32_t max_it = 0;           // Gauss-Seidel sweep limit
   double tol = 0.0;             // A/m^2, bound on the root-mean-square residual
   int32_t check_interval = 25;  // sweeps per residual check
+  bool multigrid = false;       // solve by multigrid instead of Gauss-Seidel sweeps
   int threads = 1;              // OpenMP team of the sweeps
 
   RelaxationControl relaxation() const { return {max_it, tol, check_interval, threads}; }

@@ -15,6 +15,7 @@
 #include "solver/PotentialSolver.h"
 #include "solver/borderReads.h"
 #include "solver/gaussSeidel.h"
+#include "solver/multigridSolve.h"
 #include "solver/relaxationSweeps.h"
 #include "solver/solverSupport.h"
 #include "solver/wavefront.h"
@@ -242,6 +243,31 @@ bool PotentialSolver::solveSORParallel() {
   }
   reportGSFailure(R);
   return false;
+}
+
+bool PotentialSolver::solveMultigrid() {
+  std::cout << "potential solve" << std::endl;
+  if (settings.max_it <= 0) {
+    reportGSFailure(0.0);
+    return false;
+  }
+  const Stencil g(world.grid);
+  const std::vector<double> source = poissonSource(world);
+  ReducedSystem s = poissonSystem(world, source);
+  if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
+  std::vector<double> plane_sums;
+  const double nodes = static_cast<double>(world.phi.size());
+  const MultigridRun run = solveToTolerance(
+      *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
+      [&] {
+        fillPotential(s, world);
+        return std::sqrt(poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
+                                            plane_sums, settings.threads) /
+                         nodes);
+      },
+      true);
+  if (!run.converged) reportGSFailure(run.R);
+  return run.converged;
 }
 
 bool PotentialSolver::solveSORBoltzmann() {

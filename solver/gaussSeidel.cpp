@@ -19,7 +19,7 @@ void sweepGS(const SparseMatrix& A, DenseVector& x_, const DenseVector& b_) {
   double* x = x_.data();
   const double* b = b_.data();
   const MatrixRow* rows = A.rows.data();
-  for (int32_t u = 0; u < A.nu; ++u) relaxRow(rows, x, b, u, DirectRead{x});
+  for (int32_t u = 0; u < A.nu; ++u) relaxRow(rows[u], x, b, u, DirectRead{x});
 }
 
 bool solveGS(const SparseMatrix& A, DenseVector& x, const DenseVector& b, const RelaxationControl& control,

@@ -11,6 +11,7 @@
 #include "mesh/constants.h"
 #include "solver/PotentialSolver.h"
 #include "solver/gaussSeidel.h"
+#include "solver/multigridSolve.h"
 #include "solver/solverSupport.h"
 
 namespace plasmabox {
@@ -63,16 +64,34 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
   }
 }
 
+void PotentialSolver::solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F,
+                                                 DenseVector& y) {
+  ReducedSystem s = laplaceSystem(world.grid, node_type, F, &P, y);
+  StructMultigrid mg(s.op);  // the Jacobian changes with every step
+  DenseVector r;
+  const MultigridRun run = solveToTolerance(
+      mg, s, settings.tol, std::sqrt(static_cast<double>(y.size())), settings.max_it,
+      [&] {
+        fillLaplace(s, world.grid, node_type, F, y);
+        multiplyInto(J, y, r);
+        for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - F[u];
+        return norm(r);
+      },
+      false);
+  if (!run.converged) std::cerr << "PCG failed to converge, norm(g) = " << run.R << std::endl;
+  pcg_iterations += run.iterations;
+}
+
 bool PotentialSolver::solveNRPCG() {
-  const std::size_t nu = static_cast<std::size_t>(A.nu);
-  if (node_type.size() != nu)
-    throw std::logic_error("PotentialSolver::solveNRPCG: buildMatrix() has not been called");
+  const auto unknowns = static_cast<std::size_t>(nu);
+  if (node_type.size() != unknowns || A.nu != nu)
+    throw std::logic_error("PotentialSolver::solveNRPCG: the matrix has not been assembled");
 
   DenseVector x = fieldToVector(world.phi);
   DenseVector b = fieldToVector(world.rho);
   // Right-hand side: the object's potential on object rows, zero gradient on
   // wall rows, -rho/eps0 on interior rows.
-  for (std::size_t u = 0; u < nu; ++u) {
+  for (std::size_t u = 0; u < unknowns; ++u) {
     if (node_type[u] == NODE_FIXED)
       b[u] = x[u];
     else if (node_type[u] == NODE_WALL)
@@ -83,7 +102,7 @@ bool PotentialSolver::solveNRPCG() {
 
   // y is the Newton update; each linear solve starts from the previous one.
   // P is the derivative of the electron term, 0 outside the interior.
-  DenseVector P(nu, 0.0), y(nu, 0.0), F;
+  DenseVector P(unknowns, 0.0), y(unknowns, 0.0), F;
   SparseMatrix J;
   const double ne0 = settings.ne0, phi0 = settings.phi0, kTe = settings.kTe;
   const double electron_charge = ne0 * (-QE);                // C/m^3 at phi = phi0
@@ -100,8 +119,8 @@ bool PotentialSolver::solveNRPCG() {
     }
     ++newton_steps;
     multiplyInto(A, x, F);
-    for (std::size_t u = 0; u < nu; ++u) F[u] = F[u] - b[u];
-    for (std::size_t u = 0; u < nu; ++u) {
+    for (std::size_t u = 0; u < unknowns; ++u) F[u] = F[u] - b[u];
+    for (std::size_t u = 0; u < unknowns; ++u) {
       if (node_type[u] != NODE_INTERIOR) continue;
       const double boltzmann = std::exp((x[u] - phi0) / kTe);
       F[u] = boltzmann * electron_charge / EPS_0 + F[u];
@@ -109,10 +128,14 @@ bool PotentialSolver::solveNRPCG() {
     }
     subtractDiagonalInto(A, P, J);  // Jacobian of F: J = A - diag(P)
 
-    if (!solvePCG(J, y, F)) solveGS(J, y, F, settings.relaxation(), world.grid.ni);
-    for (std::size_t u = 0; u < nu; ++u)
+    if (settings.multigrid) {
+      solveNewtonStepByMultigrid(J, P, F, y);
+    } else if (!solvePCG(J, y, F)) {
+      solveGS(J, y, F, settings.relaxation(), world.grid.ni);
+    }
+    for (std::size_t u = 0; u < unknowns; ++u)
       if (node_type[u] == NODE_FIXED) y[u] = 0.0;  // object potentials never move
-    for (std::size_t u = 0; u < nu; ++u) x[u] = x[u] - y[u];
+    for (std::size_t u = 0; u < unknowns; ++u) x[u] = x[u] - y[u];
     R = norm(y);
     if (settings.newton_tol > R) {  // V, root mean square of the update
       converged = true;

@@ -32,7 +32,7 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   w->object_id(2, 0, 0) = 1;   // object on a wall edge: identity wins
   w->object_id(1, 2, 3) = 3;   // any id >= 1 is an object
   w->object_id(2, 2, 2) = -1;  // negative ids are free nodes
-  PotentialSolver s(*w, potential(0, 10, 1e-3));
+  PotentialSolver s(*w, potential(1, 10, 1e-3));  // Newton's method reads the matrix
   s.buildMatrix();
   const auto u = [](int i, int j, int k) { return i + j * 4 + k * 20; };
   const double idx = 2, idy = 4, idz = 0.5;
@@ -59,7 +59,7 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   // Every non-object row annihilates a constant potential.
   const DenseVector r = s.A * DenseVector(static_cast<std::size_t>(s.A.nu), 1.0);
   for (int n = 0; n < s.A.nu; ++n) EXPECT_TRUE(s.node_type[n] == NODE_FIXED || std::abs(r[n]) < 1e-12) << n;
-  World flat(1, 4, 4);  // no inner neighbours along x
+  World flat(2, 4, 4);  // no interior node along x
   flat.grid.setExtents({0, 0, 0}, {1, 1, 1});
   EXPECT_THROW(PotentialSolver(flat, potential(0, 10, 1e-3)), std::invalid_argument);
 }

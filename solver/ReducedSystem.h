@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/World.h"
+#include "solver/StructMultigrid.h"
+#include "solver/vectorAlgebra.h"
+
+namespace plasmabox {
+
+// A linear system of the relaxation solvers restated on the interior nodes of
+// the mesh (1 <= i <= ni-2, likewise j and k) as a symmetric positive definite
+// seven-point system, so that a multigrid solver can take it. Nothing in the
+// equations changes; they are eliminated, not altered:
+//  - a fixed node (object, pinned node) keeps its value: its row is the
+//    identity and its couplings from other rows move to their right-hand side;
+//  - a wall node that copies its inner neighbour (possibly with an offset, the
+//    right-hand side of its wall row) is the same unknown as that neighbour,
+//    so the coupling toward it adds to the neighbour's diagonal; every wall
+//    node an interior row reads copies that very interior node;
+//  - rows are negated where needed so that the diagonal is positive.
+// Edge and corner nodes, which no interior row reads, are filled in after the
+// solve by their rules.
+struct ReducedSystem {
+  SevenPointOperator op;    // on the interior box
+  std::vector<double> rhs;  // box order (i fastest)
+  std::vector<double> x;    // box order: the initial guess, then the solution
+};
+
+// The linear Poisson equation as the parallel SOR sweep relaxes it: interior
+// rows rho/eps0 plus the seven-point Laplacian (source[n] = rho/eps0 in field
+// storage order), wall nodes copying their inner neighbour, object nodes
+// (object_id > 0) held at world.phi. The initial guess is world.phi.
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source);
+
+// Writes the solution into world.phi: interior nodes from s.x, object nodes
+// kept, wall nodes copied from their inner neighbour by the first matching
+// rule (i walls, then j, then k), the corners (0,0,0) and (ni-1,nj-1,nk-1) at
+// 0 V as the sweep pins them.
+void fillPotential(const ReducedSystem& s, World& world);
+
+// A system A x = b in the unknown numbering whose rows are those of
+// assembleLaplaceRow for the classes in node_type (NODE_INTERIOR, NODE_WALL)
+// and identity rows for NODE_FIXED, with shift[u] (when given) subtracted from
+// the diagonal of interior rows (Newton's Jacobian). x is the initial guess.
+ReducedSystem laplaceSystem(const Grid& grid, const std::vector<int32_t>& node_type, const DenseVector& b,
+                            const DenseVector* shift, const DenseVector& x);
+
+// Writes the solution of laplaceSystem into x (unknown numbering): interior
+// unknowns from s.x, fixed ones b[u], wall ones their inner neighbour plus
+// b[u] times the spacing of their wall rule.
+void fillLaplace(const ReducedSystem& s, const Grid& grid, const std::vector<int32_t>& node_type,
+                 const DenseVector& b, DenseVector& x);
+
+// Index of (i, j, k) in the interior box order.
+inline std::size_t boxIndex(const Grid& g, int i, int j, int k) {
+  return static_cast<std::size_t>(i - 1) +
+         static_cast<std::size_t>(g.ni - 2) *
+             (static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(g.nj - 2) * static_cast<std::size_t>(k - 1));
+}
+
+}  // namespace plasmabox
