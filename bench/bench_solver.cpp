@@ -60,7 +60,7 @@ void BM_SORParallelSweep(benchmark::State& state) {
   auto w = sweepWorld(64);
   const std::vector<double> source = poissonSource(*w);  // as the solver does, once per solve
   BorderCopies borders;
-  for (auto _ : state) sweepSORParallel(*w, source, 1.8, teamOf(state), borders);
+  for (auto _ : state) sweepSORParallel(*w, source, 1.8, false, teamOf(state), borders);
   benchmark::DoNotOptimize(w->phi.data.data());
   // Least traffic per node: phi read and written, rho / eps0 read, object_id read.
   setPerNodeCounters(state, static_cast<double>(w->phi.size()), 8 + 8 + 8 + 4);

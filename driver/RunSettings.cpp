@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 namespace plasmabox {
 
@@ -29,6 +31,20 @@ void finishRunSettings(RunSettings& s) {
   s.threads = chooseTeamSize(s.requested_threads);
   s.potential.threads = s.threads;
   s.magnetostatic.threads = s.threads;
+  const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
+  // A relaxation solve costs seconds per step: the electrostatic model takes multigrid unless told otherwise.
+  s.potential.multigrid = s.potential_multigrid.value_or(electrostatic);
+  s.magnetic_force = s.magnetic_force_given.value_or(electrostatic);
+  s.potential.zero_mean_when_singular = electrostatic;
+  if (electrostatic && s.potential.method >= 1) {
+    const RunParameters& p = s.positional;
+    if (p.density_e > s.loading_threshold || injectsElectrons(p.inject_mode))
+      throw std::invalid_argument(
+          "potential_method=" + std::to_string(s.potential.method) +
+          " treats the electrons as a Boltzmann fluid in the electrostatic model: electron particles would count "
+          "twice; load no electrons (argument 29 at most " + std::to_string(static_cast<int>(s.loading_threshold)) +
+          ") and inject none (argument 32: 0 or 1)");
+  }
 }
 
 int positionalArgumentCount(const RunParameters& positional) { return FIXED_ARGUMENTS + 5 * positional.num_objects; }

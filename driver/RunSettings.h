@@ -10,6 +10,16 @@
 
 namespace plasmabox {
 
+// How the fields advance.
+enum class FieldModel {
+  // The potential is solved once, before the first step; each step advances
+  // E and B by one explicit induction step on top of that potential.
+  INDUCTION,
+  // The potential is solved with each step's charge (every solve_every
+  // steps); E is its tapered minus gradient; B stays the magnetostatic field.
+  ELECTROSTATIC,
+};
+
 // Every value a run uses: the positional parameters and the run constants,
 // each defined here once. The driver builds it once; the kernels receive the
 // numbers they need from it as arguments.
@@ -26,6 +36,16 @@ struct RunSettings {
   std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
+  FieldModel field_model = FieldModel::INDUCTION;
+  int32_t solve_every = 1;                   // electrostatic: steps per potential solve
+  std::optional<bool> potential_multigrid;   // as given; default: multigrid in the electrostatic model
+  std::optional<bool> magnetic_force_given;  // as given; default: on in the electrostatic model
+  bool magnetic_force = false;               // the push turns velocities in B (Boris)
+  std::string history_path;                  // per-step diagnostics file; empty: none
+  double temperature_e = 0.0;                // eV, of loaded and injected electrons; 0: cold
+  double temperature_i = 0.0;                // eV, of loaded and injected ions
+  Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons
+  Vec3 load_velocity_i;                      // m/s, drift of the loaded ions
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
 };
@@ -36,7 +56,9 @@ struct RunSettings {
 RunSettings makeRunSettings(const RunParameters& positional);
 
 // Derives what follows from the other settings: the team (chooseTeamSize of
-// requested_threads) and the solvers' copy of it.
+// requested_threads) and the solvers' copy of it, the defaults that depend on
+// the field model. Throws std::invalid_argument for settings that contradict
+// each other (Boltzmann electrons with electron particles).
 void finishRunSettings(RunSettings& settings);
 
 // Number of arguments the positional part of a command line takes: 53 + 5N.

@@ -58,6 +58,29 @@ bool choice(const std::string& text, const char* first, const char* second) {
   throw BadValue{"must be " + std::string(first) + " or " + second + ", got \"" + text + "\""};
 }
 
+double nonNegativeReal(const std::string& text) {
+  const double v = realValue(text);
+  if (!(v >= 0.0)) throw BadValue{"must not be negative, got " + text};
+  return v;
+}
+
+// Three comma-separated finite numbers, "VX,VY,VZ".
+Vec3 vectorValue(const std::string& text) {
+  Vec3 v;
+  std::size_t at = 0;
+  for (int d = 0; d < 3; ++d) {
+    const std::size_t comma = d < 2 ? text.find(',', at) : text.size();
+    if (comma == std::string::npos) throw BadValue{"\"" + text + "\" is not three numbers VX,VY,VZ"};
+    try {
+      v[d] = realValue(text.substr(at, comma - at));
+    } catch (const BadValue&) {
+      throw BadValue{"\"" + text + "\" is not three finite numbers VX,VY,VZ"};
+    }
+    at = comma + 1;
+  }
+  return v;
+}
+
 double positiveReal(const std::string& text) {
   const double v = realValue(text);
   if (!(v > 0.0)) throw BadValue{"must be greater than 0, got " + text};
@@ -69,6 +92,8 @@ std::string realText(double v) {
   char buf[32];
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
+
+std::string vectorText(const Vec3& v) { return realText(v.x) + "," + realText(v.y) + "," + realText(v.z); }
 
 constexpr int32_t INT_MAX32 = std::numeric_limits<int32_t>::max();
 
@@ -123,10 +148,49 @@ const RunOption OPTIONS[] = {
      "potential solver: 0 SOR, 1 Newton with Boltzmann electrons, 2 Boltzmann inversion, 3 SOR with Boltzmann electrons",
      [](RunSettings& s, const std::string&, const std::string& v) { s.potential.method = integerIn(v, 0, 3); },
      [](const RunSettings& s) { return "potential_method=" + std::to_string(s.potential.method); }},
-    {"potential_solver", "", "sor",
+    {"field_model", "", "induction",
+     "induction: the potential solved once, E and B advanced by an induction step; electrostatic: the potential "
+     "solved with each step's charge, E its gradient, B the magnetostatic field, the push with the magnetic force",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       s.field_model = choice(v, "induction", "electrostatic") ? FieldModel::ELECTROSTATIC : FieldModel::INDUCTION;
+     },
+     [](const RunSettings& s) {
+       return std::string("field_model=") + (s.field_model == FieldModel::ELECTROSTATIC ? "electrostatic" : "induction");
+     }},
+    {"solve_every", "", "1", "electrostatic model: steps per potential solve",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.solve_every = integerIn(v, 1, INT_MAX32); },
+     [](const RunSettings& s) { return "solve_every=" + std::to_string(s.solve_every); }},
+    {"walls", "", "zero_gradient", "potential at the six walls: zero_gradient (zero normal gradient) or grounded (0 V)",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       s.potential.grounded_walls = choice(v, "zero_gradient", "grounded");
+     },
+     [](const RunSettings& s) { return std::string("walls=") + (s.potential.grounded_walls ? "grounded" : "zero_gradient"); }},
+    {"magnetic_force", "", "off (on in the electrostatic model)",
+     "on: the push turns the velocities in B (Boris scheme); off: the electric force alone",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.magnetic_force_given = choice(v, "off", "on"); },
+     [](const RunSettings& s) { return std::string("magnetic_force=") + (s.magnetic_force ? "on" : "off"); }},
+    {"history", "", "none", "file of per-step diagnostics (CSV): counts, energies, potential range, solve, object currents",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       if (v.empty()) throw BadValue{"needs a file name"};
+       s.history_path = v;
+     },
+     [](const RunSettings& s) { return "history=" + (s.history_path.empty() ? std::string("none") : s.history_path); }},
+    {"temperature_e", "eV", "0", "temperature of loaded and injected electrons (Maxwellian; 0: cold)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.temperature_e = nonNegativeReal(v); },
+     [](const RunSettings& s) { return "temperature_e=" + realText(s.temperature_e); }},
+    {"temperature_i", "eV", "0", "temperature of loaded and injected ions (Maxwellian; 0: cold)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.temperature_i = nonNegativeReal(v); },
+     [](const RunSettings& s) { return "temperature_i=" + realText(s.temperature_i); }},
+    {"load_velocity_e", "m/s", "0,0,0", "drift velocity VX,VY,VZ of the loaded electrons",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.load_velocity_e = vectorValue(v); },
+     [](const RunSettings& s) { return "load_velocity_e=" + vectorText(s.load_velocity_e); }},
+    {"load_velocity_i", "m/s", "0,0,0", "drift velocity VX,VY,VZ of the loaded ions",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.load_velocity_i = vectorValue(v); },
+     [](const RunSettings& s) { return "load_velocity_i=" + vectorText(s.load_velocity_i); }},
+    {"potential_solver", "", "sor (multigrid in the electrostatic model)",
      "linear solver of the potential: sor (relaxation of potential_method) or multigrid (conjugate gradients with "
      "a multigrid cycle; Newton's iteration with multigrid steps for methods 1 and 3)",
-     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.multigrid = choice(v, "sor", "multigrid"); },
+     [](RunSettings& s, const std::string&, const std::string& v) { s.potential_multigrid = choice(v, "sor", "multigrid"); },
      [](const RunSettings& s) { return std::string("potential_solver=") + (s.potential.multigrid ? "multigrid" : "sor"); }},
     {"magnetic_solver", "", "gs", "solver of the magnetostatic potential: gs (Gauss-Seidel) or multigrid",
      [](RunSettings& s, const std::string&, const std::string& v) { s.magnetostatic.multigrid = choice(v, "gs", "multigrid"); },

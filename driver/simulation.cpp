@@ -2,11 +2,13 @@
 
 #include "driver/runOptions.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -16,12 +18,15 @@
 #include "mesh/World.h"
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
+#include "mesh/fieldEnergy.h"
+#include "output/historyFile.h"
 #include "output/stepLine.h"
 #include "output/stepOutput.h"
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/injection.h"
+#include "particles/kineticEnergy.h"
 #include "particles/loading.h"
 #include "particles/push.h"
 #include "particles/random.h"
@@ -82,21 +87,55 @@ std::vector<Species> createSpecies(World& world, const RunSettings& s) {
   return species;
 }
 
-// Electrostatic potential of the electrodes, magnetisation of the magnets, the
-// magnetostatic fields and the first field update, before the first step. The
-// potential solved here is the only one of the run.
-void initialiseFields(World& world, std::span<const AmfObject> objects, const RunSettings& s,
-                      const std::map<std::string, Vec3>& magnetisation) {
-  PotentialSolver potential(world, s.potential);
-  potential.buildMatrix();
-  potential.solve();
+// Warns on standard error where the electrostatic model's step or mesh cannot
+// resolve the plasma: omega_pe * dt above 0.2 (the leapfrog push misses the
+// plasma oscillation), omega_ce * dt above 0.5 in the largest B on the mesh
+// (the gyration), cells larger than three Debye lengths (numerical heating).
+void warnOnResolution(const World& world, const RunSettings& s) {
+  const RunParameters& p = s.positional;
+  double ne = 0.0;  // m^-3, the largest electron density the run starts with
+  if (p.density_e > s.loading_threshold) ne = std::max(ne, p.density_e);
+  if (injectsElectrons(p.inject_mode)) ne = std::max(ne, std::fabs(p.electron_inject_density));
+  if (s.potential.method >= 1) ne = std::max(ne, s.potential.ne0);
+  const double omega_pe = std::sqrt(ne * QE * QE / (EPS_0 * ME));  // rad/s
+  if (omega_pe * world.dt > 0.2)
+    std::cerr << "warning: omega_pe*dt = " << omega_pe * world.dt << " at an electron density of " << ne
+              << " m^-3: above 0.2 the push misrepresents the plasma oscillation; use dt below "
+              << 0.2 / omega_pe << " s" << std::endl;
+  double b_max = 0.0;  // T
+  for (const Vec3& b : world.B.data) b_max = std::max(b_max, std::sqrt(dot(b, b)));
+  const double omega_ce = QE * b_max / ME;
+  if (omega_ce * world.dt > 0.5)
+    std::cerr << "warning: omega_ce*dt = " << omega_ce * world.dt << " in the largest B on the mesh (" << b_max
+              << " T): above 0.5 the push cannot follow the electrons' gyration; use dt below " << 0.5 / omega_ce
+              << " s" << std::endl;
+  const double kTe = s.temperature_e > 0.0 ? s.temperature_e : s.potential.method >= 1 ? s.potential.kTe : 0.0;
+  if (kTe > 0.0 && ne > 0.0) {
+    const double debye = std::sqrt(EPS_0 * kTe / (ne * QE));  // m; kTe in eV: kTe * QE joules over QE^2
+    const double cell = std::max({world.grid.dh.x, world.grid.dh.y, world.grid.dh.z});
+    if (cell > 3.0 * debye)
+      std::cerr << "warning: the cells (" << cell << " m) exceed three Debye lengths (" << debye
+                << " m): the mesh heats the plasma numerically" << std::endl;
+  }
+}
 
-  amfread_magvector(world, objects, magnetisation, s.threads);
-
-  MagnetostaticSolver magnetostatic(world, s.magnetostatic);
-  magnetostatic.solveMagnetostatics();
-
-  updateFields(world);
+// The diagnostics of the step just finished.
+HistoryRow historyRow(const World& world, const std::vector<Species>& species, const PotentialSolver* solver,
+                      bool solved) {
+  HistoryRow row;
+  row.step = world.ts;
+  row.time = world.time;
+  for (const Species& sp : species) row.species.emplace_back(sp.particles.size(), kineticEnergy(sp));
+  row.field_energy = electricFieldEnergy(world);
+  const auto [lo, hi] = std::minmax_element(world.phi.data.begin(), world.phi.data.end());
+  row.phi_min = lo == world.phi.data.end() ? 0.0 : *lo;
+  row.phi_max = hi == world.phi.data.end() ? 0.0 : *hi;
+  row.solved = solved && solver;
+  if (row.solved) {
+    row.solve_iterations = solver->last_iterations;
+    row.solve_residual = solver->last_residual;
+  }
+  return row;
 }
 
 }  // namespace
@@ -126,6 +165,7 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
 
 int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, std::istream& input) {
   const RunParameters& p = s.positional;
+  const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
   const int64_t run_start = steadyNanoseconds();
   World world(p.ni, p.nj, p.nk);
   world.grid.setExtents(p.x0, p.xm);
@@ -154,7 +194,34 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     warnOnCoarseInjection(species[1].name, p.electron_inject_face, p.electron_drift_speed, world.grid, world.dt);
   }
 
-  initialiseFields(world, objects, s, magnetisation);
+  // Field initialisation. The electrostatic model deposits the loaded
+  // particles first, so that the first push already sees their charge.
+  if (electrostatic) {
+    for (Species& sp : species) computeGasProperties(sp, s.threads);
+    computeChargeDensity(world, species);
+    computeCurrentDensity(world, species);
+  }
+  auto potential = std::make_unique<PotentialSolver>(world, s.potential);
+  potential->buildMatrix();
+  potential->solve();
+  amfread_magvector(world, objects, magnetisation, s.threads);
+  MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();
+  if (electrostatic) {
+    electrostaticField(world);
+    warnOnResolution(world, s);
+    potential->settings.quiet = true;  // per-step solves print only their failure lines
+  } else {
+    updateFields(world);
+    potential.reset();  // the induction model never solves again
+  }
+
+  HistoryFile history;
+  if (!s.history_path.empty()) {
+    std::vector<std::string> species_names, object_names;
+    for (const Species& sp : species) species_names.push_back(sp.name);
+    for (const AmfObject& o : objects) object_names.push_back(o.name);
+    history = openHistoryFile(s.history_path, species_names, object_names);
+  }
 
   int digits = 6;  // significant digits of the console's timing lines
   while (true) {
@@ -179,9 +246,19 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
 
     computeChargeDensity(world, species);
     computeCurrentDensity(world, species);
-    updateFields(world);
+    bool solved = false;
+    if (electrostatic) {
+      if (world.ts % s.solve_every == 0) {
+        potential->solve();
+        solved = true;
+      }
+      electrostaticField(world);
+    } else {
+      updateFields(world);
+    }
     printStepLine(world, species);
     digits = 3;
+    if (history.out.is_open()) writeHistoryRow(history, historyRow(world, species, potential.get(), solved));
 
     const std::string step = std::to_string(world.ts);
     const std::string o_file = p.csv_prefix + "output_O_" + step + ".csv";

@@ -199,6 +199,13 @@ void dampBoundaryLayers(VectorField& ef) {
     }
 }
 
+void electrostaticField(World& world) {
+  if (world.ef.ni != world.phi.ni || world.ef.nj != world.phi.nj || world.ef.nk != world.phi.nk)
+    world.ef = VectorField(world.phi.ni, world.phi.nj, world.phi.nk);
+  minusGradientInto(world.phi, world.grid.dh, world.ef);
+  dampBoundaryLayers(world.ef);
+}
+
 void updateFields(World& world) {
   const Field& phi = world.phi;
   VectorField& ef = world.ef;

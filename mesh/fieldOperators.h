@@ -37,6 +37,10 @@ double taperWeight(int q, int n);
 // w(k, nk)), so the field normal to a wall vanishes on it.
 void dampBoundaryLayers(VectorField& ef);
 
+// The electric field of the electrostatic model: ef := minusGradient(phi),
+// tapered at the walls by dampBoundaryLayers. B is left alone.
+void electrostaticField(World& world);
+
 // One field step, in this order and with exactly this arithmetic per value:
 //   ef := minusGradient(phi)
 //   B  := B - dt * curl(ef, 0)

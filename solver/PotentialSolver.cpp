@@ -27,8 +27,9 @@ void PotentialSolver::assembleMatrix() {
       for (int32_t i = 0; i < g.ni; ++i) {
         const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
         int32_t& type = node_type[static_cast<std::size_t>(u)];
-        if (world.object_id(i, j, k) >= 1) {  // Dirichlet: keeps the object's voltage
-          A(u, u) = 1.0;
+        const bool wall = i == 0 || j == 0 || k == 0 || i == g.ni - 1 || j == g.nj - 1 || k == g.nk - 1;
+        if (world.object_id(i, j, k) >= 1 || (settings.grounded_walls && wall)) {
+          A(u, u) = 1.0;  // Dirichlet: keeps the object's voltage, or the grounded wall's 0 V
           type = NODE_FIXED;
           continue;
         }
@@ -47,7 +48,8 @@ bool PotentialSolver::solveQN() {
         // The floor keeps the logarithm finite where there is no ion charge
         // (a NaN ratio passes through, as it is not below the floor).
         if (ratio < 1.0e-6) ratio = 1.0e-6;
-        world.phi(i, j, k) = settings.phi0 + settings.kTe * std::log(ratio);
+        const bool wall = i == 0 || j == 0 || k == 0 || i == g.ni - 1 || j == g.nj - 1 || k == g.nk - 1;
+        world.phi(i, j, k) = settings.grounded_walls && wall ? 0.0 : settings.phi0 + settings.kTe * std::log(ratio);
       }
   return true;
 }

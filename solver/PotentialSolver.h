@@ -32,6 +32,10 @@ struct PotentialSolver {
   // Newton steps made, and conjugate-gradient iterations summed over them.
   int32_t newton_steps = 0;
   int64_t pcg_iterations = 0;
+  // Of the last solve: sweeps, conjugate-gradient iterations or Newton steps
+  // made, and the last residual measured (Newton: the last update's norm).
+  int64_t last_iterations = 0;
+  double last_residual = 0.0;
 
   // Stores the settings; A and node_type stay empty until buildMatrix. Throws
   // std::invalid_argument when a node count is below 3 and std::out_of_range
@@ -88,6 +92,11 @@ struct PotentialSolver {
   // iterate either way. Assumes x and b have A.nu entries.
   bool solvePCG(const SparseMatrix& A, DenseVector& x, const DenseVector& b);
 
+  // True when the settings ask for it and nothing holds the potential (no
+  // object node, zero-gradient walls): then the potential of zero mean is
+  // solved for, with the mean of the source removed (said once on standard error).
+  bool zeroMeanSystem();
+
   // Newton-Raphson on the Poisson-Boltzmann equation (at most
   // settings.newton_max_steps steps, each solved by solvePCG with solveGS as
   // fallback, or by multigrid with settings.multigrid, which prints "PCG failed
@@ -103,6 +112,7 @@ struct PotentialSolver {
   void solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F, DenseVector& y);
 
   std::unique_ptr<StructMultigrid> multigrid_;  // set up at the first multigrid solve of method 0
+  bool said_zero_mean_ = false;
 };
 
 }  // namespace plasmabox

@@ -104,25 +104,32 @@ void fillAll(const ReducedSystem& s, const Grid& g, Fixed fixed, Value value, Of
 
 }  // namespace
 
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source) {
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded) {
   const Grid& g = world.grid;
-  auto fixed = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0; };
-  auto value = [&](int i, int j, int k) { return world.phi(i, j, k); };
+  auto fixed = [&](int i, int j, int k) {
+    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0);
+  };
+  auto value = [&](int i, int j, int k) {
+    return world.object_id(i, j, k) > 0 ? world.phi(i, j, k) : grounded && wallCount(g, i, j, k) > 0 ? 0.0 : world.phi(i, j, k);
+  };
   auto zero = [](int, int, int) { return 0.0; };
   auto src = [&](int i, int j, int k) { return source[world.phi.index(i, j, k)]; };
   return reduce(g, fixed, value, zero, src, zero, value);
 }
 
-void fillPotential(const ReducedSystem& s, World& world) {
+void fillPotential(const ReducedSystem& s, World& world, bool grounded) {
   const Grid& g = world.grid;
   Field& phi = world.phi;
-  auto fixed = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0; };
-  auto value = [&](int i, int j, int k) { return phi(i, j, k); };
+  auto fixed = [&](int i, int j, int k) {
+    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0);
+  };
+  auto value = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0 ? phi(i, j, k) : 0.0; };
+  auto read = [&](int i, int j, int k) { return phi(i, j, k); };
   auto zero = [](int, int, int) { return 0.0; };
   auto corner = [&](int i, int j, int k) {
     return (i == 0 && j == 0 && k == 0) || (i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1);
   };
-  fillAll(s, g, fixed, value, zero, corner, value, [&](int i, int j, int k, double v) { phi(i, j, k) = v; });
+  fillAll(s, g, fixed, value, zero, corner, read, [&](int i, int j, int k, double v) { phi(i, j, k) = v; });
 }
 
 ReducedSystem laplaceSystem(const Grid& g, const std::vector<int32_t>& node_type, const DenseVector& b,

@@ -27,6 +27,12 @@ struct PotentialSettings {
   int32_t newton_max_steps = 20;      // Newton steps before giving up
   double newton_tol = 0.001;          // V, root-mean-square Newton update that ends the iteration
   bool multigrid = false;             // linear solves by multigrid instead of relaxation (or PCG in Newton)
+  bool grounded_walls = false;        // the six walls held at 0 V instead of a zero normal gradient
+  // With zero-gradient walls and no object holding the potential, the system
+  // fixes the potential only up to a constant: remove the mean of the source
+  // and solve for the potential of zero mean (otherwise: solve as it is).
+  bool zero_mean_when_singular = false;
+  bool quiet = false;                 // print nothing but failure lines (per-step solves)
   int threads = 1;                    // OpenMP team of the parallel sweeps
 
   RelaxationControl relaxation() const { return {max_it, tol, check_interval, threads}; }

@@ -1,8 +1,9 @@
 // The two relaxation solvers that work on world.phi directly instead of the
-// assembled matrix. They apply the same boundary rules as the assembly: object
-// nodes keep their potential, wall nodes copy their inner neighbour (the
-// zero-normal-gradient row solved exactly), interior nodes relax towards the
-// seven-point Poisson update.
+// assembled matrix, and the multigrid solve of the same linear system. They
+// apply the same boundary rules as the assembly: object nodes keep their
+// potential, wall nodes copy their inner neighbour (the zero-normal-gradient
+// row solved exactly) or, with grounded walls, stay at 0 V, interior nodes
+// relax towards the seven-point Poisson update.
 
 #include <omp.h>
 
@@ -76,7 +77,7 @@ inline double nodeResidual(const Stencil& g, const double* phi, std::size_t n, s
 // solve ran. Each plane is summed on one thread and the plane sums are added
 // in plane order, so the result is the same for any team.
 double poissonResidualSum(const Stencil& g, const double* phi, const double* source, const int32_t* obj,
-                          std::vector<double>& plane_sums, int threads) {
+                          bool grounded, std::vector<double>& plane_sums, int threads) {
   plane_sums.assign(static_cast<std::size_t>(g.ni), 0.0);
   const std::size_t last = g.at(g.ni - 1, g.nj - 1, g.nk - 1);
 #pragma omp parallel for schedule(static) num_threads(threads)
@@ -86,7 +87,9 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* sou
       for (int k = 0; k < g.nk; ++k) {
         const std::size_t n = g.at(i, j, k);
         if (obj[n] > 0 || n == 0 || n == last) continue;
-        const double r = nodeResidual(g, phi, n, g.innerNeighbour(i, j, k, n), source[n]);
+        const std::size_t m = g.innerNeighbour(i, j, k, n);
+        if (grounded && m != n) continue;  // a grounded wall node is held, like an object node
+        const double r = nodeResidual(g, phi, n, m, source[n]);
         sum += r * r;
       }
     plane_sums[static_cast<std::size_t>(i)] = sum;
@@ -105,6 +108,7 @@ struct PoissonSweep {
   const double* source;  // rho / EPS_0, V/m^2
   const int32_t* obj;
   double factor;  // over-relaxation
+  bool grounded;  // walls held at 0 V
 
   // Relaxes node n = (i, j, k) of an interior line (0 < i < ni-1, 0 < j < nj-1)
   // by the rules of the sweep: object kept, k walls copied, interior update.
@@ -112,11 +116,11 @@ struct PoissonSweep {
   void relaxInteriorNode(const Read& read, std::size_t n, int k) const {
     if (obj[n] > 0) return;
     if (k == 0) {
-      phi[n] = read(n + 1);
+      phi[n] = grounded ? 0.0 : read(n + 1);
       return;
     }
     if (k == g.nk - 1) {
-      phi[n] = read(n - 1);
+      phi[n] = grounded ? 0.0 : read(n - 1);
       return;
     }
     const double p = (((read(n - g.si) + read(n + g.si)) * g.idx2 + source[n]) +
@@ -133,6 +137,11 @@ struct PoissonSweep {
   void relaxLine(const Read& read, int i, int j, int k0, int k1) const {
     const std::size_t base = g.at(i, j, 0);
     const bool wall_line = i == 0 || i == g.ni - 1 || j == 0 || j == g.nj - 1;
+    if (wall_line && grounded) {
+      for (int k = k0; k < k1; ++k)
+        if (obj[base + static_cast<std::size_t>(k)] <= 0) phi[base + static_cast<std::size_t>(k)] = 0.0;
+      return;
+    }
     if (wall_line) {
       // Every node copies along i or j; only the two corners are special.
       const std::size_t from =
@@ -208,10 +217,10 @@ std::vector<double> poissonSource(const World& world) {
   return source;
 }
 
-void sweepSORParallel(World& world, const std::vector<double>& source, double factor, int threads,
+void sweepSORParallel(World& world, const std::vector<double>& source, double factor, bool grounded, int threads,
                       BorderCopies& borders) {
   const PoissonSweep sweep{Stencil(world.grid), world.phi.data.data(), source.data(), world.object_id.data.data(),
-                           factor};
+                           factor, grounded};
   const std::size_t total = world.phi.size();
   borders.reserveFor(threads, sweep.g.si);  // a node reaches at most one plane away
 #pragma omp parallel num_threads(threads)
@@ -219,8 +228,42 @@ void sweepSORParallel(World& world, const std::vector<double>& source, double fa
                         [&](const auto& read, std::size_t lo, std::size_t hi) { sweep.relaxRange(read, lo, hi); });
 }
 
+namespace {
+
+// The free nodes' source with its mean over the interior nodes removed: the
+// zero-gradient system without any held node is solvable only then.
+void removeInteriorMean(std::vector<double>& source, const Grid& g) {
+  double sum = 0.0;
+  for (int i = 1; i < g.ni - 1; ++i)
+    for (int j = 1; j < g.nj - 1; ++j)
+      for (int k = 1; k < g.nk - 1; ++k) sum += source[g.node_vol.index(i, j, k)];
+  const double mean = sum / (static_cast<double>(g.ni - 2) * (g.nj - 2) * (g.nk - 2));
+  for (double& s : source) s -= mean;
+}
+
+void shiftToZeroMean(Field& phi) {
+  double sum = 0.0;
+  for (double v : phi.data) sum += v;
+  const double mean = sum / static_cast<double>(phi.size());
+  for (double& v : phi.data) v -= mean;
+}
+
+}  // namespace
+
+bool PotentialSolver::zeroMeanSystem() {
+  if (!settings.zero_mean_when_singular || settings.grounded_walls) return false;
+  for (int32_t id : world.object_id.data)
+    if (id > 0) return false;
+  if (!said_zero_mean_)
+    std::cerr << "warning: no object holds the potential and the walls have a zero normal gradient: the potential "
+                 "is fixed only up to a constant; solving with the mean charge removed, for a potential of zero mean"
+              << std::endl;
+  said_zero_mean_ = true;
+  return true;
+}
+
 bool PotentialSolver::solveSORParallel() {
-  std::cout << "potential solve" << std::endl;
+  if (!settings.quiet) std::cout << "potential solve" << std::endl;
   const Stencil g(world.grid);
   const double* phi = world.phi.data.data();
   const int32_t* obj = world.object_id.data.data();
@@ -228,50 +271,67 @@ bool PotentialSolver::solveSORParallel() {
   const uint32_t limit = iterationLimit(settings.max_it);
   // rho / eps0 does not change during the solve: divided once here instead of
   // at every node of every sweep (the same quotient either way).
-  const std::vector<double> source = poissonSource(world);
+  std::vector<double> source = poissonSource(world);
+  const bool zero_mean = zeroMeanSystem();
+  if (zero_mean) removeInteriorMean(source, world.grid);
   BorderCopies borders;
   std::vector<double> plane_sums;
 
   double R = 0.0;
-  for (uint32_t it = 0; it < limit; ++it) {
-    sweepSORParallel(world, source, settings.sor_factor, settings.threads, borders);
-
+  bool converged = false;
+  uint32_t it = 0;
+  while (it < limit && !converged) {
+    sweepSORParallel(world, source, settings.sor_factor, settings.grounded_walls, settings.threads, borders);
     if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
-      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, plane_sums, settings.threads) / nodes);
-      if (reportResidual(R, settings.tol)) return true;
+      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, settings.grounded_walls, plane_sums,
+                                       settings.threads) /
+                    nodes);
+      converged = settings.quiet ? settings.tol > R : reportResidual(R, settings.tol);
     }
+    ++it;
   }
-  reportGSFailure(R);
-  return false;
+  if (zero_mean) shiftToZeroMean(world.phi);
+  last_iterations = it;
+  last_residual = R;
+  if (!converged) reportGSFailure(R);
+  return converged;
 }
 
 bool PotentialSolver::solveMultigrid() {
-  std::cout << "potential solve" << std::endl;
+  if (!settings.quiet) std::cout << "potential solve" << std::endl;
+  last_iterations = 0;
+  last_residual = 0.0;
   if (settings.max_it <= 0) {
     reportGSFailure(0.0);
     return false;
   }
   const Stencil g(world.grid);
-  const std::vector<double> source = poissonSource(world);
-  ReducedSystem s = poissonSystem(world, source);
+  std::vector<double> source = poissonSource(world);
+  const bool zero_mean = zeroMeanSystem();
+  if (zero_mean) removeInteriorMean(source, world.grid);
+  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
   const double nodes = static_cast<double>(world.phi.size());
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
       [&] {
-        fillPotential(s, world);
+        fillPotential(s, world, settings.grounded_walls);
+        if (zero_mean) shiftToZeroMean(world.phi);  // the residual does not see a constant
         return std::sqrt(poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
-                                            plane_sums, settings.threads) /
+                                            settings.grounded_walls, plane_sums, settings.threads) /
                          nodes);
       },
-      true);
+      !settings.quiet);
+  last_iterations = run.iterations;
+  last_residual = run.R;
   if (!run.converged) reportGSFailure(run.R);
   return run.converged;
 }
 
 bool PotentialSolver::solveSORBoltzmann() {
-  std::cout << "potential solve" << std::endl;
+  if (!settings.quiet) std::cout << "potential solve" << std::endl;
+  const bool grounded = settings.grounded_walls;
   const Stencil g(world.grid);
   double* phi = world.phi.data.data();
   const double* rho = world.rho.data.data();
@@ -294,7 +354,7 @@ bool PotentialSolver::solveSORBoltzmann() {
           if (obj[n] > 0) continue;
           const std::size_t m = g.innerNeighbour(i, j, k, n);
           if (m != n) {
-            phi[n] = phi[m];
+            phi[n] = grounded ? 0.0 : phi[m];
             continue;
           }
           const double s = source(n);
@@ -313,14 +373,19 @@ bool PotentialSolver::solveSORBoltzmann() {
             const std::size_t n = g.at(i, j, k);
             if (obj[n] > 0) continue;
             const std::size_t m = g.innerNeighbour(i, j, k, n);
+            if (grounded && m != n) continue;  // held at 0 V
             // The source (Boltzmann electrons) is only evaluated where it is used.
             const double r = nodeResidual(g, phi, n, m, m == n ? source(n) : 0.0);
             sum += r * r;
           }
       R = std::sqrt(sum / nodes);
-      if (reportResidual(R, settings.tol)) return true;
+      last_iterations = it + 1;
+      last_residual = R;
+      if (settings.quiet ? settings.tol > R : reportResidual(R, settings.tol)) return true;
     }
   }
+  last_iterations = limit;
+  last_residual = R;
   reportGSFailure(R);
   return false;
 }

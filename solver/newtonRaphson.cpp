@@ -143,6 +143,8 @@ bool PotentialSolver::solveNRPCG() {
     }
   }
   vectorToField(x, world.phi);
+  last_iterations = newton_steps;
+  last_residual = R;
   return converged;
 }
 

@@ -15,12 +15,12 @@ namespace plasmabox {
 // One over-relaxed Gauss-Seidel sweep (relaxation factor `factor`) of the
 // linear Poisson equation on world.phi: corners (0,0,0) and (ni-1,nj-1,nk-1)
 // set to 0 V, object nodes kept, wall nodes copied from their inner
-// neighbour. source[n] = rho[n] / EPS_0 (V/m^2) for every node, as
+// neighbour (set to 0 V with grounded walls). source[n] = rho[n] / EPS_0 (V/m^2) for every node, as
 // poissonSource returns it. Runs on `threads` threads, each relaxing one
 // contiguous block of nodes in storage order, reading its neighbours in other
 // blocks as they stood before the sweep (borders keeps the copies between
 // sweeps); on one thread it is the plain Gauss-Seidel order.
-void sweepSORParallel(World& world, const std::vector<double>& source, double factor, int threads,
+void sweepSORParallel(World& world, const std::vector<double>& source, double factor, bool grounded, int threads,
                       BorderCopies& borders);
 
 // rho / EPS_0 per node (V/m^2): the source term of the Poisson sweeps.

@@ -95,7 +95,7 @@ std::vector<std::string> commandLine(const BadInput& c) {
 }
 
 fs::path preparedFolder(const std::string& name, const Prepared& p) {
-  const fs::path dir = fs::temp_directory_path() / ("plasmabox_bad_inputs_" + name);
+  const fs::path dir = testFolder("bad_inputs_" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
   for (const std::string& f : p.folders) fs::create_directories(dir / f);

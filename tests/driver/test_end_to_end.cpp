@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path freshDir(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("plasmabox_e2e_" + name);
+  const fs::path dir = testFolder("e2e_" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;

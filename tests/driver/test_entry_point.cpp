@@ -47,7 +47,7 @@ TEST(EntryPoint, BadCommandLinesExitWithStatusOneAndAMessage) {
       {"spacing whose square overflows", withArgument(7, "1e-300"), "mesh spacing along y (arguments 6 and 7) is too small"},
       {"output interval 0", withArgument(31, "0"), "output interval (argument 31) must not be 0"},
   };
-  const fs::path dir = fs::temp_directory_path() / "plasmabox_entry_point";
+  const fs::path dir = testFolder("entry_point");
   fs::remove_all(dir);
   fs::create_directories(dir);
   for (const BadCommandLine& c : cases) {

@@ -93,7 +93,7 @@ using Outputs = std::vector<std::pair<std::string, std::string>>;
 
 // one_thread: every parallel region limited to one thread.
 Outputs seededRun(CommandLine cl, const std::string& name, bool one_thread) {
-  const fs::path dir = fs::temp_directory_path() / ("plasmabox_reference_" + name);
+  const fs::path dir = testFolder("reference_" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
   cl.set(25, dir.string() + "/");

@@ -72,7 +72,7 @@ TEST(RunOptions, ValuesAndErrors) {
 }
 
 TEST(RunOptions, TheCommandLineOverridesTheInputsFile) {
-  const fs::path deck = fs::temp_directory_path() / "plasmabox_inputs_deck.txt";
+  const fs::path deck = testFolder("inputs_deck.txt");
   std::ofstream(deck) << "# a run deck\n\n  dt = 2e-12   # seconds\nmax_step=7\nvoltage.electrode1 = 100\n";
   RunSettings s;
   applyRunOptions(s, {"max_step=9", "inputs=" + deck.string()}, 54);
@@ -92,7 +92,7 @@ TEST(RunOptions, TheCommandLineOverridesTheInputsFile) {
 // nodes 4 mm apart; ions loaded at rest between the plates.
 struct Capacitor {
   fs::path dir;
-  explicit Capacitor(const std::string& name) : dir(fs::temp_directory_path() / ("plasmabox_options_" + name)) {
+  explicit Capacitor(const std::string& name) : dir(testFolder("options_" + name)) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::ofstream(dir / "plates.amf") << boxesAmf({{"electrode1", {-0.001, -0.001, -0.001}, {0.0045, 0.017, 0.017}},

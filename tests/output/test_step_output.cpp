@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,8 +20,8 @@ std::string readFile(const fs::path& p) {
 }
 
 struct TempDir {
-  fs::path path = fs::temp_directory_path() /
-                  ("plasmabox_output_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+  fs::path path = fs::temp_directory_path() / ("plasmabox_output_" + std::to_string(getpid()) + "_" +
+                                                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
   TempDir() { fs::remove_all(path), fs::create_directories(path); }
   ~TempDir() { fs::remove_all(path); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }

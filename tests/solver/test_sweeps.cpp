@@ -89,7 +89,7 @@ TEST(Sweeps, WavefrontSweepsEqualThePlainOrderOnOneThread) {
     const std::vector<double> source = poissonSource(*fast);
     BorderCopies borders;
     for (int sweep = 0; sweep < 3; ++sweep) {
-      sweepSORParallel(*fast, source, 1.8, 1, borders);
+      sweepSORParallel(*fast, source, 1.8, false, 1, borders);
       plainPoissonSweep(*plain, source, 1.8);
     }
     EXPECT_TRUE(bitIdentical(fast->phi.data, plain->phi.data));
@@ -136,7 +136,7 @@ TEST(Sweeps, ParallelSweepsAreDeterministicForAGivenTeam) {
       auto w = randomWorld(c);
       const std::vector<double> source = poissonSource(*w);
       BorderCopies borders;
-      for (int sweep = 0; sweep < 5; ++sweep) sweepSORParallel(*w, source, 1.8, team, borders);
+      for (int sweep = 0; sweep < 5; ++sweep) sweepSORParallel(*w, source, 1.8, false, team, borders);
       phis.push_back(w->phi.data);
       const SparseMatrix m = assembleMagnetostaticMatrix(MagnetostaticSolver(*w, ::plasmabox::magnetostatic(1, 1.0)));
       DenseVector x(static_cast<std::size_t>(m.nu), 1.0), b(x.size(), 0.5);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +21,12 @@ struct ProgramResult {
   bool timed_out = false;
   std::string out, err;
 };
+
+// A folder for one test in the temporary directory, its name made unique per
+// process, so that test programs running at the same time never share one.
+inline std::filesystem::path testFolder(const std::string& name) {
+  return std::filesystem::temp_directory_path() / ("plasmabox_" + std::to_string(getpid()) + "_" + name);
+}
 
 inline std::string readWholeFile(const std::string& path) {
   std::ostringstream s;

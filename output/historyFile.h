@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plasmabox {
+
+// One step of the history file.
+struct HistoryRow {
+  int32_t step = 0;
+  double time = 0.0;                                    // s, simulated
+  std::vector<std::pair<std::size_t, double>> species;  // per species: macro-particles, kinetic energy (J)
+  double field_energy = 0.0;                            // J, eps0/2 sum |E|^2 node volume
+  double phi_min = 0.0, phi_max = 0.0;                  // V
+  bool solved = false;                                  // the step solved the potential
+  int64_t solve_iterations = 0;
+  double solve_residual = 0.0;
+  std::vector<double> currents;  // A, per object: charge it absorbed in the step over dt
+};
+
+// The per-step diagnostics file: a CSV file with the header
+//   step,time_s,NAME_count,NAME_kinetic_J (per species),field_energy_J,
+//   phi_min_V,phi_max_V,solve_iterations,solve_residual,current_OBJECT_A (per object)
+// and one row per step, flushed as it is written, so that an interrupted run
+// keeps every finished step. Numbers in the shortest form that reads back to
+// the same value; the solve columns are empty for a step without a solve.
+struct HistoryFile {
+  std::string path;
+  std::ofstream out;
+  bool reported = false;  // a write failure has been reported
+};
+
+// Creates (or truncates) path and writes the header. Throws std::runtime_error
+// naming the file when it cannot be created.
+HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
+                            const std::vector<std::string>& object_names);
+
+// Appends one row and flushes it. A failed write is reported once on standard
+// error ("Could not write PATH"); the run goes on.
+void writeHistoryRow(HistoryFile& file, const HistoryRow& row);
+
+}  // namespace plasmabox

@@ -1,0 +1,11 @@
+#include "particles/kineticEnergy.h"
+
+namespace plasmabox {
+
+double kineticEnergy(const Species& species) {
+  double sum = 0.0;
+  for (const Particle& p : species.particles) sum += p.weight * dot(p.vel, p.vel);
+  return 0.5 * species.mass * sum;
+}
+
+}  // namespace plasmabox
