@@ -241,11 +241,15 @@ void removeInteriorMean(std::vector<double>& source, const Grid& g) {
   for (double& s : source) s -= mean;
 }
 
+// Shifts the potential to mean 0 over the nodes other than the two corners
+// the relaxation pins at 0 V (no equation reads them; they stay at 0 V).
 void shiftToZeroMean(Field& phi) {
+  const std::size_t n = phi.size();
+  if (n < 3) return;
   double sum = 0.0;
-  for (double v : phi.data) sum += v;
-  const double mean = sum / static_cast<double>(phi.size());
-  for (double& v : phi.data) v -= mean;
+  for (std::size_t q = 1; q + 1 < n; ++q) sum += phi.data[q];
+  const double mean = sum / static_cast<double>(n - 2);
+  for (std::size_t q = 1; q + 1 < n; ++q) phi.data[q] -= mean;
 }
 
 }  // namespace

@@ -151,6 +151,45 @@ TEST(RunOptions, EachOptionActsOnARun) {
   EXPECT_NEAR(c.node("vel.O+", 0, 5, 2, 2, 3).x, 4 * vx, 1e-4 * vx);
 }
 
+// The electrostatic model solves with each step's charge (every solve_every
+// steps), and the history file records one row per step.
+TEST(RunOptions, ElectrostaticModelAndHistoryFile) {
+  const Capacitor c("electrostatic");
+  const std::string history = (c.dir / "history.csv").string();
+  const ProgramResult r = c.run({"seed=3", "max_step=4", "field_model=electrostatic", "solve_every=2",
+                                 "walls=grounded", "history=" + history});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::istringstream rows(readWholeFile(history));
+  std::string line;
+  std::getline(rows, line);
+  EXPECT_EQ(line, "step,time_s,O+_count,O+_kinetic_J,e-_count,e-_kinetic_J,field_energy_J,phi_min_V,phi_max_V,"
+                  "solve_iterations,solve_residual,current_electrode1_A,current_electrode2_A");
+  for (int step = 0; step <= 4; ++step) {
+    ASSERT_TRUE(std::getline(rows, line)) << step;
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    ASSERT_GE(cells.size(), 11u) << line;
+    EXPECT_EQ(cells[0], std::to_string(step));
+    EXPECT_EQ(cells[9].empty(), step % 2 != 0) << line;  // solves at steps 0, 2, 4
+    EXPECT_EQ(std::stoi(cells[2]), 3687) << line;         // O+ macro-particles
+    EXPECT_GT(std::stod(cells[3]), 0.0) << line;          // they gain energy in the field
+  }
+  EXPECT_EQ(c.node("phi", 4, 0, 2, 2, 1).x, 0.0);         // grounded wall (electrode1 starts at node 0: held)
+  EXPECT_EQ(c.node("phi", 4, 5, 0, 2, 1).x, 0.0);
+
+  const ProgramResult refused = c.run({"field_model=electrostatic", "potential_method=1", "max_step=0"});
+  EXPECT_EQ(refused.exit_code, 0) << refused.err;  // no electron particles: Boltzmann electrons are fine
+  CommandLine cl("plates.amf");
+  cl.set(29, "1e11");
+  std::vector<std::string> args = cl.args;
+  args.insert(args.end(), {"field_model=electrostatic", "potential_method=3"});
+  const ProgramResult twice = runProgram(PLASMABOX_BINARY, args, c.dir.string());
+  EXPECT_EQ(twice.exit_code, 1);
+  EXPECT_NE(twice.err.find("potential_method=3 treats the electrons as a Boltzmann fluid"), std::string::npos)
+      << twice.err;
+}
+
 TEST(RunOptions, TheSameSeedAndTeamGiveIdenticalFiles) {
   std::vector<std::vector<std::string>> runs;
   for (int run = 0; run < 2; ++run) {
