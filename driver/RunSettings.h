@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/RunParameters.h"
+#include "output/OutputSettings.h"
 #include "solver/SolverSettings.h"
 
 namespace plasmabox {
@@ -28,6 +29,7 @@ struct RunSettings {
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
+  OutputSettings output;  // file formats, the series file and particle snapshots
 };
 
 // The settings of a run from its positional parameters: solver limits from the
