@@ -57,11 +57,11 @@ double positiveReal(const std::string& text) {
   return v;
 }
 
-// One of two words, e.g. on or off.
-bool eitherWord(const std::string& text, const char* yes, const char* no) {
+// True for the word yes, false for the word no (as "on" and "off").
+bool eitherWord(const std::string& text, const char* no, const char* yes) {
   if (text == yes) return true;
   if (text == no) return false;
-  throw BadValue{std::string("must be ") + yes + " or " + no + ", got \"" + text + "\""};
+  throw BadValue{std::string("must be ") + no + " or " + yes + ", got \"" + text + "\""};
 }
 
 // Shortest text that reads back to the same double.
@@ -135,16 +135,16 @@ const RunOption OPTIONS[] = {
     {"vtk_format", "", "ascii",
      "VTK files as ascii text (6 significant digits) or binary (VTK's raw appended layout, full doubles)",
      [](RunSettings& s, const std::string&, const std::string& v) {
-       s.output.vtk_format = eitherWord(v, "binary", "ascii") ? VtkFormat::BINARY : VtkFormat::ASCII;
+       s.output.vtk_format = eitherWord(v, "ascii", "binary") ? VtkFormat::BINARY : VtkFormat::ASCII;
      },
      [](const RunSettings& s) {
        return std::string("vtk_format=") + (s.output.vtk_format == VtkFormat::BINARY ? "binary" : "ascii");
      }},
     {"vtk_compress", "", "off", "on: zlib-compress the binary VTK files (needs vtk_format=binary)",
-     [](RunSettings& s, const std::string&, const std::string& v) { s.output.vtk_compress = eitherWord(v, "on", "off"); },
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.vtk_compress = eitherWord(v, "off", "on"); },
      [](const RunSettings& s) { return std::string("vtk_compress=") + (s.output.vtk_compress ? "on" : "off"); }},
     {"series", "", "off", "on: keep series.pvd beside the vti folder, a ParaView time series of every VTK file written",
-     [](RunSettings& s, const std::string&, const std::string& v) { s.output.series = eitherWord(v, "on", "off"); },
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.series = eitherWord(v, "off", "on"); },
      [](const RunSettings& s) { return std::string("series=") + (s.output.series ? "on" : "off"); }},
     {"particles_every", "", "0",
      "write a particle file per species (vti/STEP.NAME.vtp) at the steps that are multiples of it; 0: never",

@@ -64,6 +64,11 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
 
 }  // namespace
 
+void writeVtkImageText(std::ostream& os, const World& world, const std::vector<Species>& species) {
+  BlockWriter w(os);
+  writeVtk(w, world, species);
+}
+
 std::string vtkFileNameAsBuilt(const std::string& o_file, int32_t ts) {
   std::string step = std::to_string(ts);
   if (step.size() < 5) step.insert(0, 5 - step.size(), '0');
@@ -99,8 +104,7 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
     if (settings.vtk_format == VtkFormat::BINARY) {
       writeVtkImageBinary(vtk, world, species, settings.vtk_compress);
     } else {
-      BlockWriter w(vtk);
-      writeVtk(w, world, species);
+      writeVtkImageText(vtk, world, species);
     }
     vtk_whole = closeAndCheck(vtk, vtk_name);
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ std::string vtkFileName(const std::string& o_file, int32_t ts);
 // True when the density of the species goes to the electron (e) file: names of
 // 2 or more characters that contain "e-". Everything else goes to the O file.
 bool goesToElectronFile(const std::string& species_name);
+
+// Writes the VTK ImageData file of one step as text, line by line as the
+// text layout fixes it (every number rounded to 6 significant digits).
+void writeVtkImageText(std::ostream& os, const World& world, const std::vector<Species>& species);
 
 // Writes the files of one output step:
 //  - the VTK ImageData file vtkFileName(o_file, world.ts) with the world's node

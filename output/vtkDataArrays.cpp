@@ -25,9 +25,11 @@ void putBytes(std::ostream& os, const std::byte* data, std::size_t n) {
   os.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
 }
 
-// Tuples per block: block_bytes rounded down to whole tuples, at least one.
+// Tuples per block: block_bytes rounded down to whole tuples (or whole
+// multiples of block_multiple), at least one (multiple).
 std::size_t tuplesPerBlock(const VtkArray& a, std::size_t block_bytes) {
-  return std::max<std::size_t>(1, block_bytes / a.tupleBytes());
+  const std::size_t unit = a.block_multiple > 0 ? static_cast<std::size_t>(a.block_multiple) : 1;
+  return std::max<std::size_t>(1, block_bytes / (a.tupleBytes() * unit)) * unit;
 }
 
 void writeRaw(std::ostream& os, const VtkArray& a, std::vector<std::byte>& buf, std::size_t per_block) {

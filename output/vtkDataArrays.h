@@ -16,7 +16,7 @@ namespace plasmabox {
 // encoded: its name, element type and component count, how many tuples it
 // has, and a producer that writes tuples [first, first + count) in file order
 // (count * tupleBytes() bytes, native byte order) into out. The producer is
-// called once per block of about a megabyte, so it may be a lambda that walks
+// called once per block of a few megabytes, so it may be a lambda that walks
 // a field or a particle list.
 struct VtkArray {
   std::string name;
@@ -24,6 +24,9 @@ struct VtkArray {
   int components = 1;
   uint64_t tuples = 0;
   std::function<void(uint64_t first, std::size_t count, std::byte* out)> fill;
+  // Blocks are made a multiple of this many tuples when it is above 0: a
+  // producer that transposes a field is fastest on whole planes.
+  uint64_t block_multiple = 0;
 
   std::size_t tupleBytes() const;
 };
@@ -51,9 +54,9 @@ void writeAsciiArray(BlockWriter& w, const VtkArray& a);
 // <AppendedData> element, given the offset of each array in the appended block.
 using AppendedHead = std::function<std::string(std::span<const uint64_t> offsets)>;
 
-// Block size used to write and compress appended arrays: about a megabyte,
-// rounded down to whole tuples.
-inline constexpr std::size_t APPENDED_BLOCK_BYTES = std::size_t{1} << 20;
+// Block size used to write and compress appended arrays: about 4 MB, rounded
+// down to whole tuples (or to a multiple of block_multiple, at least one).
+inline constexpr std::size_t APPENDED_BLOCK_BYTES = std::size_t{1} << 22;
 
 // Writes a whole VTK XML file whose arrays live in one raw appended block:
 // head(offsets), then <AppendedData encoding="raw">, '_', each array in turn,

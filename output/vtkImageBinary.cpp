@@ -1,7 +1,10 @@
 #include "output/vtkImageBinary.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace plasmabox {
 
@@ -19,29 +22,42 @@ constexpr int componentCount() {
   return 1;
 }
 
-// The field in VTK's point order. Storage is k fastest, the file i fastest:
-// each tuple is read with a stride of nj * nk nodes. Successive k-planes read
-// neighbouring values of the same cache lines, so the caches absorb the
-// stride for meshes whose plane of lines fits in them.
+// Planes k0 .. k0 + planes - 1 of f in VTK's point order (i fastest, then j,
+// then k). Storage is k fastest: for each (i, j) the values of a group of
+// neighbouring planes lie side by side in memory and are read together, then
+// written to their place in each plane, one sequential stream per plane. The
+// group is kept small because the planes' streams lie a power of two apart
+// and would evict each other from the cache.
+template <class T>
+void transposePlanes(const NodeField<T>& f, int k0, std::size_t planes, std::byte* out) {
+  constexpr std::size_t GROUP = 8;
+  const std::size_t ni = static_cast<std::size_t>(f.ni), nj = static_cast<std::size_t>(f.nj);
+  const std::size_t plane_bytes = ni * nj * sizeof(T);
+  for (std::size_t g = 0; g < planes; g += GROUP) {
+    const std::size_t n = std::min(GROUP, planes - g);
+    for (std::size_t j = 0; j < nj; ++j)
+      for (std::size_t i = 0; i < ni; ++i) {
+        const T* src = f.data.data() + f.index(static_cast<int>(i), static_cast<int>(j), k0 + static_cast<int>(g));
+        std::byte* dst = out + g * plane_bytes + (j * ni + i) * sizeof(T);
+        for (std::size_t q = 0; q < n; ++q, dst += plane_bytes) std::memcpy(dst, src + q, sizeof(T));
+      }
+  }
+}
+
 template <class T>
 VtkArray nodeArray(std::string name, const NodeField<T>& f) {
   static_assert(sizeof(Vec3) == 3 * sizeof(double));
-  VtkArray a{std::move(name), typeName<T>(), componentCount<T>(), NodeField<T>::nodeCount(f.ni, f.nj, f.nk), {}};
-  a.fill = [&f, expected = a.tuples](uint64_t first, std::size_t count, std::byte* out) {
+  const uint64_t plane = static_cast<uint64_t>(f.ni) * static_cast<uint64_t>(std::max(f.nj, 0));
+  VtkArray a{std::move(name), typeName<T>(), componentCount<T>(), NodeField<T>::nodeCount(f.ni, f.nj, f.nk), {}, plane};
+  a.fill = [&f, expected = a.tuples, plane](uint64_t first, std::size_t count, std::byte* out) {
     if (f.data.size() != expected) {  // storage that does not match the counts: zeros, never a read past it
       std::memset(out, 0, count * sizeof(T));
       return;
     }
-    const uint64_t ni = static_cast<uint64_t>(f.ni), nj = static_cast<uint64_t>(f.nj);
-    const std::size_t stride = static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk);
-    uint64_t i = first % ni, row = first / ni;
-    int j = static_cast<int>(row % nj), k = static_cast<int>(row / nj);
-    for (std::size_t left = count; left > 0;) {
-      const T* src = f.data.data() + f.index(0, j, k);
-      for (; i < ni && left > 0; ++i, --left, out += sizeof(T)) std::memcpy(out, src + i * stride, sizeof(T));
-      i = 0;
-      if (++j == f.nj) j = 0, ++k;
-    }
+    // writeAppendedFile asks for whole multiples of block_multiple, and the
+    // array is a whole number of planes: every block is whole planes.
+    assert(first % plane == 0 && count % plane == 0);
+    transposePlanes(f, static_cast<int>(first / plane), count / plane, out);
   };
   return a;
 }

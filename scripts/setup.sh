@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libzip-dev zlib1g-dev
   clang libclang-rt-14-dev
-  python3 python3-numpy python3-matplotlib
+  python3 python3-numpy python3-matplotlib python3-vtk9
   time
 )
 
