@@ -94,12 +94,15 @@ void fillScene(World& w, std::vector<Species>& species) {
   w.ef = minusGradient(w.phi, w.grid);
 }
 
-// Argument pairs for the output benchmarks: format (0 text, 1 binary,
-// 2 compressed binary) and data (0 random values, 1 scene-like fields).
+// Arguments of the output benchmarks: format (0 text, 1 binary, 2 compressed
+// binary), data (0 random values, 1 scene-like fields) and the threads that
+// compress (1 or 2).
 void outputArguments(benchmark::internal::Benchmark* b) {
-  b->ArgNames({"format", "scene"});
+  b->ArgNames({"format", "scene", "threads"});
   for (int scene : {0, 1})
-    for (int format : {0, 1, 2}) b->Args({format, scene});
+    for (int format : {0, 1, 2})
+      for (int threads : {1, 2})
+        if (format == 2 || threads == 1) b->Args({format, scene, threads});
 }
 
 struct OutputCase {
@@ -116,6 +119,7 @@ struct OutputCase {
       fillWorld(w, species);
     settings.vtk_format = state.range(0) == 0 ? VtkFormat::ASCII : VtkFormat::BINARY;
     settings.vtk_compress = state.range(0) == 2;
+    settings.threads = static_cast<int>(state.range(2));
   }
 };
 
@@ -150,22 +154,31 @@ void BM_UpdateFieldsComposed(benchmark::State& state) {
 }
 BENCHMARK(BM_UpdateFieldsComposed)->Unit(benchmark::kMillisecond);
 
+// Every iteration writes new files, as a run does: rewriting one file would
+// time the wait for the write-back of its previous version. The files are
+// removed outside the timing.
+
 // The VTK image file alone, written to disk and closed each time.
 void BM_WriteVtkImage(benchmark::State& state) {
   namespace fs = std::filesystem;
   const fs::path file = fs::temp_directory_path() / "plasmabox_bench_image.vti";
   OutputCase c(state);
+  std::uintmax_t bytes = 0;
   for (auto _ : state) {
-    std::ofstream f(file, std::ios::binary);
-    if (c.settings.vtk_format == VtkFormat::ASCII)
-      writeVtkImageText(f, c.w, c.species);
-    else
-      writeVtkImageBinary(f, c.w, c.species, c.settings.vtk_compress);
+    {
+      std::ofstream f(file, std::ios::binary);
+      if (c.settings.vtk_format == VtkFormat::ASCII)
+        writeVtkImageText(f, c.w, c.species);
+      else
+        writeVtkImageBinary(f, c.w, c.species, {c.settings.vtk_compress, c.settings.threads});
+    }
+    state.PauseTiming();
+    bytes = fs::file_size(file);
+    fs::remove(file);
+    state.ResumeTiming();
   }
-  const auto bytes = fs::file_size(file);
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
   state.counters["file_MB"] = double(bytes) / 1e6;
-  fs::remove(file);
 }
 BENCHMARK(BM_WriteVtkImage)->Apply(outputArguments)->Unit(benchmark::kMillisecond);
 
@@ -177,9 +190,15 @@ void BM_WriteOutput(benchmark::State& state) {
   OutputCase c(state);
   const std::string o_file = (dir / "output_O_40.csv").string();
   const std::string e_file = (dir / "output_e_40.csv").string();
-  for (auto _ : state) writeOutput(c.w, c.species, o_file, e_file, c.settings);
-  const auto vti = fs::file_size(dir / "vti" / "00040.vti");
-  const auto bytes = fs::file_size(o_file) + fs::file_size(e_file) + vti;
+  std::uintmax_t vti = 0, bytes = 0;
+  for (auto _ : state) {
+    writeOutput(c.w, c.species, o_file, e_file, c.settings);
+    state.PauseTiming();
+    vti = fs::file_size(dir / "vti" / "00040.vti");
+    bytes = fs::file_size(o_file) + fs::file_size(e_file) + vti;
+    for (const fs::path& f : {fs::path(o_file), fs::path(e_file), dir / "vti" / "00040.vti"}) fs::remove(f);
+    state.ResumeTiming();
+  }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
   state.counters["file_MB"] = double(bytes) / 1e6;
   state.counters["vti_MB"] = double(vti) / 1e6;

@@ -29,6 +29,7 @@ void finishRunSettings(RunSettings& s) {
   s.threads = chooseTeamSize(s.requested_threads);
   s.potential.threads = s.threads;
   s.magnetostatic.threads = s.threads;
+  s.output.threads = s.threads;
 }
 
 int positionalArgumentCount(const RunParameters& positional) { return FIXED_ARGUMENTS + 5 * positional.num_objects; }

@@ -38,7 +38,7 @@ struct RunSettings {
 RunSettings makeRunSettings(const RunParameters& positional);
 
 // Derives what follows from the other settings: the team (chooseTeamSize of
-// requested_threads) and the solvers' copy of it.
+// requested_threads) and the solvers' and the output's copies of it.
 void finishRunSettings(RunSettings& settings);
 
 // Number of arguments the positional part of a command line takes: 53 + 5N.

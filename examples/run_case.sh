@@ -53,6 +53,7 @@ cat <<EOF
 Outputs of the $example example:
   console log        $log
   VTK files          $out/vti/      (open in ParaView: File > Open, then Apply)
+  time series        $out/series.pvd (when the run options include series=on; open it in ParaView)
   density CSV files  ${csv_prefix}output_O_<step>.csv (O+), ${csv_prefix}output_e_<step>.csv (e-)
   pictures           $out/png/      (mid-plane slices of ${last_vti:-the last VTK file}, particle_counts.png)
 EOF

@@ -16,6 +16,7 @@ struct OutputSettings {
   bool series = false;              // keep series.pvd, a ParaView collection of every file written
   int32_t particles_every = 0;      // particle snapshot at steps that are multiples of it; 0: none
   int32_t particles_sample = 100000;  // at most this many particles per species and snapshot (>= 1)
+  int threads = 1;                  // threads that compress blocks (the run's team)
 };
 
 }  // namespace plasmabox

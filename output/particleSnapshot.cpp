@@ -73,7 +73,7 @@ bool writeParticleSnapshot(std::ostream& os, const Species& species, const Outpu
       for (std::size_t k = 0; k < 5; ++k) s += between[k] + appendedArrayElement(arrays[k], offsets[k]);
       return s + between[5];
     };
-    return writeAppendedFile(os, head, arrays, compress, block_bytes);
+    return writeAppendedFile(os, head, arrays, {compress, settings.threads, block_bytes});
   }
   {
     BlockWriter w(os);

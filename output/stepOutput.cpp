@@ -102,7 +102,7 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
   bool vtk_whole = false;
   if (vtk.is_open()) {
     if (settings.vtk_format == VtkFormat::BINARY) {
-      writeVtkImageBinary(vtk, world, species, settings.vtk_compress);
+      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads});
     } else {
       writeVtkImageText(vtk, world, species);
     }

@@ -41,10 +41,19 @@ void writeRaw(std::ostream& os, const VtkArray& a, std::vector<std::byte>& buf, 
   }
 }
 
+// One thread's share of the compression: its zlib state, the raw block it
+// filled and the compressed result.
+struct Compressor {
+  ZlibDeflate zlib{COMPRESSION_LEVEL};
+  std::vector<std::byte> raw, packed;
+  std::size_t size = 0;  // compressed bytes in packed; 0 when zlib failed
+};
+
 // One array in VTK's compressed layout. The block header goes first but holds
 // the compressed sizes: write it as zeros, then the blocks, then go back.
-bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<std::byte>& buf, std::vector<std::byte>& packed,
-                     std::size_t per_block, ZlibDeflate& zlib) {
+// Blocks are filled and compressed a batch at a time, one per thread, and
+// written in order.
+bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<Compressor>& team, std::size_t per_block) {
   const uint64_t total = a.tuples * a.tupleBytes();
   const uint64_t block = per_block * a.tupleBytes();
   const uint64_t blocks = (a.tuples + per_block - 1) / per_block;
@@ -54,14 +63,23 @@ bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<std::byte>
   header[2] = total % block;  // a last partial block's size, 0 when every block is full
   const std::streampos header_at = os.tellp();
   os.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size() * 8));
-  for (uint64_t b = 0; b < blocks; ++b) {
-    const uint64_t first = b * per_block;
-    const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(per_block, a.tuples - first));
-    a.fill(first, count, buf.data());
-    const std::size_t size = zlib.compress({buf.data(), count * a.tupleBytes()}, packed);
-    if (size == 0) return false;
-    putBytes(os, packed.data(), size);
-    header[3 + b] = size;
+  const int64_t team_size = static_cast<int64_t>(team.size());
+  for (uint64_t b0 = 0; b0 < blocks && os; b0 += team.size()) {
+    const int64_t batch = std::min<int64_t>(team_size, static_cast<int64_t>(blocks - b0));
+#pragma omp parallel for num_threads(static_cast<int>(batch)) schedule(static, 1) if (batch > 1)
+    for (int64_t q = 0; q < batch; ++q) {
+      Compressor& c = team[static_cast<std::size_t>(q)];
+      const uint64_t first = (b0 + static_cast<uint64_t>(q)) * per_block;
+      const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(per_block, a.tuples - first));
+      a.fill(first, count, c.raw.data());
+      c.size = c.zlib.compress({c.raw.data(), count * a.tupleBytes()}, c.packed);
+    }
+    for (int64_t q = 0; q < batch; ++q) {
+      const Compressor& c = team[static_cast<std::size_t>(q)];
+      if (c.size == 0) return false;
+      putBytes(os, c.packed.data(), c.size);
+      header[3 + b0 + static_cast<uint64_t>(q)] = c.size;
+    }
   }
   const std::streampos end = os.tellp();
   os.seekp(header_at);
@@ -151,14 +169,15 @@ void writeAsciiArray(BlockWriter& w, const VtkArray& a) {
   w.text("</DataArray>\n");
 }
 
-bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<const VtkArray> arrays, bool compress,
-                       std::size_t block_bytes) {
+bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<const VtkArray> arrays,
+                       const AppendedOptions& options) {
+  const std::size_t block_bytes = options.block_bytes;
   std::size_t largest_block = 0;
   for (const VtkArray& a : arrays) largest_block = std::max(largest_block, tuplesPerBlock(a, block_bytes) * a.tupleBytes());
-  std::vector<std::byte> buf(largest_block);
   std::vector<uint64_t> offsets(arrays.size(), 0);
 
-  if (!compress) {  // every size is known: offsets first, then the data in one pass
+  if (!options.compress) {  // every size is known: offsets first, then the data in one pass
+    std::vector<std::byte> buf(largest_block);
     uint64_t at = 0;
     for (std::size_t n = 0; n < arrays.size(); ++n) {
       offsets[n] = at;
@@ -177,12 +196,14 @@ bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<con
   const std::size_t reserved = head(widest).size();
   os << std::string(reserved, ' ') << APPENDED_OPEN;
   const std::streampos data_at = os.tellp();
-  ZlibDeflate zlib(COMPRESSION_LEVEL);
-  std::vector<std::byte> packed(ZlibDeflate::bound(largest_block));
+  std::vector<Compressor> team(static_cast<std::size_t>(std::clamp(options.threads, 1, MAX_COMPRESSION_THREADS)));
+  for (Compressor& c : team) {
+    c.raw.resize(largest_block);
+    c.packed.resize(ZlibDeflate::bound(largest_block));
+  }
   for (std::size_t n = 0; n < arrays.size() && os; ++n) {
     offsets[n] = static_cast<uint64_t>(os.tellp() - data_at);
-    if (!writeCompressed(os, arrays[n], buf, packed, tuplesPerBlock(arrays[n], block_bytes), zlib))
-      os.setstate(std::ios::badbit);
+    if (!writeCompressed(os, arrays[n], team, tuplesPerBlock(arrays[n], block_bytes))) os.setstate(std::ios::badbit);
   }
   os << APPENDED_CLOSE;
   const std::streampos end = os.tellp();

@@ -58,6 +58,16 @@ using AppendedHead = std::function<std::string(std::span<const uint64_t> offsets
 // down to whole tuples (or to a multiple of block_multiple, at least one).
 inline constexpr std::size_t APPENDED_BLOCK_BYTES = std::size_t{1} << 22;
 
+// Most blocks compressed at once: each thread holds two block buffers.
+inline constexpr int MAX_COMPRESSION_THREADS = 16;
+
+// How the appended block is written.
+struct AppendedOptions {
+  bool compress = false;  // zlib blocks
+  int threads = 1;        // threads that compress blocks side by side (at most MAX_COMPRESSION_THREADS)
+  std::size_t block_bytes = APPENDED_BLOCK_BYTES;  // for the tests; keep the default
+};
+
 // Writes a whole VTK XML file whose arrays live in one raw appended block:
 // head(offsets), then <AppendedData encoding="raw">, '_', each array in turn,
 // and the closing elements. Uncompressed, each array is its byte count
@@ -67,9 +77,10 @@ inline constexpr std::size_t APPENDED_BLOCK_BYTES = std::size_t{1} << 22;
 // each compressed by zlib on its own. The compressed sizes are only known
 // once written, so the block headers and the XML head are written as
 // placeholders and filled in afterwards: os must be seekable (a file or a
-// string stream). block_bytes exists for the tests; keep the default.
-// Returns false when the stream reported an error (the caller reports it).
-bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<const VtkArray> arrays, bool compress,
-                       std::size_t block_bytes = APPENDED_BLOCK_BYTES);
+// string stream). Blocks are compressed on options.threads threads, each
+// on its own, so the file is the same for any thread count. Returns false
+// when the stream reported an error (the caller reports it).
+bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<const VtkArray> arrays,
+                       const AppendedOptions& options);
 
 }  // namespace plasmabox

@@ -66,8 +66,8 @@ std::string triple(const double v[3]) { return exactText(v[0]) + " " + exactText
 
 }  // namespace
 
-bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species, bool compress,
-                         std::size_t block_bytes) {
+bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species,
+                         const AppendedOptions& options) {
   std::vector<VtkArray> arrays;
   arrays.push_back(nodeArray("object_id", world.object_id));
   arrays.push_back(nodeArray("NodeVol", world.grid.node_vol));
@@ -87,13 +87,13 @@ bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector
                              " 0 " + std::to_string(int64_t{g.nk} - 1);
   const double origin[3] = {g.x0[0], g.x0[1], g.x0[2]}, spacing[3] = {g.dh[0], g.dh[1], g.dh[2]};
   const AppendedHead head = [&](std::span<const uint64_t> offsets) {
-    std::string s = vtkFileOpening("ImageData", compress);
+    std::string s = vtkFileOpening("ImageData", options.compress);
     s += "<ImageData WholeExtent=\"" + extent + "\" Origin=\"" + triple(origin) + "\" Spacing=\"" + triple(spacing) +
          "\">\n<Piece Extent=\"" + extent + "\">\n<PointData>\n";
     for (std::size_t n = 0; n < arrays.size(); ++n) s += appendedArrayElement(arrays[n], offsets[n]);
     return s + "</PointData>\n</Piece>\n</ImageData>\n";
   };
-  return writeAppendedFile(os, head, arrays, compress, block_bytes);
+  return writeAppendedFile(os, head, arrays, options);
 }
 
 }  // namespace plasmabox

@@ -15,11 +15,11 @@ namespace plasmabox {
 // order, with the same names and types as the text file (object_id Int32,
 // everything else Float64; j.NAME and vel.NAME per species), every value as
 // the double in memory, in one raw appended block with 64-bit headers;
-// compress: each array in zlib blocks. Points go in VTK's order, i fastest,
+// options.compress: each array in zlib blocks. Points go in VTK's order, i fastest,
 // then j, then k. Origin and Spacing are written exactly. os must be
 // seekable when compressing (see writeAppendedFile). Returns false when the
 // stream failed.
-bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species, bool compress,
-                         std::size_t block_bytes = APPENDED_BLOCK_BYTES);
+bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species,
+                         const AppendedOptions& options);
 
 }  // namespace plasmabox

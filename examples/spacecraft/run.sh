@@ -111,6 +111,9 @@ options=(
   max_step=300              # last step number: steps 0 to 300
   dt=5e-11                  # time step (s)
   seed=1                    # seed of the random source
+  series=on                 # $out/series.pvd: open it in ParaView for a time slider in seconds
+  particles_every=100       # particle files at steps 0, 100, 200, 300 (vti/00100.O+.vtp, ...)
+  particles_sample=20000    # at most 20,000 particles per species and file
 )
 
 example=spacecraft

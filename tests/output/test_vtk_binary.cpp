@@ -87,10 +87,13 @@ struct DistinctRun {
 TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
   const struct {
     bool compress;
+    int threads;
     std::size_t block_bytes;  // 400: a block of 4 planes of doubles (one partial) or 1 plane of vectors
-  } cases[] = {{false, APPENDED_BLOCK_BYTES}, {true, APPENDED_BLOCK_BYTES}, {true, 400}, {false, 400}};
+  } cases[] = {{false, 1, APPENDED_BLOCK_BYTES}, {true, 1, APPENDED_BLOCK_BYTES}, {true, 1, 400}, {true, 3, 400},
+               {false, 1, 400}};
   const DistinctRun run;
   const World& w = run.world;
+  std::map<int, std::string> compressed_by_threads;  // the same bytes for any team
   const std::map<std::string, const Field*> scalars = {
       {"NodeVol", &w.grid.node_vol}, {"phi", &w.phi}, {"rho", &w.rho}, {"phi_m", &w.phi_m}, {"phi_m_theory", &w.phi_m_theory}};
   const std::map<std::string, const VectorField*> vectors = {
@@ -98,8 +101,9 @@ TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
       {"vel.e-", &run.species[1].vel}, {"ef", &w.ef}, {"B", &w.B}, {"H", &w.H}, {"M", &w.M}};
   for (const auto& c : cases) {
     std::stringstream s;
-    ASSERT_TRUE(writeVtkImageBinary(s, w, run.species, c.compress, c.block_bytes));
+    ASSERT_TRUE(writeVtkImageBinary(s, w, run.species, {c.compress, c.threads, c.block_bytes}));
     const std::string file = s.str();
+    if (c.compress && c.block_bytes == 400) compressed_by_threads[c.threads] = file;
     const pugi::xml_document doc = headOf(file);
     const pugi::xml_node vtk = doc.child("VTKFile"), image = vtk.child("ImageData");
     EXPECT_STREQ(vtk.attribute("header_type").value(), "UInt64");
@@ -141,6 +145,7 @@ TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
     EXPECT_EQ(names, (std::vector<std::string>{"object_id", "NodeVol", "phi", "rho", "j.O+", "j.e-", "vel.O+", "vel.e-",
                                                "ef", "phi_m", "phi_m_theory", "B", "H", "M"}));
   }
+  EXPECT_TRUE(compressed_by_threads.at(1) == compressed_by_threads.at(3));
 }
 
 TEST(ParticleSnapshot, SampleIsEvenlySpacedAndAtMostTheLimit) {
