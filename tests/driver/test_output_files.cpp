@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "output/particleSnapshot.h"
@@ -41,12 +43,7 @@ ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
   return runProgram(PLASMABOX_BINARY, args, dir.string());
 }
 
-struct Listed {
-  double time;
-  int part;
-  std::string file;
-  bool operator==(const Listed&) const = default;
-};
+using Listed = std::tuple<double, int, std::string>;  // time, part, file
 
 std::vector<Listed> seriesOf(const fs::path& dir) {
   pugi::xml_document doc;
@@ -66,10 +63,9 @@ std::vector<Listed> expectedSeries(const std::vector<int>& field_steps, const st
     time += 1e-11;
     char name[32];
     std::snprintf(name, sizeof name, "vti/%05d", ts);
-    for (int s : field_steps)
-      if (s == ts) listed.push_back({time, 0, std::string(name) + ".vti"});
-    for (int s : particle_steps)
-      if (s == ts) listed.push_back({time, 1, std::string(name) + ".O+.vtp"}), listed.push_back({time, 2, std::string(name) + ".e-.vtp"});
+    if (std::count(field_steps.begin(), field_steps.end(), ts)) listed.emplace_back(time, 0, name + std::string(".vti"));
+    if (std::count(particle_steps.begin(), particle_steps.end(), ts))
+      for (const int part : {1, 2}) listed.emplace_back(time, part, name + std::string(part == 1 ? ".O+.vtp" : ".e-.vtp"));
   }
   return listed;
 }
@@ -96,13 +92,9 @@ TEST(OutputFiles, TextAndBinaryFilesOfOneSeededRunHoldTheSameArrays) {
     // The ions' sample: 500 evenly spaced of those alive at step 3; no electrons.
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.out, m, std::regex("ts: 3\t O\\+:(\\d+)\t e-:0"))) << r.out;
-    const std::size_t expected = sampleParticles(std::stoul(m[1]), 500).count;
-    for (const auto& [species, count] : {std::pair{"O+", expected}, {"e-", std::size_t{0}}}) {
-      pugi::xml_document doc;
+    for (const auto& [species, count] : {std::pair{"O+", sampleParticles(std::stoul(m[1]), 500).count}, {"e-", 0ul}}) {
       const std::string file = readWholeFile((dirs.back() / ("vti/00003." + std::string(species) + ".vtp")).string());
-      ASSERT_TRUE(doc.load_string(file.substr(0, file.find("<PointData>")).append("</Piece></PolyData></VTKFile>").c_str()));
-      EXPECT_EQ(doc.child("VTKFile").child("PolyData").child("Piece").attribute("NumberOfPoints").as_ullong(), count)
-          << name << " " << species;
+      EXPECT_NE(file.find("<Piece NumberOfPoints=\"" + std::to_string(count) + "\""), std::string::npos) << name << species;
     }
   }
   const std::string python = pythonWithVtk();
@@ -137,7 +129,7 @@ TEST(OutputFiles, AStepThatCannotBeWrittenLeavesTheOtherStepsAndTheSeriesValid) 
   // The failed files are left out; step 0's image, whose series rewrite
   // failed, is listed from the next rewrite on.
   std::vector<Listed> expected = expectedSeries({0, 6}, {0, 3, 6});
-  std::erase_if(expected, [](const Listed& l) { return l.file == "vti/00003.O+.vtp"; });
+  std::erase_if(expected, [](const Listed& l) { return std::get<2>(l) == "vti/00003.O+.vtp"; });
   EXPECT_EQ(seriesOf(dir), expected);
   EXPECT_FALSE(fs::exists(dir / "series.pvd.tmp"));
   const std::string python = pythonWithVtk();
