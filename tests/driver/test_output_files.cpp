@@ -31,7 +31,7 @@ fs::path freshDir(const std::string& name) {
 }
 
 // Ions loaded over the whole 5^3 mesh (6400 macro-particles), no electrons, no
-// injection; fields at steps 0, 2, 4, particle files at 0, 3, 6.
+// injection; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
 ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
   CommandLine cl;
   cl.set(30, "5e9").set(31, "2");
