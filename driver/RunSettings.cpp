@@ -31,6 +31,7 @@ void finishRunSettings(RunSettings& s) {
   s.threads = chooseTeamSize(s.requested_threads);
   s.potential.threads = s.threads;
   s.magnetostatic.threads = s.threads;
+  s.output.threads = s.threads;
   const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
   // A relaxation solve costs seconds per step: the electrostatic model takes multigrid unless told otherwise.
   s.potential.multigrid = s.potential_multigrid.value_or(electrostatic);

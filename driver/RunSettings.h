@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/RunParameters.h"
+#include "output/OutputSettings.h"
 #include "solver/SolverSettings.h"
 
 namespace plasmabox {
@@ -48,6 +49,7 @@ struct RunSettings {
   Vec3 load_velocity_i;                      // m/s, drift of the loaded ions
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
+  OutputSettings output;  // file formats, the series file and particle snapshots
 };
 
 // The settings of a run from its positional parameters: solver limits from the
@@ -56,9 +58,10 @@ struct RunSettings {
 RunSettings makeRunSettings(const RunParameters& positional);
 
 // Derives what follows from the other settings: the team (chooseTeamSize of
-// requested_threads) and the solvers' copy of it, the defaults that depend on
-// the field model. Throws std::invalid_argument for settings that contradict
-// each other (Boltzmann electrons with electron particles).
+// requested_threads) and the solvers' and the output's copies of it, the
+// defaults that depend on the field model. Throws std::invalid_argument for
+// settings that contradict each other (Boltzmann electrons with electron
+// particles).
 void finishRunSettings(RunSettings& settings);
 
 // Number of arguments the positional part of a command line takes: 53 + 5N.

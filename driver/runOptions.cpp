@@ -87,6 +87,13 @@ double positiveReal(const std::string& text) {
   return v;
 }
 
+// True for the word yes, false for the word no (as "on" and "off").
+bool eitherWord(const std::string& text, const char* no, const char* yes) {
+  if (text == yes) return true;
+  if (text == no) return false;
+  throw BadValue{std::string("must be ") + no + " or " + yes + ", got \"" + text + "\""};
+}
+
 // Shortest text that reads back to the same double.
 std::string realText(double v) {
   char buf[32];
@@ -204,6 +211,27 @@ const RunOption OPTIONS[] = {
     {"boltzmann_phi0", "V", "0", "reference potential of the Boltzmann electrons (methods 1 to 3)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.potential.phi0 = realValue(v); },
      [](const RunSettings& s) { return "boltzmann_phi0=" + realText(s.potential.phi0); }},
+    {"vtk_format", "", "ascii",
+     "VTK files as ascii text (6 significant digits) or binary (VTK's raw appended layout, full doubles)",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       s.output.vtk_format = eitherWord(v, "ascii", "binary") ? VtkFormat::BINARY : VtkFormat::ASCII;
+     },
+     [](const RunSettings& s) {
+       return std::string("vtk_format=") + (s.output.vtk_format == VtkFormat::BINARY ? "binary" : "ascii");
+     }},
+    {"vtk_compress", "", "off", "on: zlib-compress the binary VTK files (needs vtk_format=binary)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.vtk_compress = eitherWord(v, "off", "on"); },
+     [](const RunSettings& s) { return std::string("vtk_compress=") + (s.output.vtk_compress ? "on" : "off"); }},
+    {"series", "", "off", "on: keep series.pvd beside the vti folder, a ParaView time series of every VTK file written",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.series = eitherWord(v, "off", "on"); },
+     [](const RunSettings& s) { return std::string("series=") + (s.output.series ? "on" : "off"); }},
+    {"particles_every", "", "0",
+     "write a particle file per species (vti/STEP.NAME.vtp) at the steps that are multiples of it; 0: never",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.particles_every = integerIn(v, 0, INT_MAX32); },
+     [](const RunSettings& s) { return "particles_every=" + std::to_string(s.output.particles_every); }},
+    {"particles_sample", "", "100000", "at most this many particles per species in a particle file, evenly spaced",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.particles_sample = integerIn(v, 1, INT_MAX32); },
+     [](const RunSettings& s) { return "particles_sample=" + std::to_string(s.output.particles_sample); }},
 };
 
 const RunOption* findOption(const std::string& name, std::string& suffix) {
@@ -280,6 +308,9 @@ void applyRunOptions(RunSettings& settings, const std::vector<std::string>& opti
   }
   for (const OptionText& o : from_files) applyOne(settings, o);
   for (const OptionText& o : from_line) applyOne(settings, o);
+  if (settings.output.vtk_compress && settings.output.vtk_format == VtkFormat::ASCII)
+    throw std::invalid_argument(
+        "options \"vtk_compress=on\" and \"vtk_format=ascii\": only binary VTK files are compressed; add vtk_format=binary");
 }
 
 std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed) {

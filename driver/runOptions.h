@@ -18,8 +18,10 @@ namespace plasmabox {
 // Throws std::invalid_argument naming the option (or the file and line) and
 // the reason for an unknown name, a value that does not convert completely or
 // lies out of range, an argument that is not of the form name=value, or an
-// inputs file that cannot be read. first_position is the 1-based position of
-// options[0] on the command line, for the messages.
+// inputs file that cannot be read, and for options that contradict each
+// other once all are applied (vtk_compress=on with vtk_format=ascii).
+// first_position is the 1-based position of options[0] on the command line,
+// for the messages.
 void applyRunOptions(RunSettings& settings, const std::vector<std::string>& options, int first_position);
 
 // One line listing every option with its effective value, in the order of the

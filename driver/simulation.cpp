@@ -21,7 +21,7 @@
 #include "mesh/fieldEnergy.h"
 #include "output/historyFile.h"
 #include "output/stepLine.h"
-#include "output/stepOutput.h"
+#include "output/runOutput.h"
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "particles/deposition.h"
@@ -223,6 +223,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     history = openHistoryFile(s.history_path, species_names, object_names);
   }
 
+  RunOutput output{s.output, p.csv_prefix, p.output_interval, {}};
   int digits = 6;  // significant digits of the console's timing lines
   while (true) {
     world.time += world.dt;
@@ -260,10 +261,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     digits = 3;
     if (history.out.is_open()) writeHistoryRow(history, historyRow(world, species, potential.get(), solved));
 
-    const std::string step = std::to_string(world.ts);
-    const std::string o_file = p.csv_prefix + "output_O_" + step + ".csv";
-    const std::string e_file = p.csv_prefix + "output_e_" + step + ".csv";
-    if (world.ts % p.output_interval == 0) writeOutput(world, species, o_file, e_file);
+    writeStepOutput(output, world, species);
   }
 
   const double seconds = static_cast<double>(steadyNanoseconds() - run_start) / 1e9;

@@ -48,11 +48,14 @@ else
   "$python" tools/plot_fields.py --log "$log" --out "$out/png" > /dev/null
 fi
 
+series_note="(not written: add series=on to the run options)"
+[ -f "$out/series.pvd" ] && series_note="(open it in ParaView: File > Open, then Apply; the time slider shows seconds)"
 cat <<EOF
 
 Outputs of the $example example:
   console log        $log
   VTK files          $out/vti/      (open in ParaView: File > Open, then Apply)
+  time series        $out/series.pvd $series_note
   density CSV files  ${csv_prefix}output_O_<step>.csv (O+), ${csv_prefix}output_e_<step>.csv (e-)
   pictures           $out/png/      (mid-plane slices of ${last_vti:-the last VTK file}, particle_counts.png)
 EOF

@@ -47,6 +47,12 @@ class BlockWriter {
     if (limit_ - pos_ < MAX_NUMBER_CHARS) flush();
     pos_ = formatNumber(pos_, v);
   }
+  // Shortest text that reads back as exactly v (std::to_chars), for files
+  // that keep full precision.
+  void exactNumber(double v) {
+    if (limit_ - pos_ < MAX_NUMBER_CHARS) flush();
+    pos_ = std::to_chars(pos_, limit_, v).ptr;
+  }
   void number(int64_t v) {
     if (limit_ - pos_ < MAX_NUMBER_CHARS) flush();
     pos_ = formatNumber(pos_, v);

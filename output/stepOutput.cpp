@@ -8,6 +8,8 @@
 
 #include "output/BlockWriter.h"
 #include "output/fieldText.h"
+#include "output/outputFile.h"
+#include "output/vtkImageBinary.h"
 
 namespace plasmabox {
 
@@ -60,31 +62,12 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   w.text("</PointData>\n</ImageData>\n</VTKFile>\n");
 }
 
-void reportCannotOpen(const std::string& name) {
-  std::cerr << "Could not open " << name << std::endl;
-}
-
-// Closes the file and reports on standard error if anything written to it
-// was lost (disk full, I/O error), so that data never vanishes silently.
-void closeAndCheck(std::ofstream& f, const std::string& name) {
-  if (!f.is_open()) return;
-  f.close();
-  if (!f) std::cerr << "Could not write " << name << std::endl;
-}
-
-// Opens the VTK file, creating its directory when it is missing.
-void openVtk(std::ofstream& f, const std::string& path) {
-  f.open(path);
-  if (f.is_open()) return;
-  const std::filesystem::path dir = std::filesystem::path(path).parent_path();
-  std::error_code ec;
-  if (dir.empty() || std::filesystem::exists(dir, ec)) return;
-  std::filesystem::create_directories(dir, ec);
-  f.clear();
-  f.open(path);
-}
-
 }  // namespace
+
+void writeVtkImageText(std::ostream& os, const World& world, const std::vector<Species>& species) {
+  BlockWriter w(os);
+  writeVtk(w, world, species);
+}
 
 std::string vtkFileNameAsBuilt(const std::string& o_file, int32_t ts) {
   std::string step = std::to_string(ts);
@@ -100,23 +83,30 @@ bool goesToElectronFile(const std::string& species_name) {
   return species_name.size() >= 2 && species_name.find("e-") != std::string::npos;
 }
 
-void writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
+bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file) {
+  return writeOutput(world, species, o_file, e_file, OutputSettings{});
+}
+
+bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
+                 const std::string& e_file, const OutputSettings& settings) {
   const std::string vtk_name = vtkFileName(o_file, world.ts);
   std::ofstream vtk, e_out, o_out;
-  openVtk(vtk, vtk_name);
+  openOutputFile(vtk, vtk_name);
   e_out.open(e_file);
   o_out.open(o_file);
   if (!vtk.is_open()) reportCannotOpen(vtkFileNameAsBuilt(o_file, world.ts));
   if (!e_out.is_open()) reportCannotOpen(e_file);
   if (!o_out.is_open()) reportCannotOpen(o_file);
 
+  bool vtk_whole = false;
   if (vtk.is_open()) {
-    {
-      BlockWriter w(vtk);
-      writeVtk(w, world, species);
+    if (settings.vtk_format == VtkFormat::BINARY) {
+      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads});
+    } else {
+      writeVtkImageText(vtk, world, species);
     }
-    closeAndCheck(vtk, vtk_name);
+    vtk_whole = closeAndCheck(vtk, vtk_name);
   }
 
   BlockWriter e_text(e_out), o_text(o_out);
@@ -133,6 +123,7 @@ void writeOutput(const World& world, const std::vector<Species>& species, const 
   o_text.flush();
   closeAndCheck(e_out, e_file);
   closeAndCheck(o_out, o_file);
+  return vtk_whole;
 }
 
 }  // namespace plasmabox

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "mesh/World.h"
+#include "output/OutputSettings.h"
 #include "particles/Species.h"
 
 namespace plasmabox {
@@ -23,17 +25,28 @@ std::string vtkFileName(const std::string& o_file, int32_t ts);
 // 2 or more characters that contain "e-". Everything else goes to the O file.
 bool goesToElectronFile(const std::string& species_name);
 
+// Writes the VTK ImageData file of one step as text, line by line as the
+// text layout fixes it (every number rounded to 6 significant digits).
+void writeVtkImageText(std::ostream& os, const World& world, const std::vector<Species>& species);
+
 // Writes the files of one output step:
 //  - the VTK ImageData file vtkFileName(o_file, world.ts) with the world's node
-//    fields and each species' current density and mean velocity;
+//    fields and each species' current density and mean velocity, as text
+//    (numbers rounded to 6 significant digits) or, following settings, in
+//    VTK's binary layout (writeVtkImageBinary);
 //  - e_file and o_file, each "x,y,z,data" then the density (m^-3) of the species
 //    that go there, in the CSV layout, each followed by an empty line.
 // Never throws for file problems and never stops the run: a missing vti
 // directory is created; a file that cannot be opened gets
 // "Could not open <name>" on standard error (the VTK name as composed, with its
 // "//..//") and the other files are still written; a failed write or close gets
-// "Could not write <name>" on standard error.
-void writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
+// "Could not write <name>" on standard error. Returns true when the VTK file
+// was written whole.
+bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
+                 const std::string& e_file, const OutputSettings& settings);
+
+// The same with the default settings: the VTK file as text.
+bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file);
 
 }  // namespace plasmabox

@@ -9,7 +9,7 @@ packages=(
   libpugixml-dev libzip-dev zlib1g-dev
   libhypre-dev libopenmpi-dev openmpi-bin
   clang libclang-rt-14-dev
-  python3 python3-numpy python3-matplotlib
+  python3 python3-numpy python3-matplotlib python3-vtk9
   time
 )
 

@@ -1,24 +1,36 @@
 #!/usr/bin/env python3
 """Pictures of a plasmabox run, without writing code.
 
-    plot_fields.py out/spacecraft/vti/00100.vti --out out/spacecraft/png
-    plot_fields.py --log out/spacecraft/run.log --out out/spacecraft/png
+    plot_fields.py out/spacecraft/vti/00100.vti
+    plot_fields.py --log out/spacecraft/run.log
+    plot_fields.py --history out/spacecraft/history.csv
 
-The first form reads a VTK ImageData file written by the program and saves
-PNG images of the mid-plane slices (z and x) of the potential phi, object_id,
-the charge density rho, the ion and electron number densities, |E| and |B|,
-axes in metres and colour bars in SI units, objects outlined in white (nodes
-marked in object_id or magnetised in M). The number densities come from
-the density CSV files that the program writes beside the vti folder for the
-same step (found automatically, or given with --ion-csv / --electron-csv);
-without them they are estimated from the arrays j.NAME and vel.NAME.
+The PNG files go to --out, by default a folder png beside the vti folder (for
+a log or history file: beside that file), created when missing.
+
+The first form reads a VTK ImageData file written by the program (text or
+binary) and saves PNG images of the mid-plane slices (z and x) of the
+potential phi, object_id, the charge density rho, the ion and electron number
+densities, |E| and |B|, axes in metres and colour bars in SI units, objects
+outlined in white (nodes marked in object_id or magnetised in M). The number
+densities come from the density CSV files that the program writes beside the
+vti folder for the same step (found automatically, or given with --ion-csv /
+--electron-csv); without them they are estimated from the arrays j.NAME and
+vel.NAME. A history file history.csv beside the vti folder is plotted too.
 
 The second form reads a saved console transcript and plots the number of
 macro-particles of each species per step, and the time of the particle phase.
-Needs numpy and matplotlib (Debian: python3-numpy, python3-matplotlib).
+
+The third form plots a history file (one row per step): kinetic energy per
+species and field energy against time, macro-particles per species, and the
+current collected by each object.
+
+Needs numpy and matplotlib (Debian: python3-numpy, python3-matplotlib);
+binary VTK files also need VTK's Python module (Debian: python3-vtk9).
 """
 
 import argparse
+import csv
 import glob
 import os
 import re
@@ -39,13 +51,19 @@ QE = 1.602176565e-19  # C, elementary charge
 
 
 def read_vti(path, wanted=None):
-    """Reads the program's ASCII VTK ImageData file.
+    """Reads a VTK ImageData file of the program, text or binary.
 
     Returns (grid, arrays): grid is a dict with 'origin' and 'spacing' (m,
     three floats each) and 'counts' (ni, nj, nk); arrays maps an array name to
     a numpy array indexed [i, j, k] (scalars) or [i, j, k, component]. Only
     the arrays named in wanted are converted (all when wanted is None).
     Raises ValueError naming the file and the problem on malformed input."""
+    with open(path, "rb") as f:
+        head = f.read(1 << 16)
+    if b'format="appended"' in head or b'format="binary"' in head:
+        if b'type="ImageData"' not in head:
+            raise ValueError("%s: not a VTK ImageData file" % path)
+        return _read_vti_with_vtk(path, wanted)
     grid, arrays = None, {}
     try:
         for event, elem in ET.iterparse(path, events=("start", "end")):
@@ -72,6 +90,36 @@ def read_vti(path, wanted=None):
         raise ValueError("%s: not well-formed XML (%s)" % (path, e))
     if grid is None:
         raise ValueError("%s: no ImageData element" % path)
+    return grid, arrays
+
+
+def _read_vti_with_vtk(path, wanted):
+    """Binary files are read by VTK's own reader, as ParaView reads them."""
+    try:
+        import vtk
+        from vtk.util.numpy_support import vtk_to_numpy
+    except ImportError:
+        raise ValueError("%s: a binary VTK file; reading it needs VTK's Python module (Debian: python3-vtk9)" % path)
+    log = vtk.vtkStringOutputWindow()  # VTK's messages, kept for ours
+    vtk.vtkOutputWindow.SetInstance(log)
+    vtk.vtkLogger.SetStderrVerbosity(vtk.vtkLogger.VERBOSITY_OFF)
+    reader = vtk.vtkXMLImageDataReader()
+    reader.SetFileName(path)
+    reader.Update()
+    image = reader.GetOutput()
+    if reader.GetErrorCode() or log.GetOutput().strip() or image.GetNumberOfPoints() == 0:
+        raise ValueError("%s: VTK could not read it (%s)" % (path, log.GetOutput().strip() or "no points"))
+    counts = tuple(image.GetDimensions())
+    grid = {"origin": list(image.GetOrigin()), "spacing": list(image.GetSpacing()), "counts": counts}
+    arrays = {}
+    pd = image.GetPointData()
+    for n in range(pd.GetNumberOfArrays()):
+        a = pd.GetArray(n)
+        if wanted is None or a.GetName() in wanted:
+            ncomp = a.GetNumberOfComponents()
+            # VTK's point order: i fastest, then j, then k.
+            v = vtk_to_numpy(a).astype(np.float64).reshape(counts[2], counts[1], counts[0], ncomp).transpose(2, 1, 0, 3)
+            arrays[a.GetName()] = v[..., 0] if ncomp == 1 else v
     return grid, arrays
 
 
@@ -292,27 +340,110 @@ def plot_log(log_path, out_dir):
     return [path]
 
 
+def read_history(path):
+    """Reads a history file: a header row, then one row per step.
+
+    Returns (columns, values): the header's names and a dict from name to a
+    numpy array with one value per row (nan where a cell is empty)."""
+    with open(path, encoding="utf-8", newline="") as f:
+        rows = list(csv.reader(f))
+    if not rows or "time_s" not in rows[0]:
+        raise ValueError("%s: no header row with a time_s column" % path)
+    columns = [c.strip() for c in rows[0]]
+    body = [r for r in rows[1:] if r]
+    values = {}
+    for n, name in enumerate(columns):
+        col = []
+        for line, r in enumerate(body, start=2):
+            text = r[n].strip() if n < len(r) else ""
+            try:
+                col.append(float(text) if text else np.nan)
+            except ValueError:
+                raise ValueError("%s: line %d: %s is not a number: %r" % (path, line, name, text))
+        values[name] = np.array(col)
+    if not body:
+        raise ValueError("%s: no rows after the header" % path)
+    return columns, values
+
+
+def plot_history(path, out_dir):
+    """Saves history_energy.png (kinetic energy per species and field energy
+    against time, logarithmic when every value is positive),
+    history_counts.png (macro-particles per species) and, when the file has
+    object currents, history_currents.png. Returns the PNG paths."""
+    columns, v = read_history(path)
+    t = v["time_s"]
+    species = [c[:-len("_count")] for c in columns if c.endswith("_count")]
+    currents = [c for c in columns if c.startswith("current_") and c.endswith("_A")]
+    title = os.path.basename(path)
+    written = []
+
+    def save(name, series, ylabel, log_when_positive=False):
+        fig, ax = plt.subplots(figsize=(6.4, 4.2))
+        for label, y in series:
+            ax.plot(t, y, marker=".", markersize=3, label=label)
+        finite = np.concatenate([y[np.isfinite(y)] for _, y in series]) if series else np.array([])
+        if log_when_positive and finite.size and finite.min() > 0:
+            ax.set_yscale("log")
+        ax.set_xlabel("time (s)")
+        ax.set_ylabel(ylabel)
+        ax.set_title("%s (%s)" % (ylabel, title), fontsize=10)
+        ax.grid(True, alpha=0.3)
+        if series:
+            ax.legend(fontsize=8)
+        fig.tight_layout()
+        out = os.path.join(out_dir, name)
+        fig.savefig(out, dpi=110)
+        plt.close(fig)
+        written.append(out)
+
+    energies = [("kinetic " + s, v[s + "_kinetic_J"]) for s in species if s + "_kinetic_J" in v]
+    if "field_energy_J" in v:
+        energies.append(("field", v["field_energy_J"]))
+    save("history_energy.png", energies, "energy (J)", log_when_positive=True)
+    save("history_counts.png", [(s, v[s + "_count"]) for s in species], "macro-particles")
+    if currents:
+        save("history_currents.png", [(c[len("current_"):-len("_A")], v[c]) for c in currents], "current (A)")
+    return written
+
+
+def default_out(args):
+    """png beside the vti folder, or beside the log or history file."""
+    if args.vti:
+        return os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.vti))), "png")
+    return os.path.join(os.path.dirname(os.path.abspath(args.log or args.history)), "png")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("vti", nargs="?", help="a .vti file written by the program")
     ap.add_argument("--log", help="a saved console transcript of a run")
-    ap.add_argument("--out", required=True, help="folder for the PNG files (created)")
+    ap.add_argument("--history", help="a history file (default: history.csv beside the vti folder, when present)")
+    ap.add_argument("--out", help="folder for the PNG files (created; default: png beside the vti folder, "
+                                   "or beside the log or history file)")
     ap.add_argument("--ion-csv", help="ion density CSV of the same step (default: found beside the vti folder)")
     ap.add_argument("--electron-csv", help="electron density CSV of the same step")
     ap.add_argument("--planes", default="z,x", help="mid-planes to draw, from z and x (default z,x)")
     args = ap.parse_args(argv)
-    if not args.vti and not args.log:
-        ap.error("give a .vti file, --log LOG, or both")
+    if not args.vti and not args.log and not args.history:
+        ap.error("give a .vti file, --log LOG or --history FILE")
     planes = [p for p in args.planes.split(",") if p]
     if any(p not in ("z", "x") for p in planes):
         ap.error("--planes takes z and x")
-    os.makedirs(args.out, exist_ok=True)
+    out = args.out or default_out(args)
+    history = args.history
+    if not history and args.vti:
+        beside = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.vti))), "history.csv")
+        history = beside if os.path.exists(beside) else None
     written = []
     try:
+        os.makedirs(out, exist_ok=True)
         if args.vti:
-            written += plot_vti(args.vti, args.out, {"O": args.ion_csv, "e": args.electron_csv}, planes)
+            written += plot_vti(args.vti, out, {"O": args.ion_csv, "e": args.electron_csv}, planes)
         if args.log:
-            written += plot_log(args.log, args.out)
+            written += plot_log(args.log, out)
+        if history:
+            written += plot_history(history, out)
     except (OSError, ValueError) as e:
         print("plot_fields.py: %s" % e, file=sys.stderr)
         return 1

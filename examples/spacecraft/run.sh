@@ -113,6 +113,9 @@ options=(
   seed=1                      # seed of the random source
   potential_solver=multigrid  # the potential by multigrid (positions 27, 28 are its limits)
   magnetic_solver=multigrid   # the magnetostatic potential by multigrid (positions 51, 52)
+  series=on                   # $out/series.pvd: open it in ParaView for a time slider in seconds
+  particles_every=100         # particle files at steps 0, 100, 200, 300 (vti/00100.O+.vtp, ...)
+  particles_sample=20000      # at most 20,000 particles per species and file
 )
 
 example=spacecraft

@@ -55,6 +55,13 @@ TEST(RunOptions, ValuesAndErrors) {
       {"=5", "argument 54: \"=5\" is not an option"},
       {"plain", "argument 54: \"plain\" is not an option"},
       {"inputs=/no/such/file", "option \"inputs\": cannot read the file \"/no/such/file\""},
+      {"vtk_format=binary", ""}, {"series=on", ""}, {"particles_every=0", ""}, {"particles_sample=1", ""},
+      {"vtk_format=text", "option \"vtk_format\": must be ascii or binary, got \"text\""},
+      {"vtk_compress=yes", "option \"vtk_compress\": must be off or on, got \"yes\""},
+      {"series=1", "option \"series\": must be off or on"},
+      {"particles_every=-1", "option \"particles_every\": must be at least 0, got -1"},
+      {"particles_sample=0", "option \"particles_sample\": must be at least 1, got 0"},
+      {"vtk_compress=on", "options \"vtk_compress=on\" and \"vtk_format=ascii\""},
   };
   for (const auto& c : cases) {
     RunSettings s;
@@ -65,6 +72,8 @@ TEST(RunOptions, ValuesAndErrors) {
       EXPECT_NE(e.find(c.error), std::string::npos) << c.option << ": " << e;
   }
   RunSettings s;
+  EXPECT_EQ(errorOf(s, {"vtk_compress=on", "vtk_format=binary"}), "");  // in any order
+  EXPECT_TRUE(s.output.vtk_compress && s.output.vtk_format == VtkFormat::BINARY);
   applyRunOptions(s, {"dt=2.5e-12", "voltage.electrode1=-40", "voltage.grid=5", "threads=3", "dt=3e-12"}, 54);
   EXPECT_EQ(s.dt, 3e-12);  // a later option wins
   EXPECT_EQ(s.requested_threads, 3);
@@ -207,7 +216,8 @@ TEST(RunOptions, HelpVersionAndTheCoarseInjectionWarning) {
   const ProgramResult help = runProgram(PLASMABOX_BINARY, {"--help"});
   EXPECT_EQ(help.exit_code, 0);
   for (const char* name : {"max_step=", "dt=[s]", "macro_weight=", "voltage.NAME=[V]", "seed=", "threads=",
-                           "potential_method=", "boltzmann_ne0=[m^-3]", "boltzmann_kTe=[eV]", "inputs=FILE"})
+                           "potential_method=", "boltzmann_ne0=[m^-3]", "boltzmann_kTe=[eV]", "vtk_format=",
+                           "vtk_compress=", "series=", "particles_every=", "particles_sample=", "inputs=FILE"})
     EXPECT_NE(help.out.find(name), std::string::npos) << name;
   const ProgramResult version = runProgram(PLASMABOX_BINARY, {"--version"});
   EXPECT_EQ(version.exit_code, 0);

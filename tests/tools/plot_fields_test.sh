@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # tools/plot_fields.py on a tiny case in the program's file layout: pictures and
-# the values it reads. Skips (status 0) when numpy or matplotlib is missing.
+# the values it reads, the history file, the default output folder, and a
+# binary file written by VTK itself (when VTK's Python module is there).
+# Skips (status 0) when numpy or matplotlib is missing.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 tool="$repo/tools/plot_fields.py"
@@ -46,16 +48,29 @@ log = ["Loading file: scene.amf", "Size of species: 2"]
 for ts in range(4):
     log += ["mv_part time: %g seconds" % (0.01 * (ts + 1)), "ts: %d\t O+:%d\t e-:%d" % (ts, 100 + ts, 200 - 3 * ts)]
 open(out + "/run.log", "w").write("\n".join(log + ["Simulation took 1.23 seconds"]) + "\n")
+# A history file beside the vti folder: two species, two objects, the solve columns empty on step 1.
+hist = ["step,time_s,O+_count,O+_kinetic_J,e-_count,e-_kinetic_J,field_energy_J,phi_min_V,phi_max_V,"
+        "solve_iterations,solve_residual,current_electrode1_A,current_Body_A"]
+for ts in range(4):
+    solve = "" if ts == 1 else "%d,%g" % (100 + ts, 1e-3)
+    hist.append("%d,%g,%d,%g,%d,%g,%g,-1,270,%s,%g,%g" % (ts, 1e-11 * (ts + 1), 100 + ts, 1e-15 * (ts + 1), 200 - 3 * ts,
+                                                       2e-16, 5e-12, solve if solve else ",", -1e-6 * ts, 2e-7))
+open(out + "/history.csv", "w").write("\n".join(hist) + "\n")
 EOF_PY
 
-"$python" "$tool" "$work/run/vti/00025.vti" --planes z --out "$work/png" > "$work/list.txt" || fail "vti mode exited $?"
+# Without --out the pictures go to png beside the vti folder; the history beside it is plotted too.
+"$python" "$tool" "$work/run/vti/00025.vti" --planes z > "$work/list.txt" || fail "vti mode exited $?"
 "$python" "$tool" --log "$work/run/run.log" --out "$work/png" >> "$work/list.txt" || fail "log mode exited $?"
+is_png() { [ "$(head -c 8 "$1" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ]; }
 for q in phi object_id rho density_O density_e E_magnitude B_magnitude; do
-  f="$work/png/00025_${q}_z.png"
-  [ "$(head -c 8 "$f" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "$f missing or not a PNG"
+  is_png "$work/run/png/00025_${q}_z.png" || fail "$work/run/png/00025_${q}_z.png missing or not a PNG"
+done
+for f in history_energy history_counts history_currents; do
+  is_png "$work/run/png/$f.png" || fail "$f.png missing or not a PNG"
 done
 [ -s "$work/png/particle_counts.png" ] || fail "missing particle_counts.png"
 grep -q "particle_counts.png" "$work/list.txt" || fail "written files not listed"
+grep -q "history_currents.png" "$work/list.txt" || fail "history pictures not listed"
 
 "$python" - "$repo/tools" "$work/run" <<'EOF_PY' || fail "reader values"
 import sys
@@ -69,7 +84,38 @@ den = pf.densities(run + "/vti/00025.vti", grid, a, {})
 assert den["O+"][0][1, 2, 2] == 5e12 and den["e-"][0][1, 2, 2] == 1e13, den["e-"][0][1, 2, 2]
 steps, counts, times = pf.parse_log(run + "/run.log")
 assert steps == [0, 1, 2, 3] and counts["e-"][3] == 191 and times[3] == 0.04, (steps, counts, times)
+cols, h = pf.read_history(run + "/history.csv")
+assert cols[-2:] == ["current_electrode1_A", "current_Body_A"] and h["e-_count"][3] == 191, cols
+assert pf.np.isnan(h["solve_iterations"][1]) and h["solve_iterations"][2] == 102 and h["current_electrode1_A"][3] == -3e-6
 EOF_PY
+
+# A binary file (appended raw data, zlib) written by VTK itself reads to the same arrays as the text file.
+if "$python" -c 'import vtk' >/dev/null 2>&1; then
+  "$python" - "$repo/tools" "$work/run" <<'EOF_PY' || fail "binary read-back"
+import sys, vtk
+sys.path.insert(0, sys.argv[1])
+import plot_fields as pf
+run = sys.argv[2]
+r = vtk.vtkXMLImageDataReader()
+r.SetFileName(run + "/vti/00025.vti")
+r.Update()
+w = vtk.vtkXMLImageDataWriter()
+w.SetFileName(run + "/binary.vti")
+w.SetInputData(r.GetOutput())
+w.SetDataModeToAppended()
+w.EncodeAppendedDataOff()
+w.SetHeaderTypeToUInt64()
+w.SetCompressorTypeToZLib()
+assert w.Write() == 1
+grid_t, text = pf.read_vti(run + "/vti/00025.vti")
+grid_b, binary = pf.read_vti(run + "/binary.vti")
+assert grid_t == grid_b and sorted(text) == sorted(binary), (grid_t, grid_b)
+for name in text:
+    assert (text[name] == binary[name]).all(), name
+EOF_PY
+else
+  echo "plot_fields_test: binary read-back skipped (no VTK Python module)"
+fi
 
 # Bad input: exit status 1 and a message naming the file and the problem.
 head -n 5 "$work/run/vti/00025.vti" > "$work/cut.vti"

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace plasmabox {
+
+// How the mesh fields and particles are written: VTK XML text (every number
+// rounded to 6 significant digits) or raw binary (full doubles).
+enum class VtkFormat { ASCII, BINARY };
+
+// What the run writes besides the density CSV files. The defaults give the
+// text VTK files of every output step and nothing else.
+struct OutputSettings {
+  VtkFormat vtk_format = VtkFormat::ASCII;
+  bool vtk_compress = false;        // zlib blocks in binary files (never in text files)
+  bool series = false;              // keep series.pvd, a ParaView collection of every file written
+  int32_t particles_every = 0;      // particle snapshot at steps that are multiples of it; 0: none
+  int32_t particles_sample = 100000;  // at most this many particles per species and snapshot (>= 1)
+  int threads = 1;                  // threads that compress blocks (the run's team)
+};
+
+}  // namespace plasmabox

@@ -1,0 +1,45 @@
+#include "output/runOutput.h"
+
+#include <filesystem>
+
+#include "output/particleSnapshot.h"
+#include "output/stepOutput.h"
+
+namespace plasmabox {
+
+namespace {
+
+// The folder of the VTK files and the series file are found like the VTK file
+// name of writeOutput: "vti" and "series.pvd" beside the CSV files.
+std::string besideCsvFiles(const std::string& csv_prefix, const std::string& name) {
+  return std::filesystem::path(csv_prefix + "output_O_0.csv//..//" + name).lexically_normal().string();
+}
+
+}  // namespace
+
+std::string seriesFileName(const std::string& csv_prefix) { return besideCsvFiles(csv_prefix, "series.pvd"); }
+
+void writeStepOutput(RunOutput& output, const World& world, const std::vector<Species>& species) {
+  const int32_t ts = world.ts;
+  const OutputSettings& s = output.settings;
+  const bool fields_due = ts % output.output_interval == 0;
+  const bool particles_due = s.particles_every > 0 && ts % s.particles_every == 0;
+  const std::size_t listed = output.series.size();
+
+  if (fields_due) {
+    const std::string step = std::to_string(ts);
+    const std::string o_file = output.csv_prefix + "output_O_" + step + ".csv";
+    const std::string e_file = output.csv_prefix + "output_e_" + step + ".csv";
+    if (writeOutput(world, species, o_file, e_file, s) && s.series)
+      output.series.push_back({world.time, 0, "vti/" + std::filesystem::path(vtkFileName(o_file, ts)).filename().string()});
+  }
+  if (particles_due) {
+    const std::string folder = besideCsvFiles(output.csv_prefix, "vti");
+    const std::vector<bool> whole = writeParticleFiles(species, ts, folder, s);
+    for (std::size_t n = 0; n < species.size(); ++n)
+      if (whole[n] && s.series) output.series.push_back({world.time, static_cast<int>(n) + 1, "vti/" + particleFileName("", ts, species[n].name)});
+  }
+  if (s.series && output.series.size() > listed) writeSeriesFile(seriesFileName(output.csv_prefix), output.series);
+}
+
+}  // namespace plasmabox

@@ -1,0 +1,142 @@
+// The output options on runs of the real program: the series file, the
+// particle files, text against binary read back by VTK's own readers
+// (python3-vtk9), and output steps that cannot be written.
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "output/particleSnapshot.h"
+#include "support/command_line.h"
+#include "support/run_program.h"
+
+using namespace plasmabox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string READBACK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/vtk_readback.py";
+
+fs::path freshDir(const std::string& name) {
+  const fs::path dir = fs::temp_directory_path() / ("plasmabox_output_files_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// Ions loaded over the whole 5^3 mesh (6400 macro-particles), no electrons, no
+// injection; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
+ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
+  CommandLine cl;
+  cl.set(30, "5e9").set(31, "2");
+  std::vector<std::string> args = cl.args;
+  for (const char* o : {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"})
+    args.push_back(o);
+  args.insert(args.end(), options.begin(), options.end());
+  return runProgram(PLASMABOX_BINARY, args, dir.string());
+}
+
+using Listed = std::tuple<double, int, std::string>;  // time, part, file
+
+std::vector<Listed> seriesOf(const fs::path& dir) {
+  pugi::xml_document doc;
+  EXPECT_TRUE(doc.load_file((dir / "series.pvd").c_str())) << dir;
+  std::vector<Listed> listed;
+  for (const pugi::xml_node d : doc.child("VTKFile").child("Collection").children("DataSet"))
+    listed.push_back({d.attribute("timestep").as_double(), d.attribute("part").as_int(), d.attribute("file").value()});
+  return listed;
+}
+
+// What series.pvd must list when the files of these steps were written: the
+// time of step ts is the run's time, ts + 1 additions of dt.
+std::vector<Listed> expectedSeries(const std::vector<int>& field_steps, const std::vector<int>& particle_steps) {
+  std::vector<Listed> listed;
+  double time = 0;
+  for (int ts = 0; ts <= 6; ++ts) {
+    time += 1e-11;
+    char name[32];
+    std::snprintf(name, sizeof name, "vti/%05d", ts);
+    if (std::count(field_steps.begin(), field_steps.end(), ts)) listed.emplace_back(time, 0, name + std::string(".vti"));
+    if (std::count(particle_steps.begin(), particle_steps.end(), ts))
+      for (const int part : {1, 2}) listed.emplace_back(time, part, name + std::string(part == 1 ? ".O+.vtp" : ".e-.vtp"));
+  }
+  return listed;
+}
+
+// An interpreter with VTK's Python module, or "" (then the read-back is skipped).
+std::string pythonWithVtk() {
+  std::vector<std::string> candidates;
+  if (const char* p = std::getenv("PYTHON")) candidates.push_back(p);
+  candidates.insert(candidates.end(), {"/usr/bin/python3", "/usr/local/bin/python3"});
+  for (const std::string& p : candidates)
+    if (fs::exists(p) && runProgram(p, {"-c", "import vtk, numpy"}).exit_code == 0) return p;
+  return "";
+}
+
+TEST(OutputFiles, TextAndBinaryFilesOfOneSeededRunHoldTheSameArrays) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> formats = {
+      {"text", {}}, {"binary", {"vtk_format=binary"}}, {"compressed", {"vtk_format=binary", "vtk_compress=on"}}};
+  std::vector<fs::path> dirs;
+  for (const auto& [name, options] : formats) {
+    dirs.push_back(freshDir(name));
+    const ProgramResult r = run(dirs.back(), options);
+    ASSERT_EQ(r.exit_code, 0) << name << ": " << r.err;
+    EXPECT_EQ(seriesOf(dirs.back()), expectedSeries({0, 2, 4, 6}, {0, 3, 6})) << name;
+    // The ions' sample: 500 evenly spaced of those alive at step 3; no electrons.
+    const std::size_t line = r.out.find("ts: 3\t O+:");
+    ASSERT_NE(line, std::string::npos) << r.out;
+    const std::size_t alive = std::stoul(r.out.substr(line + 10));
+    for (const auto& [species, count] : {std::pair{"O+", sampleParticles(alive, 500).count}, {"e-", 0ul}}) {
+      const std::string file = readWholeFile((dirs.back() / ("vti/00003." + std::string(species) + ".vtp")).string());
+      EXPECT_NE(file.find("<Piece NumberOfPoints=\"" + std::to_string(count) + "\""), std::string::npos) << name << species;
+    }
+  }
+  const std::string python = pythonWithVtk();
+  if (python.empty()) GTEST_SKIP() << "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
+  for (const int step : {3, 6}) {  // 3 has particles, no fields: the read-back of its image must fail
+    const ProgramResult r = runProgram(python, {READBACK, "compare", dirs[0].string(), dirs[1].string(), dirs[2].string(),
+                                                std::to_string(step)});
+    EXPECT_EQ(r.exit_code, step == 6 ? 0 : 1) << r.out << r.err;
+  }
+  for (const fs::path& d : dirs) {
+    const ProgramResult r = runProgram(python, {READBACK, "series", d.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    fs::remove_all(d);
+  }
+}
+
+TEST(OutputFiles, AStepThatCannotBeWrittenLeavesTheOtherStepsAndTheSeriesValid) {
+  const fs::path dir = freshDir("failures");
+  fs::create_directories(dir / "vti" / "00004.vti");           // step 4: the image cannot be opened
+  fs::create_symlink("/dev/full", dir / "vti" / "00002.vti");  // step 2: the disk is full
+  fs::create_symlink("/dev/full", dir / "vti" / "00003.O+.vtp");
+  fs::create_symlink("/dev/full", dir / "series.pvd.tmp");     // the first rewrite of the series fails
+  const ProgramResult r = run(dir, {"vtk_format=binary", "vtk_compress=on"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("Simulation took"), std::string::npos);
+  for (const char* report : {"Could not write series.pvd.tmp\n", "Could not write vti/00002.vti\n",
+                             "Could not open output_O_4.csv//..//vti//00004.vti\n", "Could not write vti/00003.O+.vtp\n"}) {
+    const std::size_t at = r.err.find(report);
+    EXPECT_NE(at, std::string::npos) << report << " in\n" << r.err;
+    EXPECT_EQ(at, r.err.rfind(report)) << report << " reported twice";
+  }
+  // The failed files are left out; step 0's image, whose series rewrite
+  // failed, is listed from the next rewrite on.
+  std::vector<Listed> expected = expectedSeries({0, 6}, {0, 3, 6});
+  std::erase_if(expected, [](const Listed& l) { return std::get<2>(l) == "vti/00003.O+.vtp"; });
+  EXPECT_EQ(seriesOf(dir), expected);
+  EXPECT_FALSE(fs::exists(dir / "series.pvd.tmp"));
+  const std::string python = pythonWithVtk();
+  if (python.empty()) GTEST_SKIP() << "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
+  const ProgramResult read = runProgram(python, {READBACK, "series", dir.string()});
+  EXPECT_EQ(read.exit_code, 0) << read.out << read.err;
+  fs::remove_all(dir);
+}
+
+}  // namespace
