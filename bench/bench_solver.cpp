@@ -74,7 +74,7 @@ void BM_GSSweep(benchmark::State& state) {
   PotentialSettings settings;
   settings.max_it = 1, settings.tol = 1.0;
   PotentialSolver solver(*w, settings);
-  solver.buildMatrix();
+  solver.assembleMatrix();
   DenseVector x = fieldToVector(w->phi);
   DenseVector b = fieldToVector(w->rho);
   for (double& v : b) v /= -EPS_0;

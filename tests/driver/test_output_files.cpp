@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 const std::string READBACK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/vtk_readback.py";
 
 fs::path freshDir(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("plasmabox_output_files_" + name);
+  const fs::path dir = testFolder("output_files_" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;

@@ -1,6 +1,7 @@
 // The binary VTK files decoded with zlib and plain byte reads, against the
 // values in memory (VTK's own reader reads them in tests/driver).
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <pugixml.hpp>
 #include <zlib.h>
 
@@ -158,7 +159,7 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
 
 TEST(SeriesFile, AFailedRewriteLeavesTheOldFileWhole) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / "plasmabox_series_rewrite";
+  const fs::path dir = fs::temp_directory_path() / ("plasmabox_series_rewrite_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "series.pvd.tmp");  // a folder where the temporary file must go
   const std::string path = (dir / "series.pvd").string();
