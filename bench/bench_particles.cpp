@@ -14,11 +14,13 @@
 #include "geometry/AmfObject.h"
 #include "geometry/buildObjectBvh.h"
 #include "geometry/containment.h"
+#include "geometry/findClearCells.h"
 #include "mesh/constants.h"
 #include "mesh/World.h"
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/push.h"
+#include "particles/sortParticles.h"
 #include "tests/geometry/testMeshes.h"
 
 using namespace plasmabox;
@@ -70,7 +72,7 @@ std::vector<Particle> particlesIn(double lo, double hi) {
   std::mt19937 gen(1);
   std::uniform_real_distribution<double> u(lo, hi);
   std::vector<Particle> list(NUM_PARTICLES);
-  for (Particle& p : list) p = {{u(gen), u(gen), u(gen)}, {}, 0.0, 50.0};
+  for (Particle& p : list) p = {{u(gen), u(gen), u(gen)}, {}, 50.0};
   return list;
 }
 
@@ -86,7 +88,7 @@ void runSteps(benchmark::State& state, World& world, std::span<const AmfObject> 
     state.PauseTiming();
     ions.particles = start;  // particles absorbed by the object come back
     state.ResumeTiming();
-    if (phase != Phase::DEPOSITION) advance(ions, objects, team);
+    if (phase != Phase::DEPOSITION) advance(ions, objects, {}, team);
     if (phase != Phase::ADVANCE) computeGasProperties(ions, team);
     benchmark::DoNotOptimize(ions.den.data.data());
   }
@@ -135,6 +137,33 @@ void BM_ParticleStepInSphereBox(benchmark::State& state) {
 }
 BENCHMARK(BM_ParticleStepInSphereBox)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The particles of the reference case (bench/reference_case.sh) without the
+// rest of the program: 64^3 nodes over a 10 cm box, 10^6 particles of one
+// species at rest in the slab 4 to 14 mm from the x = 0 wall, put in cell
+// order once as the program does at its first step, in a weak field.
+void BM_ParticleStepSlab(benchmark::State& state) {
+  const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
+  World world(N, N, N);
+  world.grid.setExtents({0, 0, 0}, {0.1, 0.1, 0.1});
+  world.dt = 1e-11;
+  for (Vec3& e : world.ef.data) e = {10.0, -5.0, 2.0};  // V/m
+  Species electrons("e-", ME, -QE, 50, world);
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> x(0.004, 0.014), yz(0.02, 0.08);
+  electrons.particles.resize(NUM_PARTICLES);
+  for (Particle& p : electrons.particles) p = {{x(gen), yz(gen), yz(gen)}, {}, 50.0};
+  sortParticlesByCell(electrons, team);
+  for (auto _ : state) {
+    advance(electrons, {}, {}, team);
+    computeGasProperties(electrons, team);
+  }
+  state.counters["team"] = team;
+  state.counters["per_particle"] = benchmark::Counter(
+      static_cast<double>(NUM_PARTICLES) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ParticleStepSlab)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Particles among objects: 41^3 nodes over a 10 cm box, a body of 5,120
 // triangles (a sphere of radius 2 cm in the middle) between two electrode rings
 // of 512 triangles each, and 240,000 particles of each species spread over
@@ -142,6 +171,7 @@ BENCHMARK(BM_ParticleStepInSphereBox)->Arg(1)->Arg(0)->Unit(benchmark::kMillisec
 // objects' union box), moving at thermal speeds. One iteration is one step of
 // both species, as in the time loop.
 constexpr int OBJECTS_NODES = 41;
+constexpr int64_t SORT_INTERVAL = 20;  // as the program's default
 constexpr std::size_t OBJECTS_PARTICLES = 240000;  // per species
 
 std::vector<AmfObject> bodyAndElectrodes() {
@@ -180,11 +210,16 @@ void BM_ParticleStepAmongObjects(benchmark::State& state) {
   species.emplace_back("e-", ME, -QE, 50, world);
   species[0].particles = particlesAround(objects, 2e3, 1);
   species[1].particles = particlesAround(objects, 5e5, 2);
-  for (auto _ : state)
+  const ClearCells clear = findClearCells(world.grid, objects, team);
+  int64_t step = 0;
+  for (auto _ : state) {
     for (Species& s : species) {
-      advance(s, objects, team);
+      if (step % SORT_INTERVAL == 0) sortParticlesByCell(s, team);
+      advance(s, objects, clear, team);
       computeGasProperties(s, team);
     }
+    ++step;
+  }
   std::size_t triangles = 0;
   for (const AmfObject& o : objects) triangles += o.triangles.size();
   state.counters["team"] = team;

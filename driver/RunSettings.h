@@ -26,6 +26,10 @@ struct RunSettings {
   std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
+  // Steps between two sorts of each particle list into cell order (at steps
+  // 0, sort_interval, ...; 0: never). Particles cross a cell in tens of steps
+  // or more, so a list sorted this often stays nearly in order in between.
+  int32_t sort_interval = 20;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
 };

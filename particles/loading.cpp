@@ -60,7 +60,7 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   // Velocity change over half a step in e, so the velocity lags the position by dt/2.
   const double k = (species.charge / species.mass) * (0.5 * world.dt);
   const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
-  species.particles.push_back(Particle{pos, v, 0.0, weight});
+  species.particles.push_back(Particle{pos, v, weight});
 }
 
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den) {
