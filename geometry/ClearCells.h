@@ -59,6 +59,7 @@ struct PartMask {
     for (int w = 0; w < WORDS; ++w) words[w] |= o.words[w];
     return *this;
   }
+  friend bool operator==(const PartMask&, const PartMask&) = default;
   friend PartMask operator|(PartMask a, const PartMask& b) { return a |= b; }
   friend PartMask operator&(PartMask a, const PartMask& b) { return a &= b; }
   // The parts not in this set.

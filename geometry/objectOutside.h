@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/AmfObject.h"
+#include "geometry/CellLattice.h"
 #include "geometry/ClearCells.h"
 #include "mesh/Grid.h"
 #include "mesh/Vec3.h"
@@ -22,22 +23,23 @@ inline constexpr uint8_t CELL_PARTLY = 2;   // at no point of the parts set in t
 
 struct ObjectOutside {
   bool known = false;             // false: nothing proved (open surface, too large, not finite)
-  int64_t lo[3] = {0, 0, 0};      // the region: lattice cells lo .. lo + n - 1 on each axis
-  int64_t n[3] = {0, 0, 0};
+  CellRegion region;              // the cells it covers
   std::vector<uint8_t> state;     // per region cell, k fastest
   std::vector<int32_t> mask_of;   // per region cell: its mask in masks when CELL_PARTLY
   std::vector<PartMask> masks;    // the parts of the cell that lie outside
 
   // State of lattice cell (i, j, k); CELL_UNKNOWN outside the region.
   uint8_t cellState(int64_t i, int64_t j, int64_t k) const {
+    const int64_t* lo = region.lo;
+    const int64_t* n = region.n;
     if (!known || i < lo[0] || j < lo[1] || k < lo[2] || i >= lo[0] + n[0] || j >= lo[1] + n[1] || k >= lo[2] + n[2])
       return CELL_UNKNOWN;
-    return state[static_cast<std::size_t>(((i - lo[0]) * n[1] + (j - lo[1])) * n[2] + (k - lo[2]))];
+    return state[region.at(i - lo[0], j - lo[1], k - lo[2])];
   }
   // Mask of lattice cell (i, j, k), which must be in state CELL_PARTLY.
   const PartMask& cellMask(int64_t i, int64_t j, int64_t k) const {
-    return masks[static_cast<std::size_t>(
-        mask_of[static_cast<std::size_t>(((i - lo[0]) * n[1] + (j - lo[1])) * n[2] + (k - lo[2]))])];
+    const int64_t* lo = region.lo;
+    return masks[static_cast<std::size_t>(mask_of[region.at(i - lo[0], j - lo[1], k - lo[2])])];
   }
 };
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/DoublePair.h"
 #include "particles/ParticleBins.h"
 #include "particles/ParticleTiles.h"
 #include "particles/TileGrid.h"
@@ -24,23 +25,25 @@ constexpr uint32_t DEPOSIT_BLOCK = 32;
 
 // Adds one particle's shares to the eight nodes of its cell: weight * w to den
 // and weight * vel * w to vel, w the trilinear weight of the node, each share
-// computed as scatter computes it.
+// computed as scatter computes it (the pairs only group the same products).
 inline void depositParticle(double* den, Vec3* vel, const Field& f, const CellWeights& c, const Particle& p) {
   const double m0 = p.weight;
   const Vec3 m = p.weight * p.vel;  // momentum per unit mass (m/s times weight)
+  const DoublePair wz = {c.wz[0], c.wz[1]};
+  const std::size_t line = static_cast<std::size_t>(f.nk), plane = static_cast<std::size_t>(f.nj) * line;
+  const std::size_t base = f.index(c.i, c.j, c.k);
+  const std::size_t offset[2][2] = {{0, line}, {plane, plane + line}};
   for (int a = 0; a < 2; ++a)
     for (int b = 0; b < 2; ++b) {
-      const std::size_t at = f.index(c.i + a, c.j + b, c.k);
+      const std::size_t at = base + offset[a][b];
+      const DoublePair w = (c.wx[a] * c.wy[b]) * wz;  // the weights of the nodes k and k + 1
       double* d = den + at;
-      Vec3* v = vel + at;
-      const double wab = c.wx[a] * c.wy[b];
-      for (int e = 0; e < 2; ++e) {
-        const double w = wab * c.wz[e];
-        d[e] += w * m0;
-        v[e].x += w * m.x;
-        v[e].y += w * m.y;
-        v[e].z += w * m.z;
-      }
+      double* v = &vel[at].x;  // x, y, z of node k, then of node k + 1
+      const DoublePair w0 = {w[0], w[0]}, w01 = {w[0], w[1]}, w1 = {w[1], w[1]};
+      storePair(d, loadPair(d) + w * m0);
+      storePair(v, loadPair(v) + w0 * DoublePair{m.x, m.y});
+      storePair(v + 2, loadPair(v + 2) + w01 * DoublePair{m.z, m.x});
+      storePair(v + 4, loadPair(v + 4) + w1 * DoublePair{m.y, m.z});
     }
 }
 
@@ -115,6 +118,11 @@ void computeGasProperties(Species& species, int threads) {
     std::vector<uint32_t>& movers = pt.thread_movers[static_cast<std::size_t>(t)];
     movers.clear();
     for (int colour = 0; colour < 8; ++colour) {
+      // A colour without particles needs no pass (every thread sees the same counts).
+      if (claimed[tiles.colour_start[colour]] == claimed[tiles.colour_start[colour + 1]]) {
+        mover_end[colour * given + t] = static_cast<uint32_t>(movers.size());
+        continue;
+      }
       const BinRange mine = threadShare(claimed, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
       for (uint32_t tile = mine.lo; tile < mine.hi; ++tile) {
         int32_t lo[3];
@@ -168,11 +176,11 @@ void computeGasProperties(Species& species, int threads) {
   const double* const node_vol = grid.node_vol.data.data();
   Vec3* const j = species.j.data.data();
   const double half_charge = 0.5 * species.charge;  // C
-  const bool any_movers = !all_movers.empty();
 #pragma omp parallel num_threads(team)
   {
     const int t = omp_get_thread_num(), given = omp_get_num_threads();
-    for (int colour = 0; colour < 8 && any_movers; ++colour) {
+    for (int colour = 0; colour < 8; ++colour) {
+      if (start[tiles.colour_start[colour]] == start[tiles.colour_start[colour + 1]]) continue;
       const BinRange mine = threadShare(start, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
       for (uint32_t q = start[mine.lo], end = start[mine.hi]; q < end; ++q) {
         const Particle& p = particles[order[q]];

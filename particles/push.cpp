@@ -95,8 +95,9 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
         // Gone through a wall, or absorbed by an object: no trace is left either
         // way. Most particles are in parts of cells no object can reach, and
         // skip the query there.
-        if (!insideLimits(limits, x) || (has_objects && !(use_clear && inClearPart(clear, x)) &&
-                                         mayBeInAnObject(objects_box, x) && findContainingObjectIndex(objects, x) >= 0))
+        if (!insideLimits(limits, x) || (has_objects && mayBeInAnObject(objects_box, x) &&
+                                         !(use_clear && inClearPart(clear, x)) &&
+                                         findContainingObjectIndex(objects, x) >= 0))
           p[b].weight = 0.0;
         if (!(p[b].weight > 0.0) && block * PUSH_BLOCK + b < first_dead) first_dead = block * PUSH_BLOCK + b;
       }
