@@ -148,6 +148,9 @@ void computeGasProperties(Species& species, int threads) {
     }
     // All movers in list order: colour by colour the claimed ranges run up
     // the list, within a colour thread by thread; then the unclaimed tail.
+    // (The barrier: a skipped last colour has none, and every thread's
+    // counts must be in before they are added up.)
+#pragma omp barrier
 #pragma omp single
     {
       uint32_t at = 0;

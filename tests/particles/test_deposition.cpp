@@ -88,9 +88,10 @@ namespace {
 
 // Scenarios for the deposition's two paths: a list in random order (all
 // particles binned afresh), the same list sorted (each tile reads its range),
-// and a sorted list after some particles moved across tiles, new ones were
-// appended and dead ones removed (ranges partly stale: movers).
-enum class ListState { RANDOM, SORTED, SORTED_THEN_CHANGED };
+// a sorted list after some particles moved across tiles, new ones were
+// appended and dead ones removed (ranges partly stale: movers), and a sorted
+// slab of plasma that leaves the tiles of half the colours empty.
+enum class ListState { RANDOM, SORTED, SORTED_THEN_CHANGED, SORTED_SLAB };
 
 struct DepositionCase {
   std::unique_ptr<World> world = std::make_unique<World>(14, 11, 9);  // 13 x 10 x 8 cells: tiles at the edges are partial
@@ -106,6 +107,8 @@ DepositionCase depositionCase(ListState state) {
   const auto inside = [&] { return Vec3{g.x0.x + u(gen) * (g.xm.x - g.x0.x), g.x0.y + u(gen) * (g.xm.y - g.x0.y),
                                         g.x0.z + u(gen) * (g.xm.z - g.x0.z)}; };
   for (int q = 0; q < 20000; ++q) c.particles.push_back(at(inside(), {u(gen) - 0.5, 2 * u(gen), -u(gen)}, 1 + 99 * u(gen)));
+  if (state == ListState::SORTED_SLAB)  // the first three cells along x: tiles with even x only
+    for (Particle& p : c.particles) p.pos.x = g.x0.x + (p.pos.x - g.x0.x) * 3.0 / 13.0;
   if (state == ListState::RANDOM) return c;
   Species s("e-", ME, -QE, 50, *c.world);
   s.particles = c.particles;
@@ -131,7 +134,8 @@ Species deposit(const DepositionCase& c, int team, bool sorted_first = false) {
 }
 
 TEST(ComputeGasProperties, AnyTeamSizeGivesTheSameBits) {
-  for (ListState state : {ListState::RANDOM, ListState::SORTED, ListState::SORTED_THEN_CHANGED}) {
+  for (ListState state :
+       {ListState::RANDOM, ListState::SORTED, ListState::SORTED_THEN_CHANGED, ListState::SORTED_SLAB}) {
     const DepositionCase c = depositionCase(state);
     // The sort also leaves the tile ranges the deposition reads; a changed
     // list keeps the stale ranges of the sort before the changes.
