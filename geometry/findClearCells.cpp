@@ -19,25 +19,37 @@ bool canContain(const AmfObject& o) { return !o.triangles.empty() && !o.vertices
 
 bool anyNaN(const Vec3& v) { return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z); }
 
-// The parts of lattice cell `cell` all of whose points (within slack of the
-// part) lie outside the closed box of object: the query skips it there.
-PartMask partsOffBox(const Grid& grid, const Vec3& slack, const int64_t cell[3], const AmfObject& object) {
-  bool off[3][CLEAR_SPLIT];  // per axis and part coordinate: apart from the box along that axis
+// Per covered cell index along each axis, the part coordinates whose
+// slabs (within slack) lie apart from an object's closed box along that axis:
+// bit q set when part coordinate q lies below or above the box.
+struct OffBox {
+  std::vector<uint8_t> axis[3];
+};
+
+OffBox offBox(const Grid& grid, const Vec3& slack, const int32_t lo[3], const int32_t hi[3], const AmfObject& object) {
+  static_assert(CLEAR_SPLIT <= 8, "one byte per cell and axis");
+  OffBox b;
   for (int a = 0; a < 3; ++a)
-    for (int q = 0; q < CLEAR_SPLIT; ++q) {
-      const double from = static_cast<double>(cell[a]) + q / double(CLEAR_SPLIT);
-      const double lo = grid.x0[a] + from * grid.dh[a] - slack[a];
-      const double hi = grid.x0[a] + (from + 1.0 / CLEAR_SPLIT) * grid.dh[a] + slack[a];
-      off[a][q] = hi < object.bbox_min[a] || lo > object.bbox_max[a];
+    for (int32_t cell = lo[a]; cell < hi[a]; ++cell) {
+      uint8_t bits = 0;
+      for (int q = 0; q < CLEAR_SPLIT; ++q) {
+        const double from = static_cast<double>(cell) + q / double(CLEAR_SPLIT);
+        const double low = grid.x0[a] + from * grid.dh[a] - slack[a];
+        const double high = grid.x0[a] + (from + 1.0 / CLEAR_SPLIT) * grid.dh[a] + slack[a];
+        if (high < object.bbox_min[a] || low > object.bbox_max[a]) bits |= static_cast<uint8_t>(1u << q);
+      }
+      b.axis[a].push_back(bits);
     }
-  bool any[3] = {false, false, false}, every[3] = {true, true, true};
-  for (int a = 0; a < 3; ++a)
-    for (int q = 0; q < CLEAR_SPLIT; ++q) any[a] = any[a] || off[a][q], every[a] = every[a] && off[a][q];
-  if (every[0] || every[1] || every[2]) return PartMask::every();
+  return b;
+}
+
+// The parts of a cell apart from the box along some axis, from the bits of
+// its three coordinates.
+PartMask partsOff(uint8_t x, uint8_t y, uint8_t z) {
   PartMask m;
-  if (!any[0] && !any[1] && !any[2]) return m;  // the cell lies within the box
   for (int p = 0; p < CLEAR_PARTS; ++p)
-    if (off[0][p / (CLEAR_SPLIT * CLEAR_SPLIT)] || off[1][p / CLEAR_SPLIT % CLEAR_SPLIT] || off[2][p % CLEAR_SPLIT])
+    if ((x >> (p / (CLEAR_SPLIT * CLEAR_SPLIT)) & 1) || (y >> (p / CLEAR_SPLIT % CLEAR_SPLIT) & 1) ||
+        (z >> (p % CLEAR_SPLIT) & 1))
       m.add(p);
   return m;
 }
@@ -108,6 +120,10 @@ ClearCells findClearCells(const Grid& grid, std::span<const AmfObject> objects, 
   const auto count = static_cast<std::size_t>(ni * nj * nk);
   std::vector<PartMask> clear_parts(count);
   const PartMask all = PartMask::every();
+  const uint8_t every_part = static_cast<uint8_t>((1u << CLEAR_SPLIT) - 1);
+  std::vector<OffBox> off(objects.size());
+  for (std::size_t o = 0; o < objects.size(); ++o)
+    if (canContain(objects[o])) off[o] = offBox(grid, slack, c.lo, c.hi, objects[o]);
 #pragma omp parallel for schedule(dynamic, 1) num_threads(std::max(threads, 1))
   for (int64_t i = 0; i < ni; ++i)
     for (int64_t j = 0; j < nj; ++j)
@@ -115,13 +131,14 @@ ClearCells findClearCells(const Grid& grid, std::span<const AmfObject> objects, 
         const int64_t cell[3] = {c.lo[0] + i, c.lo[1] + j, c.lo[2] + k};
         PartMask parts = all;
         for (std::size_t o = 0; o < objects.size() && !parts.empty(); ++o) {
-          const AmfObject& obj = objects[o];
-          if (!canContain(obj)) continue;
-          const PartMask off_box = partsOffBox(grid, slack, cell, obj);
-          if (off_box.full()) continue;
+          if (!canContain(objects[o])) continue;
+          const uint8_t x = off[o].axis[0][static_cast<std::size_t>(i)], y = off[o].axis[1][static_cast<std::size_t>(j)],
+                        z = off[o].axis[2][static_cast<std::size_t>(k)];
+          if (x == every_part || y == every_part || z == every_part) continue;  // the cell is apart from the box
           const ObjectOutside& out = outside[o];
           const uint8_t state = out.cellState(cell[0], cell[1], cell[2]);
           if (state == CELL_OUTSIDE) continue;
+          const PartMask off_box = x | y | z ? partsOff(x, y, z) : PartMask{};
           parts &= state == CELL_PARTLY ? off_box | out.cellMask(cell[0], cell[1], cell[2]) : off_box;
         }
         clear_parts[static_cast<std::size_t>((i * nj + j) * nk + k)] = parts;

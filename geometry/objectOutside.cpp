@@ -72,6 +72,42 @@ void splitSurfaceCells(const CellLattice& lattice, const std::vector<TrianglePla
     }
 }
 
+// Adds to mask the parts of cell c, each widened by pad, that the triangle
+// may meet: mayMeetBox's test, with the plane distance of a part's centre
+// summed from one term per axis (the same products in the same order).
+void addPartsNear(const TrianglePlane& t, const CellLattice& lattice, const int64_t c[3], const Vec3& pad,
+                  PartMask& mask) {
+  bool overlap[3][CLEAR_SPLIT];
+  double term[3][CLEAR_SPLIT];
+  double half = 0.0, offset = 0.0, reach = 0.0;
+  for (int a = 0; a < 3; ++a) {
+    double half_a = 0.0, offset_a = 0.0;
+    for (int q = 0; q < CLEAR_SPLIT; ++q) {
+      const int part[3] = {q, q, q};
+      Vec3 lo, hi;
+      lattice.box(c, part, pad, lo, hi);
+      overlap[a][q] = !(t.hi[a] < lo[a] || t.lo[a] > hi[a]);
+      const double h = 0.5 * (hi[a] - lo[a]), centre = lo[a] + h;
+      term[a][q] = t.normal[a] * (centre - t.a[a]);
+      half_a = std::max(half_a, h);
+      offset_a = std::max(offset_a, std::fabs(centre - t.a[a]));
+    }
+    half += half_a;
+    offset += offset_a;
+    reach += std::fabs(t.normal[a]) * half_a;
+  }
+  const double norm1 = std::fabs(t.normal.x) + std::fabs(t.normal.y) + std::fabs(t.normal.z);
+  const double allowance = 1e-9 * norm1 * (offset + half + t.scale);  // as in mayMeetBox
+  for (int x = 0; x < CLEAR_SPLIT; ++x)
+    for (int y = 0; y < CLEAR_SPLIT && overlap[0][x]; ++y)
+      for (int z = 0; z < CLEAR_SPLIT && overlap[1][y]; ++z) {
+        if (!overlap[2][z]) continue;
+        const double distance = term[0][x] + term[1][y] + term[2][z];
+        if (!(distance - reach > t.above + allowance || distance + reach < t.below - allowance))
+          mask.add((x * CLEAR_SPLIT + y) * CLEAR_SPLIT + z);
+      }
+}
+
 // Blocks, in each split cell, the parts a triangle of the cell's list may
 // come within pad of; on `threads` threads.
 void blockSurfaceParts(const CellLattice& lattice, const std::vector<TrianglePlane>& planes, const Vec3& pad,
@@ -87,25 +123,7 @@ void blockSurfaceParts(const CellLattice& lattice, const std::vector<TrianglePla
     PartMask mask;
     for (std::size_t e = first[static_cast<std::size_t>(s)]; e < first[static_cast<std::size_t>(s) + 1]; ++e) {
       const TrianglePlane& t = planes[near[e].second];
-      // Only the parts along each axis that the triangle's widened box reaches.
-      int from[3], to[3];
-      for (int a = 0; a < 3; ++a) {
-        const double cell_lo = lattice.x0[a] + static_cast<double>(c[a]) * lattice.dh[a];
-        const double f = std::floor((t.lo[a] - pad[a] - cell_lo) / lattice.dh[a] * CLEAR_SPLIT) - 1.0;
-        const double g = std::floor((t.hi[a] + pad[a] - cell_lo) / lattice.dh[a] * CLEAR_SPLIT) + 1.0;
-        from[a] = static_cast<int>(std::clamp(f, 0.0, CLEAR_SPLIT - 1.0));
-        to[a] = static_cast<int>(std::clamp(g, 0.0, CLEAR_SPLIT - 1.0));
-      }
-      for (int x = from[0]; x <= to[0]; ++x)
-        for (int y = from[1]; y <= to[1]; ++y)
-          for (int z = from[2]; z <= to[2]; ++z) {
-            const int p = (x * CLEAR_SPLIT + y) * CLEAR_SPLIT + z;
-            if (mask.has(p)) continue;
-            const int part[3] = {x, y, z};
-            Vec3 lo, hi;
-            lattice.box(c, part, pad, lo, hi);
-            if (mayMeetBox(t, lo, hi)) mask.add(p);
-          }
+      addPartsNear(t, lattice, c, pad, mask);
     }
     split.blocked[static_cast<std::size_t>(s)] = mask;
   }

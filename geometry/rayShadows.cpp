@@ -52,10 +52,10 @@ void markDirection(const CellLattice& lattice, const CellRegion& region, const A
     if (!(std::fabs(rayTriangleDeterminant(tri.a, tri.b, tri.c, f.d)) < RAY_PARALLEL_TOLERANCE)) continue;
     // The shadow runs from the triangle against the direction: along an axis
     // where the direction is 0 it keeps the triangle's extent.
-    Vec3 lo, hi;
+    Vec3 lo, hi, lo_tri, hi_tri;
     for (int a = 0; a < 3; ++a) {
-      lo[a] = std::min({tri.a[a], tri.b[a], tri.c[a]});
-      hi[a] = std::max({tri.a[a], tri.b[a], tri.c[a]});
+      lo[a] = lo_tri[a] = std::min({tri.a[a], tri.b[a], tri.c[a]});
+      hi[a] = hi_tri[a] = std::max({tri.a[a], tri.b[a], tri.c[a]});
       if (f.d[a] > 0.0) lo[a] = object.bbox_min[a];
       if (f.d[a] < 0.0) hi[a] = object.bbox_max[a];
       lo[a] = std::max(lo[a], object.bbox_min[a]);
@@ -72,20 +72,51 @@ void markDirection(const CellLattice& lattice, const CellRegion& region, const A
       along = std::max(along, frameAlong(f, *corner[v]));
       size = std::max({size, std::fabs(corner[v]->x), std::fabs(corner[v]->y), std::fabs(corner[v]->z)});
     }
-    for (int64_t i = from[0]; i <= to[0]; ++i)
-      for (int64_t j = from[1]; j <= to[1]; ++j)
-        for (int64_t m = from[2]; m <= to[2]; ++m) {
-          const int64_t c[3] = {region.lo[0] + i, region.lo[1] + j, region.lo[2] + m};
-          Vec3 blo, bhi;
-          lattice.box(c, whole, pad, blo, bhi);
-          // Frame coordinates carry roundings of order 1e-16 of the coordinates.
-          const double tol = 1e-9 * (size + std::max({std::fabs(blo.x), std::fabs(blo.y), std::fabs(blo.z),
-                                                       std::fabs(bhi.x), std::fabs(bhi.y), std::fabs(bhi.z)}));
-          if (lowest(f.d, blo, bhi) > along + tol) continue;  // the cell lies past the triangle
-          const int z = f.zero_axis;
-          if (rectangleMeetsTriangle(blo[z], bhi[z], lowest(f.w, blo, bhi), highest(f.w, blo, bhi), u, w, tol))
-            marks[region.at(i, j, m)] = 1;
-        }
+    // Slab by slab along the axis the direction leans on most, only the cells
+    // across it that the swept triangle can reach in that slab: a shadow is a
+    // thin slanted prism, its box mostly empty.
+    const int lean = std::fabs(f.d[0]) >= std::fabs(f.d[1]) && std::fabs(f.d[0]) >= std::fabs(f.d[2]) ? 0
+                     : std::fabs(f.d[1]) >= std::fabs(f.d[2])                                       ? 1
+                                                                                                      : 2;
+    const int across = 3 - lean - f.zero_axis;  // the other axis the direction moves along
+    for (int64_t slab = from[lean]; slab <= to[lean]; ++slab) {
+      int64_t first[3] = {from[0], from[1], from[2]}, last[3] = {to[0], to[1], to[2]};
+      first[lean] = last[lean] = slab;
+      if (across != lean && f.d[across] != 0.0) {
+        // Sweep lengths s (x - s d, x in the triangle) that reach the slab, and
+        // where they put the triangle across; one cell more each way.
+        const double slab_lo = lattice.x0[lean] + static_cast<double>(region.lo[lean] + slab) * lattice.dh[lean] - pad[lean];
+        const double slab_hi = slab_lo + lattice.dh[lean] + 2.0 * pad[lean];
+        const double d = f.d[lean];
+        const double s_lo = std::max(0.0, std::min((lo_tri[lean] - slab_hi) / d, (hi_tri[lean] - slab_lo) / d));
+        const double s_hi = std::max((lo_tri[lean] - slab_hi) / d, (hi_tri[lean] - slab_lo) / d);
+        if (!(s_hi >= 0.0)) continue;  // the slab lies ahead of the triangle
+        const double e = f.d[across];
+        const double reach_lo = lo_tri[across] - std::max(s_lo * e, s_hi * e);
+        const double reach_hi = hi_tri[across] - std::min(s_lo * e, s_hi * e);
+        int64_t f_across[3], t_across[3];
+        Vec3 box_lo = lo, box_hi = hi;
+        box_lo[across] = std::max(box_lo[across], reach_lo);
+        box_hi[across] = std::min(box_hi[across], reach_hi);
+        if (!region.cellsNear(lattice, box_lo, box_hi, pad, f_across, t_across)) continue;
+        first[across] = f_across[across];
+        last[across] = t_across[across];
+      }
+      for (int64_t i = first[0]; i <= last[0]; ++i)
+        for (int64_t j = first[1]; j <= last[1]; ++j)
+          for (int64_t m = first[2]; m <= last[2]; ++m) {
+            const int64_t c[3] = {region.lo[0] + i, region.lo[1] + j, region.lo[2] + m};
+            Vec3 blo, bhi;
+            lattice.box(c, whole, pad, blo, bhi);
+            // Frame coordinates carry roundings of order 1e-16 of the coordinates.
+            const double tol = 1e-9 * (size + std::max({std::fabs(blo.x), std::fabs(blo.y), std::fabs(blo.z),
+                                                         std::fabs(bhi.x), std::fabs(bhi.y), std::fabs(bhi.z)}));
+            if (lowest(f.d, blo, bhi) > along + tol) continue;  // the cell lies past the triangle
+            const int z = f.zero_axis;
+            if (rectangleMeetsTriangle(blo[z], bhi[z], lowest(f.w, blo, bhi), highest(f.w, blo, bhi), u, w, tol))
+              marks[region.at(i, j, m)] = 1;
+          }
+    }
   }
 }
 
