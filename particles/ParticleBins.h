@@ -16,7 +16,7 @@ namespace plasmabox {
 // The vectors keep their storage from call to call.
 struct ParticleBins {
   std::vector<uint32_t> tile_of;  // bin of each binned particle, in input order
-  std::vector<uint32_t> order;    // particle indices, bin by bin, in input order within a bin
+  std::vector<uint32_t> order;    // particle indices, bin by bin, in input order within a bin (not by copyByTile)
   std::vector<uint32_t> start;    // bin count + 1 entries
   std::vector<uint32_t> counts;   // scratch: items per thread and bin
 };
@@ -32,6 +32,13 @@ void binParticles(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, s
 // order then holds particle indices, in subset order within a bin.
 void binParticleSubset(ParticleBins& bins, const TileGrid& tiles, const Grid& grid,
                        std::span<const Particle> particles, std::span<const uint32_t> subset, int threads);
+
+// The particles of from copied to to[0 .. from.size() - 1] tile by tile (in
+// list order within a tile), as binParticles would order them; bins gets the
+// bin starts (order is left alone). Reads from in order and writes each
+// tile's particles one after the other, so both sides stream through memory.
+void copyByTile(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, std::span<const Particle> from,
+                Particle* to, int threads);
 
 // Bins [lo, hi) of a partition, start[b] being the first item of bin b.
 struct BinRange {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "particles/ParticleBins.h"
+#include "particles/ParticleBuffer.h"
 
 namespace plasmabox {
 
@@ -24,7 +25,7 @@ struct ParticleTiles {
   std::vector<uint32_t> mover_dest;                  // per colour and thread: where that part goes in movers
   std::vector<uint32_t> movers;                      // all of them, in list order
   ParticleBins bins;                                 // the movers (deposition) or all particles (sort) by tile
-  std::vector<Particle> spare;                       // the list before the last sort: room for the next one
+  ParticleBuffer spare;                              // the sort's room for the particles on their way
 };
 
 }  // namespace plasmabox

@@ -37,24 +37,23 @@ TileGrid tileGrid(const Grid& grid) {
 
 namespace {
 
-// The counting sort of n items, item q being particle index(q). Thread t
-// takes the t-th contiguous block of items, counts them per bin, and later
-// writes them in item order after the blocks before it: bin b of block t
-// starts after all of bins 0 .. b-1 and after bin b of blocks 0 .. t-1, so
-// the order within a bin is the item order, whatever the number of blocks.
-template <class Index>
+// The counting sort of n items, item q being particle index(q); put(at, q)
+// stores item q at place `at` of the sorted sequence. Thread t takes the t-th
+// contiguous block of items, counts them per bin, and later puts them in item
+// order after the blocks before it: bin b of block t starts after all of bins
+// 0 .. b-1 and after bin b of blocks 0 .. t-1, so the order within a bin is
+// the item order, whatever the number of blocks.
+template <class Index, class Put>
 void countingSort(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, const Particle* p, std::size_t n,
-                  Index index, int threads) {
+                  Index index, Put put, int threads) {
   if (n >= std::numeric_limits<uint32_t>::max())
     throw std::length_error("binParticles: " + std::to_string(n) + " particles in one species, more than 2^32 - 2");
   const int team = std::max(threads, 1);
   const std::size_t bin_count = static_cast<std::size_t>(tiles.count()) + 1;
   bins.tile_of.resize(n);
-  bins.order.resize(n);
   bins.start.resize(bin_count + 1);
   bins.counts.resize(bin_count * static_cast<std::size_t>(team));
   uint32_t* const tile_of = bins.tile_of.data();
-  uint32_t* const order = bins.order.data();
   uint32_t* const start = bins.start.data();
   uint32_t* const counts = bins.counts.data();
   const auto outside = static_cast<uint32_t>(bin_count - 1);
@@ -95,7 +94,7 @@ void countingSort(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, c
       }
     }
 #pragma omp barrier
-    for (std::size_t q = lo; q < hi; ++q) order[mine[tile_of[q]]++] = static_cast<uint32_t>(index(q));
+    for (std::size_t q = lo; q < hi; ++q) put(mine[tile_of[q]]++, q);
   }
 }
 
@@ -103,13 +102,29 @@ void countingSort(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, c
 
 void binParticles(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, std::span<const Particle> particles,
                   int threads) {
-  countingSort(bins, tiles, grid, particles.data(), particles.size(), [](std::size_t q) { return q; }, threads);
+  bins.order.resize(particles.size());
+  uint32_t* const order = bins.order.data();
+  countingSort(
+      bins, tiles, grid, particles.data(), particles.size(), [](std::size_t q) { return q; },
+      [order](uint32_t at, std::size_t q) { order[at] = static_cast<uint32_t>(q); }, threads);
 }
 
 void binParticleSubset(ParticleBins& bins, const TileGrid& tiles, const Grid& grid,
                        std::span<const Particle> particles, std::span<const uint32_t> subset, int threads) {
+  bins.order.resize(subset.size());
+  uint32_t* const order = bins.order.data();
   const uint32_t* const s = subset.data();
-  countingSort(bins, tiles, grid, particles.data(), subset.size(), [s](std::size_t q) { return s[q]; }, threads);
+  countingSort(
+      bins, tiles, grid, particles.data(), subset.size(), [s](std::size_t q) { return s[q]; },
+      [order, s](uint32_t at, std::size_t q) { order[at] = s[q]; }, threads);
+}
+
+void copyByTile(ParticleBins& bins, const TileGrid& tiles, const Grid& grid, std::span<const Particle> from,
+                Particle* to, int threads) {
+  const Particle* const source = from.data();
+  countingSort(
+      bins, tiles, grid, source, from.size(), [](std::size_t q) { return q; },
+      [source, to](uint32_t at, std::size_t q) { to[at] = source[q]; }, threads);
 }
 
 BinRange threadShare(const uint32_t* start, uint32_t first, uint32_t last, int t, int team) {

@@ -10,9 +10,9 @@ namespace plasmabox {
 // outside the mesh cells (never left by addParticle and advance) go last, in
 // list order. Particles that are neighbours in the list then gather from and
 // deposit to the same few cache lines. Runs on `threads` threads; the order
-// does not depend on the team size. The species keeps a second list of its
-// particle count (species.tiles.spare) from one sort to the next: writing the
-// sorted list into memory touched before is much faster than into new memory.
+// does not depend on the team size. The list keeps its storage; the
+// particles pass through room for as many that the species keeps from one
+// sort to the next (species.tiles.spare).
 void sortParticlesByCell(Species& species, int threads);
 
 }  // namespace plasmabox

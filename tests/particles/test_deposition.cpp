@@ -142,12 +142,12 @@ TEST(ComputeGasProperties, AnyTeamSizeGivesTheSameBits) {
     Species reference("e-", ME, -QE, 50, *c.world);
     reference.particles = c.particles;
     if (state != ListState::RANDOM) sortParticlesByCell(reference, 1);
-    const ParticleTiles ranges = reference.tiles;
+    const std::vector<uint32_t> ranges = reference.tiles.sorted_start;
     std::vector<Species> results;
     for (int team : {1, 2, 3, 5, 8, 60}) {
       Species s("e-", ME, -QE, 50, *c.world);
       s.particles = c.particles;
-      s.tiles = ranges;
+      s.tiles.sorted_start = ranges;
       computeGasProperties(s, team);
       computeGasProperties(s, team);  // a second step: den_prev and j too
       results.push_back(std::move(s));

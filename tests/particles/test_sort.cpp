@@ -9,8 +9,10 @@
 #include "mesh/constants.h"
 #include "particle_test_world.h"
 #include "particles/ParticleBins.h"
+#include "particles/ParticleBuffer.h"
 #include "particles/Species.h"
 #include "particles/TileGrid.h"
+#include "particles/reserveParticles.h"
 #include "particles/sortParticles.h"
 
 using namespace plasmabox;
@@ -132,6 +134,23 @@ TEST(SortParticlesByCell, StableByTileThenCellOffTheCellsLast) {
     EXPECT_EQ(s.tiles.sorted_start.size(), t.count() + 2u);
     EXPECT_GE(s.particles.capacity(), list.size());
   }
+}
+
+TEST(ReserveParticles, GrowsWithRoomToSpareAndKeepsTheParticles) {
+  std::vector<Particle> list;
+  for (int q = 0; q < 1000; ++q) list.push_back(at({double(q), 0, 0}, {}));
+  const std::vector<Particle> before = list;
+  reserveParticles(list, 500);  // room enough: nothing changes
+  EXPECT_EQ(list.capacity(), before.capacity());
+  reserveParticles(list, 4000);
+  EXPECT_GE(list.capacity(), 5000u);
+  ASSERT_EQ(list.size(), before.size());
+  EXPECT_EQ(std::memcmp(list.data(), before.data(), before.size() * sizeof(Particle)), 0);
+  ParticleBuffer room;
+  Particle* const p = room.room(3000);
+  p[2999] = before[999];
+  EXPECT_EQ(room.room(100), p);  // kept, never shrunk
+  EXPECT_EQ(p[2999].pos.x, 999.0);
 }
 
 }  // namespace
