@@ -25,7 +25,9 @@ struct ParticleTiles {
   std::vector<uint32_t> mover_dest;                  // per colour and thread: where that part goes in movers
   std::vector<uint32_t> movers;                      // all of them, in list order
   ParticleBins bins;                                 // the movers (deposition) or all particles (sort) by tile
-  ParticleBuffer spare;                              // the sort's room for the particles on their way
+  ParticleBins tail_bins;                            // the particles after the claimed ranges, by tile
+  std::vector<uint32_t> mover_start;                 // per tile: where its movers start, both kinds together
+  ParticleBuffer spare;                              // room for particles on their way (sort, deposition)
 };
 
 }  // namespace plasmabox

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,7 +89,6 @@ void computeGasProperties(Species& species, int threads) {
   pt.mover_dest.assign(8 * static_cast<std::size_t>(team), 0);
   uint32_t* const mover_end = pt.mover_end.data();
   uint32_t* const mover_dest = pt.mover_dest.data();
-  std::size_t mover_total = 0;
 
   const Particle* const particles = species.particles.data();
   const Field& den_field = species.den;
@@ -146,10 +146,10 @@ void computeGasProperties(Species& species, int threads) {
       mover_end[colour * given + t] = static_cast<uint32_t>(movers.size());
 #pragma omp barrier
     }
-    // All movers in list order: colour by colour the claimed ranges run up
-    // the list, within a colour thread by thread; then the unclaimed tail.
-    // (The barrier: a skipped last colour has none, and every thread's
-    // counts must be in before they are added up.)
+    // The movers found in the claimed ranges, in list order: colour by colour
+    // the ranges run up the list, within a colour thread by thread. (The
+    // barrier: a skipped last colour has none, and every thread's counts
+    // must be in before they are added up.)
 #pragma omp barrier
 #pragma omp single
     {
@@ -159,22 +159,32 @@ void computeGasProperties(Species& species, int threads) {
           mover_dest[c * given + u] = at;
           at += mover_end[c * given + u] - (c == 0 ? 0 : mover_end[(c - 1) * given + u]);
         }
-      all_movers.resize(at + (n - claimed_end));
-      mover_total = at;
+      all_movers.resize(at);
     }
     for (int c = 0; c < 8; ++c) {
       const uint32_t from = c == 0 ? 0 : mover_end[(c - 1) * given + t], to = mover_end[c * given + t];
       std::copy(movers.begin() + from, movers.begin() + to, all_movers.begin() + mover_dest[c * given + t]);
     }
-#pragma omp for schedule(static)
-    for (std::size_t q = claimed_end; q < n; ++q) all_movers[mover_total + (q - claimed_end)] = static_cast<uint32_t>(q);
   }
 
+  // Then every mover goes to its tile: those of the claimed ranges by index,
+  // and the particles after the ranges (all of them before the first sort)
+  // copied tile by tile, which streams through memory where reading them by
+  // index would miss the cache on every one. A tile takes its movers from the
+  // ranges first, then those of the tail: the list order.
   ParticleBins& bins = pt.bins;
   binParticleSubset(bins, tiles, grid, species.particles, all_movers, team);
+  const std::span<const Particle> tail(particles + claimed_end, n - claimed_end);
+  Particle* const tail_by_tile = pt.spare.room(tail.size());
+  copyByTile(pt.tail_bins, tiles, grid, tail, tail_by_tile, team);
+  const std::size_t bin_count = static_cast<std::size_t>(tiles.count()) + 2;
+  pt.mover_start.resize(bin_count);
+  for (std::size_t b = 0; b < bin_count; ++b) pt.mover_start[b] = bins.start[b] + pt.tail_bins.start[b];
 
   const uint32_t* const order = bins.order.data();
   const uint32_t* const start = bins.start.data();
+  const uint32_t* const tail_start = pt.tail_bins.start.data();
+  const uint32_t* const both = pt.mover_start.data();
   const double* const den_prev = species.den_prev.data.data();
   const double* const node_vol = grid.node_vol.data.data();
   Vec3* const j = species.j.data.data();
@@ -183,11 +193,17 @@ void computeGasProperties(Species& species, int threads) {
   {
     const int t = omp_get_thread_num(), given = omp_get_num_threads();
     for (int colour = 0; colour < 8; ++colour) {
-      if (start[tiles.colour_start[colour]] == start[tiles.colour_start[colour + 1]]) continue;
-      const BinRange mine = threadShare(start, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
-      for (uint32_t q = start[mine.lo], end = start[mine.hi]; q < end; ++q) {
-        const Particle& p = particles[order[q]];
-        depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
+      if (both[tiles.colour_start[colour]] == both[tiles.colour_start[colour + 1]]) continue;
+      const BinRange mine = threadShare(both, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
+      for (uint32_t tile = mine.lo; tile < mine.hi; ++tile) {
+        for (uint32_t q = start[tile], end = start[tile + 1]; q < end; ++q) {
+          const Particle& p = particles[order[q]];
+          depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
+        }
+        for (uint32_t q = tail_start[tile], end = tail_start[tile + 1]; q < end; ++q) {
+          const Particle& p = tail_by_tile[q];
+          depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
+        }
       }
 #pragma omp barrier
     }
