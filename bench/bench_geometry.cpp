@@ -1,6 +1,7 @@
 // Point-in-object query on a tessellated sphere of 20,480 triangles, through
 // the ray index and by the full scan, for points spread over the sphere's box;
-// and the voltage pass over a 64^3 mesh around that sphere.
+// the voltage pass over a 64^3 mesh around that sphere; and the classification
+// of the cells of that mesh (findClearCells) with two electrode rings added.
 // Figures and bounds: bench/README.md.
 #include <benchmark/benchmark.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "geometry/containment.h"
+#include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
 #include "tests/geometry/testMeshes.h"
 
@@ -67,6 +69,23 @@ void BM_VoltagePass(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 64 * 64 * 64);
 }
 BENCHMARK(BM_VoltagePass)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The set-up cost of the push's fast path: clear parts of the 64^3 cells
+// around the sphere and two rings of 1,024 triangles (argument: thread count).
+void BM_FindClearCells(benchmark::State& state) {
+  Grid grid(64, 64, 64);
+  grid.setExtents({-1.2, -1.2, -1.2}, {1.2, 1.2, 1.2});
+  std::vector<AmfObject> objects = sphere();
+  objects.push_back(toObject(ringMesh("ring1", {-0.9, 0, 0}, 0.9, 1.1, 0.1, 128)));
+  objects.push_back(toObject(ringMesh("ring2", {0.9, 0, 0}, 0.9, 1.1, 0.1, 128)));
+  std::size_t masks = 0;
+  for (auto _ : state) {
+    const ClearCells c = findClearCells(grid, objects, static_cast<int>(state.range(0)));
+    masks = c.part_masks.size();
+  }
+  state.counters["mixed_cells"] = static_cast<double>(masks);
+}
+BENCHMARK(BM_FindClearCells)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

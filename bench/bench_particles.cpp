@@ -1,7 +1,8 @@
 // The particle phase of one time step: advance plus computeGasProperties for
 // 10^6 particles on a 64^3 mesh, reported as ns per particle per step (the
 // "per_particle" counter). Once on an empty mesh, once with every particle
-// inside the box of a 20,000-triangle sphere. Figures and bounds: bench/README.md.
+// inside the box of a 20,000-triangle sphere, and once for two species spread
+// around a body and two electrodes. Figures and bounds: bench/README.md.
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
@@ -12,11 +13,15 @@
 
 #include "geometry/AmfObject.h"
 #include "geometry/buildObjectBvh.h"
+#include "geometry/containment.h"
+#include "geometry/findClearCells.h"
 #include "mesh/constants.h"
 #include "mesh/World.h"
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/push.h"
+#include "particles/sortParticles.h"
+#include "tests/geometry/testMeshes.h"
 
 using namespace plasmabox;
 
@@ -67,7 +72,7 @@ std::vector<Particle> particlesIn(double lo, double hi) {
   std::mt19937 gen(1);
   std::uniform_real_distribution<double> u(lo, hi);
   std::vector<Particle> list(NUM_PARTICLES);
-  for (Particle& p : list) p = {{u(gen), u(gen), u(gen)}, {}, 0.0, 50.0};
+  for (Particle& p : list) p = {{u(gen), u(gen), u(gen)}, {}, 50.0};
   return list;
 }
 
@@ -83,7 +88,7 @@ void runSteps(benchmark::State& state, World& world, std::span<const AmfObject> 
     state.PauseTiming();
     ions.particles = start;  // particles absorbed by the object come back
     state.ResumeTiming();
-    if (phase != Phase::DEPOSITION) advance(ions, objects, team);
+    if (phase != Phase::DEPOSITION) advance(ions, objects, {}, team);
     if (phase != Phase::ADVANCE) computeGasProperties(ions, team);
     benchmark::DoNotOptimize(ions.den.data.data());
   }
@@ -131,6 +136,100 @@ void BM_ParticleStepInSphereBox(benchmark::State& state) {
   runSteps(state, world, objects, particlesIn(0.25, 0.75));
 }
 BENCHMARK(BM_ParticleStepInSphereBox)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The particles of the reference case (bench/reference_case.sh) without the
+// rest of the program: 64^3 nodes over a 10 cm box, 10^6 particles of one
+// species at rest in the slab 4 to 14 mm from the x = 0 wall, put in cell
+// order once as the program does at its first step, in a weak field.
+void BM_ParticleStepSlab(benchmark::State& state) {
+  const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
+  World world(N, N, N);
+  world.grid.setExtents({0, 0, 0}, {0.1, 0.1, 0.1});
+  world.dt = 1e-11;
+  for (Vec3& e : world.ef.data) e = {10.0, -5.0, 2.0};  // V/m
+  Species electrons("e-", ME, -QE, 50, world);
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> x(0.004, 0.014), yz(0.02, 0.08);
+  electrons.particles.resize(NUM_PARTICLES);
+  for (Particle& p : electrons.particles) p = {{x(gen), yz(gen), yz(gen)}, {}, 50.0};
+  sortParticlesByCell(electrons, team);
+  for (auto _ : state) {
+    advance(electrons, {}, {}, team);
+    computeGasProperties(electrons, team);
+  }
+  state.counters["team"] = team;
+  state.counters["per_particle"] = benchmark::Counter(
+      static_cast<double>(NUM_PARTICLES) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ParticleStepSlab)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Particles among objects: 41^3 nodes over a 10 cm box, a body of 5,120
+// triangles (a sphere of radius 2 cm in the middle) between two electrode rings
+// of 512 triangles each, and 240,000 particles of each species spread over
+// the 7 cm cube around them (none inside an object; about 60 % inside the
+// objects' union box), moving at thermal speeds. One iteration is one step of
+// both species, as in the time loop.
+constexpr int OBJECTS_NODES = 41;
+constexpr int64_t SORT_INTERVAL = 20;  // as the program's default
+constexpr std::size_t OBJECTS_PARTICLES = 240000;  // per species
+
+std::vector<AmfObject> bodyAndElectrodes() {
+  return {toObject(sphereMesh("Body", {0.05, 0.05, 0.05}, 0.02, 4)),
+          toObject(ringMesh("electrode1", {0.024, 0.05, 0.05}, 0.024, 0.03, 0.002, 64)),
+          toObject(ringMesh("electrode2", {0.076, 0.05, 0.05}, 0.024, 0.03, 0.002, 64))};
+}
+
+// Positions uniform in [0.015, 0.085)^3 m outside every object, velocities
+// uniform in [-speed, speed) per axis (m/s), in random order.
+std::vector<Particle> particlesAround(std::span<const AmfObject> objects, double speed, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> x(0.015, 0.085), v(-speed, speed);
+  std::vector<Particle> list;
+  list.reserve(OBJECTS_PARTICLES);
+  while (list.size() < OBJECTS_PARTICLES) {
+    Particle p{};
+    p.pos = {x(gen), x(gen), x(gen)};
+    p.vel = {v(gen), v(gen), v(gen)};
+    p.weight = 50.0;
+    if (findContainingObjectIndex(objects, p.pos) < 0) list.push_back(p);
+  }
+  return list;
+}
+
+void BM_ParticleStepAmongObjects(benchmark::State& state) {
+  const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
+  World world(OBJECTS_NODES, OBJECTS_NODES, OBJECTS_NODES);
+  world.grid.setExtents({0, 0, 0}, {0.1, 0.1, 0.1});
+  world.dt = 1e-11;
+  for (Vec3& e : world.ef.data) e = {100.0, -50.0, 20.0};  // V/m
+  const std::vector<AmfObject> objects = bodyAndElectrodes();
+  std::vector<Species> species;
+  species.reserve(2);
+  species.emplace_back("O+", 16 * AMU, QE, 50, world);
+  species.emplace_back("e-", ME, -QE, 50, world);
+  species[0].particles = particlesAround(objects, 2e3, 1);
+  species[1].particles = particlesAround(objects, 5e5, 2);
+  const ClearCells clear = findClearCells(world.grid, objects, team);
+  int64_t step = 0;
+  for (auto _ : state) {
+    for (Species& s : species) {
+      if (step % SORT_INTERVAL == 0) sortParticlesByCell(s, team);
+      advance(s, objects, clear, team);
+      computeGasProperties(s, team);
+    }
+    ++step;
+  }
+  std::size_t triangles = 0;
+  for (const AmfObject& o : objects) triangles += o.triangles.size();
+  state.counters["team"] = team;
+  state.counters["triangles"] = static_cast<double>(triangles);
+  state.counters["survivors"] = static_cast<double>(species[0].particles.size() + species[1].particles.size());
+  state.counters["per_particle"] = benchmark::Counter(
+      2.0 * static_cast<double>(OBJECTS_PARTICLES) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ParticleStepAmongObjects)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -47,6 +47,10 @@ struct RunSettings {
   double temperature_i = 0.0;                // eV, of loaded and injected ions
   Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons
   Vec3 load_velocity_i;                      // m/s, drift of the loaded ions
+  // Steps between two sorts of each particle list into cell order (at steps
+  // 0, sort_interval, ...; 0: never). Particles cross a cell in tens of steps
+  // or more, so a list sorted this often stays nearly in order in between.
+  int32_t sort_interval = 20;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

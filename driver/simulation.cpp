@@ -14,6 +14,7 @@
 
 #include "geometry/AmfObject.h"
 #include "geometry/amfread.h"
+#include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
 #include "mesh/World.h"
 #include "mesh/constants.h"
@@ -30,6 +31,7 @@
 #include "particles/loading.h"
 #include "particles/push.h"
 #include "particles/random.h"
+#include "particles/sortParticles.h"
 #include "solver/MagnetostaticSolver.h"
 #include "solver/PotentialSolver.h"
 
@@ -179,6 +181,8 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   overrideRemanence(remanence, s.remanence_override);
   const std::map<std::string, Vec3> magnetisation = buildMagnetisationTable(args, remanence);
   amfread_voltage(world, objects, s.voltages, s.threads);
+  // Where no object can contain a particle: the push skips the query there.
+  const ClearCells clear_cells = findClearCells(world.grid, objects, s.threads);
 
   std::vector<Species> species = createSpecies(world, s);
 
@@ -237,8 +241,10 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     if (electrons_injected)
       for (Source& src : electron_sources)
         injectFromPlane(src, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2);
+    const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
     for (Species& sp : species) {
-      advance(sp, objects, s.threads);
+      if (sort_now) sortParticlesByCell(sp, s.threads);
+      advance(sp, objects, clear_cells, s.threads);
       computeGasProperties(sp, s.threads);
     }
     const int64_t t1 = steadyNanoseconds();

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "mesh/DoublePair.h"
 #include "mesh/Vec3.h"
 
 namespace plasmabox {
@@ -130,23 +131,25 @@ inline CellWeights cellWeights(const Vec3& l) {
 }
 
 // Field value at logical coordinate l, interpolated trilinearly from the eight
-// corners of its cell. The caller guarantees 0 <= l < n - 1 on every axis: no
-// bounds are checked here because this runs once per particle per step.
+// corners of its cell: corner by corner (i, then j, then k), each component
+// summing weight times value. The caller guarantees 0 <= l < n - 1 on every
+// axis: no bounds are checked here because this runs once per particle per
+// step. x and y go through vector pairs; each is rounded as alone.
 inline Vec3 gather(const VectorField& f, const Vec3& l) {
   const CellWeights c = cellWeights(l);
-  Vec3 sum{};
+  DoublePair xy = {0.0, 0.0};
+  double z = 0.0;
   for (int a = 0; a < 2; ++a)
     for (int b = 0; b < 2; ++b) {
-      const Vec3* line = f.data.data() + f.index(c.i + a, c.j + b, c.k);
+      const double* line = &(f.data.data() + f.index(c.i + a, c.j + b, c.k))->x;  // x, y, z of node k, then k + 1
       const double wab = c.wx[a] * c.wy[b];
       for (int e = 0; e < 2; ++e) {
         const double w = wab * c.wz[e];
-        sum.x += w * line[e].x;
-        sum.y += w * line[e].y;
-        sum.z += w * line[e].z;
+        xy += DoublePair{w, w} * loadPair(line + 3 * e);
+        z += w * line[3 * e + 2];
       }
     }
-  return sum;
+  return {xy[0], xy[1], z};
 }
 
 // Adds value, shared trilinearly, to the eight corners of the cell holding l.

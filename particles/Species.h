@@ -6,6 +6,7 @@
 #include "mesh/NodeField.h"
 #include "mesh/World.h"
 #include "particles/Particle.h"
+#include "particles/ParticleTiles.h"
 
 namespace plasmabox {
 
@@ -22,6 +23,7 @@ struct Species {
   VectorField vel;   // m/s, weight-averaged velocity
   VectorField j;     // A/m^2, current density
   World* world;      // not owned; outlives the species
+  ParticleTiles tiles;  // where the last sort left the particles, and scratch of the deposition and the sort
 
   // Empty species with zeroed fields of the world's node counts.
   Species(std::string name_, double mass_, double charge_, double mpw0_, World& world_)

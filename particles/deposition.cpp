@@ -6,160 +6,219 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <span>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
-#include "particles/prefetch.h"
+#include "mesh/DoublePair.h"
+#include "particles/ParticleBins.h"
+#include "particles/ParticleTiles.h"
+#include "particles/TileGrid.h"
 
 namespace plasmabox {
 
 namespace {
 
-// How many threads of a team of team threads own a slab: never more than
-// there are node planes.
-int slabOwners(int team, int ni) { return std::max(1, std::min(team, ni)); }
+// Particles whose logical coordinates the deposition computes together.
+constexpr uint32_t DEPOSIT_BLOCK = 32;
 
-// First node planes of the slabs: starts[t] .. starts[t+1] - 1 belong to
-// owner t (owners + 1 entries, starts[0] = 0, starts[owners] = ni). The
-// boundaries share the deposited weight of the previous step (den_prev, per
-// plane) evenly, so that owners get about equal numbers of particles even when
-// the plasma fills only part of the box; without a previous step the planes are
-// shared evenly. The boundaries only divide the work: any choice gives the
-// same sums.
-std::vector<int> slabStarts(const Field& den_prev, int owners) {
-  const int ni = den_prev.ni;
-  std::vector<int> starts(static_cast<std::size_t>(owners) + 1, ni);
-  starts[0] = 0;
-  std::vector<double> plane_weight(static_cast<std::size_t>(ni), 0.0);
-  const std::size_t plane = static_cast<std::size_t>(den_prev.nj) * static_cast<std::size_t>(den_prev.nk);
-  double total = 0.0;
-  for (int i = 0; i < ni; ++i) {
-    const double* d = den_prev.data.data() + static_cast<std::size_t>(i) * plane;
-    double sum = 0.0;
-    for (std::size_t n = 0; n < plane; ++n) sum += std::fabs(d[n]);
-    plane_weight[static_cast<std::size_t>(i)] = sum;
-    total += sum;
-  }
-  if (!(total > 0.0) || !std::isfinite(total)) {
-    const int q = ni / owners, r = ni % owners;
-    for (int t = 1; t < owners; ++t) starts[static_cast<std::size_t>(t)] = t * q + std::min(t, r);
-    return starts;
-  }
-  double running = 0.0;
-  int t = 1;
-  for (int i = 0; i < ni && t < owners; ++i) {
-    running += plane_weight[static_cast<std::size_t>(i)];
-    while (t < owners && running >= total * t / owners) starts[static_cast<std::size_t>(t++)] = i + 1;
-  }
-  return starts;
+// Adds one particle's shares to the eight nodes of its cell: weight * w to den
+// and weight * vel * w to vel, w the trilinear weight of the node, each share
+// computed as scatter computes it (the pairs only group the same products).
+inline void depositParticle(double* den, Vec3* vel, const Field& f, const CellWeights& c, const Particle& p) {
+  const double m0 = p.weight;
+  const Vec3 m = p.weight * p.vel;  // momentum per unit mass (m/s times weight)
+  const DoublePair wz = {c.wz[0], c.wz[1]};
+  const std::size_t line = static_cast<std::size_t>(f.nk), plane = static_cast<std::size_t>(f.nj) * line;
+  const std::size_t base = f.index(c.i, c.j, c.k);
+  const std::size_t offset[2][2] = {{0, line}, {plane, plane + line}};
+  for (int a = 0; a < 2; ++a)
+    for (int b = 0; b < 2; ++b) {
+      const std::size_t at = base + offset[a][b];
+      const DoublePair w = (c.wx[a] * c.wy[b]) * wz;  // the weights of the nodes k and k + 1
+      double* d = den + at;
+      double* v = &vel[at].x;  // x, y, z of node k, then of node k + 1
+      const DoublePair w0 = {w[0], w[0]}, w01 = {w[0], w[1]}, w1 = {w[1], w[1]};
+      storePair(d, loadPair(d) + w * m0);
+      storePair(v, loadPair(v) + w0 * DoublePair{m.x, m.y});
+      storePair(v + 2, loadPair(v + 2) + w01 * DoublePair{m.z, m.x});
+      storePair(v + 4, loadPair(v + 4) + w1 * DoublePair{m.y, m.z});
+    }
 }
 
-// Adds the particle's shares to the nodes of its cell whose plane index lies in
-// [lo, hi): den gets weight and vel weight * velocity, each share computed
-// exactly as scatter computes it, so a node gets the same addends whichever
-// slab holds it.
-void scatterIntoSlab(Field& den, VectorField& vel, const Vec3& l, double weight, const Vec3& momentum, int lo,
-                     int hi) {
-  const CellWeights c = cellWeights(l);
-  for (int a = 0; a < 2; ++a) {
-    const int i = c.i + a;
-    if (i < lo || i >= hi) continue;
-    for (int b = 0; b < 2; ++b) {
-      double* d = den.data.data() + den.index(i, c.j + b, c.k);
-      Vec3* v = vel.data.data() + vel.index(i, c.j + b, c.k);
-      const double wab = c.wx[a] * c.wy[b];
-      for (int e = 0; e < 2; ++e) {
-        d[e] += wab * c.wz[e] * weight;
-        const double w = wab * c.wz[e];
-        v[e].x += w * momentum.x;
-        v[e].y += w * momentum.y;
-        v[e].z += w * momentum.z;
-      }
-    }
-  }
+// Lowest cell (i, j, k) of tile number `tile` of colour `colour`.
+void tileCorner(const TileGrid& t, uint32_t tile, int colour, int32_t corner[3]) {
+  const uint32_t within = tile - t.colour_start[colour];
+  const auto ny = static_cast<uint32_t>(t.half[1][(colour >> 1) & 1]);
+  const auto nz = static_cast<uint32_t>(t.half[2][(colour >> 2) & 1]);
+  const uint32_t tile_xyz[3] = {within / (ny * nz), (within / nz) % ny, within % nz};
+  for (int a = 0; a < 3; ++a)
+    corner[a] = (2 * static_cast<int32_t>(tile_xyz[a]) + ((colour >> a) & 1)) << t.shift;
+}
+
+// The ranges the last sort left, limited to the present list of n particles
+// (all empty when there was no sort): tiles.count() + 1 entries, the last one
+// the end of the claimed part; every particle after it is a mover.
+void claimRanges(ParticleTiles& pt, const TileGrid& tiles, std::size_t n) {
+  const std::size_t count = static_cast<std::size_t>(tiles.count()) + 1;
+  pt.claimed.assign(count, 0);
+  if (pt.sorted_start.size() != count + 1) return;
+  for (std::size_t b = 0; b < count; ++b)
+    pt.claimed[b] = static_cast<uint32_t>(std::min<std::size_t>(pt.sorted_start[b], n));
 }
 
 }  // namespace
 
 void computeGasProperties(Species& species, int threads) {
-  const World& world = *species.world;
-  const Grid& grid = world.grid;
+  const Grid& grid = species.world->grid;
   // den_prev takes den's values by taking its storage; den is cleared below.
   species.den_prev.data.swap(species.den.data);
 
-  const Particle* const particles = species.particles.data();
   const std::size_t n = species.particles.size();
-  const int ni = species.den.ni;
-  const Vec3 inv_dh{1.0 / grid.dh.x, 1.0 / grid.dh.y, 1.0 / grid.dh.z};  // for prefetch hints only
-  Field& den_sum = species.den;
-  VectorField& vel_sum = species.vel;
-  const std::size_t plane = static_cast<std::size_t>(den_sum.nj) * static_cast<std::size_t>(den_sum.nk);
-
-  // Sums of weight and of weight times velocity (momentum per unit mass) per
-  // node. Each thread owns a slab of node planes (a range of i), clears it, and
-  // walks the whole particle list in order, adding the shares that fall in its
-  // slab. Every node thus receives the same addends in the same (list) order
-  // as in one serial pass, whatever the team size: the sums are bit-identical.
+  if (n >= std::numeric_limits<uint32_t>::max())
+    throw std::length_error("computeGasProperties: " + std::to_string(n) + " particles in species \"" +
+                            species.name + "\", more than 2^32 - 2");
   const int team = threads > 0 ? threads : 1;
-  const int owners = slabOwners(team, ni);
-  const std::vector<int> starts = slabStarts(species.den_prev, owners);
+  const TileGrid tiles = tileGrid(grid);
+  ParticleTiles& pt = species.tiles;
+  claimRanges(pt, tiles, n);
+  pt.thread_movers.resize(static_cast<std::size_t>(team));
+  pt.mover_end.assign(8 * static_cast<std::size_t>(team), 0);
+  pt.mover_dest.assign(8 * static_cast<std::size_t>(team), 0);
+  uint32_t* const mover_end = pt.mover_end.data();
+  uint32_t* const mover_dest = pt.mover_dest.data();
+
+  const Particle* const particles = species.particles.data();
+  const Field& den_field = species.den;
+  double* const den = species.den.data.data();
+  Vec3* const vel = species.vel.data.data();
+  const auto nodes = static_cast<int64_t>(species.den.size());
+  const uint32_t* const claimed = pt.claimed.data();
+  const std::size_t claimed_end = claimed[tiles.count()];
+  std::vector<uint32_t>& all_movers = pt.movers;
+
+  // Sums of weight and of weight times velocity per node. The tiles of one
+  // colour share no node, so a thread deposits its tiles straight into the
+  // fields. Each tile reads the list range the last sort gave it; a particle
+  // found outside that tile (it moved, or came into the range since) is a
+  // mover, deposited afterwards from a list of its own. A node thus receives
+  // the particles of the (at most eight) tiles around it colour by colour,
+  // each tile's in list order, then the movers the same way: which thread
+  // handles which tile does not change the sums.
 #pragma omp parallel num_threads(team)
   {
-    const int t = omp_get_thread_num();
-    // Owners beyond the team (the runtime may give fewer threads) pass their
-    // slabs to the last thread; threads beyond the owners get an empty slab.
-    const int given = omp_get_num_threads();
-    const int first_slab = t < owners ? t : owners;
-    const int last_slab = t == given - 1 ? owners : std::min(t + 1, owners);
-    const int lo = starts[static_cast<std::size_t>(first_slab)];
-    const int hi = std::max(lo, starts[static_cast<std::size_t>(last_slab)]);
-    const std::size_t first = static_cast<std::size_t>(lo) * plane, last = static_cast<std::size_t>(hi) * plane;
-    std::fill(den_sum.data.begin() + static_cast<std::ptrdiff_t>(first),
-              den_sum.data.begin() + static_cast<std::ptrdiff_t>(last), 0.0);
-    std::fill(vel_sum.data.begin() + static_cast<std::ptrdiff_t>(first),
-              vel_sum.data.begin() + static_cast<std::ptrdiff_t>(last), Vec3{});
-    // Planes lo - 1 .. hi - 1 hold the lower corners of the cells that reach the slab.
-    const double cell_lo = static_cast<double>(lo) - 1.0, cell_hi = static_cast<double>(hi);
-    if (lo < hi) {
-      for (std::size_t q = 0; q < n; ++q) {
-        if (q + PREFETCH_DISTANCE < n) {
-          const std::size_t c = approximateCellIndex(particles[q + PREFETCH_DISTANCE].pos, grid.x0, inv_dh,
-                                                     grid.ni, grid.nj, grid.nk);
-          if (c + plane >= first && c < last) {
-            prefetchCell(den_sum, c);
-            prefetchCell(vel_sum, c);
+#pragma omp for schedule(static)
+    for (int64_t q = 0; q < nodes; ++q) {
+      den[q] = 0.0;
+      vel[q] = {};
+    }
+    const int t = omp_get_thread_num(), given = omp_get_num_threads();
+    std::vector<uint32_t>& movers = pt.thread_movers[static_cast<std::size_t>(t)];
+    movers.clear();
+    for (int colour = 0; colour < 8; ++colour) {
+      // A colour without particles needs no pass (every thread sees the same counts).
+      if (claimed[tiles.colour_start[colour]] == claimed[tiles.colour_start[colour + 1]]) {
+        mover_end[colour * given + t] = static_cast<uint32_t>(movers.size());
+        continue;
+      }
+      const BinRange mine = threadShare(claimed, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
+      for (uint32_t tile = mine.lo; tile < mine.hi; ++tile) {
+        int32_t lo[3];
+        tileCorner(tiles, tile, colour, lo);
+        for (uint32_t first = claimed[tile], end = claimed[tile + 1]; first < end; first += DEPOSIT_BLOCK) {
+          const Particle* const p = particles + first;
+          const int m = static_cast<int>(std::min<uint32_t>(DEPOSIT_BLOCK, end - first));
+          // Logical coordinates a block at a time, so that neighbouring
+          // particles share the vector instructions of the divisions.
+          Vec3 l[DEPOSIT_BLOCK];
+          for (int b = 0; b < m; ++b) l[b] = grid.toLogical(p[b].pos);
+          for (int b = 0; b < m; ++b) {
+            int32_t i, j, k;
+            if (cellOf(tiles, l[b], i, j, k) && ((i ^ lo[0]) | (j ^ lo[1]) | (k ^ lo[2])) >> tiles.shift == 0)
+              depositParticle(den, vel, den_field, cellWeights(l[b]), p[b]);
+            else
+              movers.push_back(first + static_cast<uint32_t>(b));
           }
         }
-        const Particle& p = particles[q];
-        // The cell's lower corner plane is l.x truncated (l.x >= 0): the cell
-        // reaches the slab when that plane is lo - 1 .. hi - 1. The other two
-        // logical coordinates are needed only then.
-        const double lx = (p.pos.x - grid.x0.x) / grid.dh.x;
-        if (!(lx >= cell_lo && lx < cell_hi)) continue;
-        const Vec3 l{lx, (p.pos.y - grid.x0.y) / grid.dh.y, (p.pos.z - grid.x0.z) / grid.dh.z};  // toLogical
-        scatterIntoSlab(den_sum, vel_sum, l, p.weight, p.weight * p.vel, lo, hi);
       }
+      mover_end[colour * given + t] = static_cast<uint32_t>(movers.size());
+#pragma omp barrier
+    }
+    // The movers found in the claimed ranges, in list order: colour by colour
+    // the ranges run up the list, within a colour thread by thread. (The
+    // barrier: a skipped last colour has none, and every thread's counts
+    // must be in before they are added up.)
+#pragma omp barrier
+#pragma omp single
+    {
+      uint32_t at = 0;
+      for (int c = 0; c < 8; ++c)
+        for (int u = 0; u < given; ++u) {
+          mover_dest[c * given + u] = at;
+          at += mover_end[c * given + u] - (c == 0 ? 0 : mover_end[(c - 1) * given + u]);
+        }
+      all_movers.resize(at);
+    }
+    for (int c = 0; c < 8; ++c) {
+      const uint32_t from = c == 0 ? 0 : mover_end[(c - 1) * given + t], to = mover_end[c * given + t];
+      std::copy(movers.begin() + from, movers.begin() + to, all_movers.begin() + mover_dest[c * given + t]);
     }
   }
 
-  // The node-wise steps: each node reads and writes only itself, in the same
-  // order and with the same operations as three separate passes would.
-  double* const den = species.den.data.data();
+  // Then every mover goes to its tile: those of the claimed ranges by index,
+  // and the particles after the ranges (all of them before the first sort)
+  // copied tile by tile, which streams through memory where reading them by
+  // index would miss the cache on every one. A tile takes its movers from the
+  // ranges first, then those of the tail: the list order.
+  ParticleBins& bins = pt.bins;
+  binParticleSubset(bins, tiles, grid, species.particles, all_movers, team);
+  const std::span<const Particle> tail(particles + claimed_end, n - claimed_end);
+  Particle* const tail_by_tile = pt.spare.room(tail.size());
+  copyByTile(pt.tail_bins, tiles, grid, tail, tail_by_tile, team);
+  const std::size_t bin_count = static_cast<std::size_t>(tiles.count()) + 2;
+  pt.mover_start.resize(bin_count);
+  for (std::size_t b = 0; b < bin_count; ++b) pt.mover_start[b] = bins.start[b] + pt.tail_bins.start[b];
+
+  const uint32_t* const order = bins.order.data();
+  const uint32_t* const start = bins.start.data();
+  const uint32_t* const tail_start = pt.tail_bins.start.data();
+  const uint32_t* const both = pt.mover_start.data();
   const double* const den_prev = species.den_prev.data.data();
   const double* const node_vol = grid.node_vol.data.data();
-  Vec3* const vel = species.vel.data.data();
   Vec3* const j = species.j.data.data();
   const double half_charge = 0.5 * species.charge;  // C
-  const auto nodes = static_cast<int64_t>(species.den.size());
-#pragma omp parallel for schedule(static) num_threads(team)
-  for (int64_t q = 0; q < nodes; ++q) {
-    const double w = den[q];  // summed weight at the node
-    if (w != 0.0)
-      vel[q] = {vel[q].x / w, vel[q].y / w, vel[q].z / w};
-    else
-      vel[q] = {};
-    den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
-    const double s = half_charge * (den[q] + den_prev[q]);  // C/m^3, mean charge density
-    j[q] = {s * vel[q].x, s * vel[q].y, s * vel[q].z};
+#pragma omp parallel num_threads(team)
+  {
+    const int t = omp_get_thread_num(), given = omp_get_num_threads();
+    for (int colour = 0; colour < 8; ++colour) {
+      if (both[tiles.colour_start[colour]] == both[tiles.colour_start[colour + 1]]) continue;
+      const BinRange mine = threadShare(both, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
+      for (uint32_t tile = mine.lo; tile < mine.hi; ++tile) {
+        for (uint32_t q = start[tile], end = start[tile + 1]; q < end; ++q) {
+          const Particle& p = particles[order[q]];
+          depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
+        }
+        for (uint32_t q = tail_start[tile], end = tail_start[tile + 1]; q < end; ++q) {
+          const Particle& p = tail_by_tile[q];
+          depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
+        }
+      }
+#pragma omp barrier
+    }
+    // The node-wise steps: each node reads and writes only itself.
+#pragma omp for schedule(static)
+    for (int64_t q = 0; q < nodes; ++q) {
+      const double w = den[q];  // summed weight at the node
+      if (w != 0.0)
+        vel[q] = {vel[q].x / w, vel[q].y / w, vel[q].z / w};
+      else
+        vel[q] = {};
+      den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
+      const double s = half_charge * (den[q] + den_prev[q]);  // C/m^3, mean charge density
+      j[q] = {s * vel[q].x, s * vel[q].y, s * vel[q].z};
+    }
   }
 }
 

@@ -13,10 +13,13 @@ namespace plasmabox {
 // is 0), den := den / node_vol (0 where node_vol is 0), giving the number density
 // in m^-3 and the weight-averaged velocity in m/s; and finally
 // j := (0.5 * charge) * (den + den_prev) * vel in A/m^2, the current centred in
-// time with the leapfrog velocities. Assumes every particle lies inside the mesh
-// cells, as addParticle and advance guarantee. Runs on `threads` OpenMP
-// threads; every node receives its addends in particle-list order, so the
-// result is the same for any team size.
+// time with the leapfrog velocities. Particles outside the mesh cells (which
+// addParticle and advance never leave in the list) deposit nothing. Runs on
+// `threads` OpenMP threads, each reading only the particles it deposits: the
+// particles are grouped by tile (binParticles) and a node adds the shares of
+// the tiles around it in a fixed tile order, each tile's in list order, so
+// the result is the same for any team size. Another list order of the same
+// particles changes only the rounding of the sums.
 void computeGasProperties(Species& species, int threads);
 
 // world.rho := sum over the species, in list order, of charge * den (C/m^3);

@@ -4,6 +4,7 @@
 
 #include "particles/loading.h"
 #include "particles/random.h"
+#include "particles/reserveParticles.h"
 
 namespace plasmabox {
 
@@ -23,6 +24,7 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
   const double n = std::fabs(source.inject_density * v * area * source.world->dt) / species.mpw0;
   const double count = std::trunc(n + rnd());  // the count draw comes first
   const std::size_t num = checkedParticleCount(species, count, "injectFromPlane");
+  reserveParticles(species.particles, species.particles.size() + num);
   for (std::size_t p = 0; p < num; ++p) {
     Vec3 pos;
     Vec3 vel;

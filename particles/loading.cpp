@@ -10,6 +10,7 @@
 
 #include "particles/meshCells.h"
 #include "particles/random.h"
+#include "particles/reserveParticles.h"
 
 namespace plasmabox {
 
@@ -60,7 +61,7 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   // Velocity change over half a step in e, so the velocity lags the position by dt/2.
   const double k = (species.charge / species.mass) * (0.5 * world.dt);
   const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
-  species.particles.push_back(Particle{pos, v, 0.0, weight});
+  species.particles.push_back(Particle{pos, v, weight});
 }
 
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den) {
@@ -75,7 +76,7 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
   // A count that is not finite goes on to be rejected with a message.
   const double count = !std::isfinite(num_sim) ? num_sim : (num_sim > 0.0 ? std::ceil(num_sim) : 0.0);
   const std::size_t n = checkedParticleCount(species, count, "loadParticlesBox");
-  species.particles.reserve(species.particles.size() + n);
+  reserveParticles(species.particles, species.particles.size() + n);
   for (std::size_t p = 0; p < n; ++p) {
     Vec3 pos;
     pos.x = x1.x + rnd() * d.x;

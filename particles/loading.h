@@ -10,8 +10,7 @@ namespace plasmabox {
 // Appends one particle at pos (m) with weight (real particles per macro-particle)
 // when pos lies inside the mesh (see insideMeshCells); otherwise the particle is
 // silently discarded. The stored velocity is vel (m/s) set back half a time step
-// in the electric field gathered at pos, as the leapfrog push expects; the new
-// particle has pending_time 0.
+// in the electric field gathered at pos, as the leapfrog push expects.
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
 
 // Fills the box spanned by corners x1 and x2 (m, in any order along each axis)

@@ -6,11 +6,15 @@
 #include <cstddef>
 
 #include "geometry/containment.h"
+#include "geometry/findClearCells.h"
 #include "particles/meshCells.h"
 
 namespace plasmabox {
 
 namespace {
+
+// Particles whose logical coordinates the push computes together (see advance).
+constexpr int PUSH_BLOCK = 32;
 
 // The smallest box (m) that holds every object's bounding box. A point outside
 // it is in no object's box, so no object can contain it: the containment query
@@ -42,7 +46,7 @@ bool mayBeInAnObject(const ObjectsBox& b, const Vec3& p) {
 
 }  // namespace
 
-void advance(Species& species, std::span<const AmfObject> objects, int threads) {
+void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads) {
   std::vector<Particle>& list = species.particles;
   const auto n = static_cast<int64_t>(list.size());
   if (n == 0) return;
@@ -59,31 +63,44 @@ void advance(Species& species, std::span<const AmfObject> objects, int threads) 
   const MeshCellLimits limits = meshCellLimits(grid);
   const bool has_objects = !objects.empty();  // no object: no point can be in one
   const ObjectsBox objects_box = objectsBox(objects);
+  const bool use_clear = has_objects && clear.usable && clearCellsMatch(clear, objects);
+  // Velocity change per V/m over one step (C s / kg). Every particle advances
+  // by exactly dt, so this is the same number for all of them.
+  const double k = charge * dt / mass;
   // Each iteration reads shared, read-only data and writes only its own
   // particle. The loop also finds the first particle left without weight: the
   // removal pass has nothing to do before it.
   int64_t first_dead = n;
+  const int64_t blocks = (n + PUSH_BLOCK - 1) / PUSH_BLOCK;
 #pragma omp parallel num_threads(team)
   {
 #pragma omp for schedule(static) reduction(min : first_dead)
-    for (int64_t q = 0; q < n; ++q) {
-      Particle& p = particles[q];
-      p.pending_time += dt;
-      const Vec3 e = gather(ef, grid.toLogical(p.pos));  // field at the old position
-      const double k = charge * p.pending_time / mass;    // (C s / kg): velocity change per V/m
-      p.vel.x += k * e.x;
-      p.vel.y += k * e.y;
-      p.vel.z += k * e.z;
-      p.pos.x += p.pending_time * p.vel.x;
-      p.pos.y += p.pending_time * p.vel.y;
-      p.pos.z += p.pending_time * p.vel.z;
-      // Absorbed by an object, or gone through a wall: no trace is left either way.
-      if (has_objects && mayBeInAnObject(objects_box, p.pos) && findContainingObjectIndex(objects, p.pos) >= 0)
-        p.weight = 0.0;
-      else if (!insideLimits(limits, p.pos))
-        p.weight = 0.0;
-      p.pending_time = 0.0;
-      if (!(p.weight > 0.0) && q < first_dead) first_dead = q;
+    for (int64_t block = 0; block < blocks; ++block) {
+      Particle* const p = particles + block * PUSH_BLOCK;
+      const int m = static_cast<int>(std::min<int64_t>(PUSH_BLOCK, n - block * PUSH_BLOCK));
+      // Logical coordinates of the old positions, a block at a time: the
+      // divisions of neighbouring particles then share vector instructions.
+      Vec3 l[PUSH_BLOCK];
+      for (int b = 0; b < m; ++b) l[b] = grid.toLogical(p[b].pos);
+      for (int b = 0; b < m; ++b) {
+        const Vec3 e = gather(ef, l[b]);  // field at the old position
+        Vec3& v = p[b].vel;
+        Vec3& x = p[b].pos;
+        v.x += k * e.x;
+        v.y += k * e.y;
+        v.z += k * e.z;
+        x.x += dt * v.x;
+        x.y += dt * v.y;
+        x.z += dt * v.z;
+        // Gone through a wall, or absorbed by an object: no trace is left either
+        // way. Most particles are in parts of cells no object can reach, and
+        // skip the query there.
+        if (!insideLimits(limits, x) || (has_objects && mayBeInAnObject(objects_box, x) &&
+                                         !(use_clear && inClearPart(clear, x)) &&
+                                         findContainingObjectIndex(objects, x) >= 0))
+          p[b].weight = 0.0;
+        if (!(p[b].weight > 0.0) && block * PUSH_BLOCK + b < first_dead) first_dead = block * PUSH_BLOCK + b;
+      }
     }
   }
   if (first_dead < n) removeDeadParticlesFrom(list, static_cast<std::size_t>(first_dead));

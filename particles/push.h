@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry/AmfObject.h"
+#include "geometry/ClearCells.h"
 #include "particles/Particle.h"
 #include "particles/Species.h"
 
@@ -14,11 +15,14 @@ namespace plasmabox {
 // Moves every particle of species through one time step dt in the world's
 // electric field (electrostatic leapfrog: vel += (charge * dt / mass) * E at the
 // old position, then pos += dt * vel), kills the particles that end inside one
-// of the objects or off the mesh (weight 0), and removes the dead ones with
-// removeDeadParticles. The push runs on an OpenMP team of `threads` threads
-// (at least 1); the result does not depend on the team size. Surviving
-// particles have pending_time 0 and weight > 0.
-void advance(Species& species, std::span<const AmfObject> objects, int threads);
+// of the objects (findContainingObjectIndex) or off the mesh (weight 0), and
+// removes the dead ones with removeDeadParticles. A particle in a clear part
+// of a cell (inClearPart) is known to be in no object without the query;
+// clear must come from findClearCells for these objects (otherwise, or when
+// it is empty, every particle near an object takes the query). The push runs
+// on an OpenMP team of `threads` threads (at least 1); the result does not
+// depend on the team size. Surviving particles have weight > 0.
+void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads);
 
 // Removes, in place and in one serial pass, every particle whose weight is not
 // greater than zero (zero, negative or NaN): each hole is filled with the list's

@@ -1,8 +1,11 @@
 // Arbitrary documents to the simulation's AMF reader (through an in-memory file,
-// as it takes a name); the indexed containment query must then match the full scan.
+// as it takes a name); the indexed containment query must then match the full
+// scan, and no point the cell classification calls clear may be in an object.
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -11,6 +14,8 @@
 
 #include "geometry/amfread.h"
 #include "geometry/containment.h"
+#include "geometry/findClearCells.h"
+#include "mesh/Grid.h"
 #include "quietStreams.h"
 
 using namespace plasmabox;
@@ -41,6 +46,34 @@ void checkContainment(const std::vector<AmfObject>& world) {
   }
 }
 
+// A 9^3 mesh over the objects' boxes (widened by a tenth), classified; then
+// every node, every vertex and its neighbours, and every box centre: where
+// the classification says clear, the query must find no object.
+void checkClearCells(const std::vector<AmfObject>& world) {
+  Vec3 lo{INFINITY, INFINITY, INFINITY}, hi{-INFINITY, -INFINITY, -INFINITY};
+  for (const AmfObject& o : world)
+    for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], o.bbox_min[a]), hi[a] = std::max(hi[a], o.bbox_max[a]);
+  for (int a = 0; a < 3; ++a) {
+    const double widen = 0.1 * (hi[a] - lo[a]) + 1e-3;
+    lo[a] -= widen, hi[a] += widen;
+    if (!(std::isfinite(lo[a]) && std::isfinite(hi[a]) && lo[a] < hi[a])) return;
+  }
+  Grid grid(9, 9, 9);
+  grid.setExtents(lo, hi);
+  const ClearCells clear = findClearCells(grid, world, 1);
+  std::vector<Vec3> probes;
+  for (int i = 0; i < 9; ++i)
+    for (int j = 0; j < 9; ++j)
+      for (int k = 0; k < 9; ++k) probes.push_back(grid.nodePosition(i, j, k));
+  for (const AmfObject& o : world) {
+    probes.push_back(0.5 * (o.bbox_min + o.bbox_max));
+    for (const Vec3& v : o.vertices)
+      probes.insert(probes.end(), {v, {std::nextafter(v.x, -INFINITY), v.y, v.z}, {v.x, std::nextafter(v.y, INFINITY), v.z}});
+  }
+  for (const Vec3& p : probes)
+    if (inClearPart(clear, p) && findContainingObjectIndex(world, p) >= 0) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -63,5 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   checkContainment(world);
+  checkClearCells(world);
   return 0;
 }

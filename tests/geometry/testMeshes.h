@@ -64,6 +64,27 @@ inline NamedMesh sphereMesh(const std::string& name, Vec3 centre, double radius,
   return m;
 }
 
+// Closed ring around the axis through centre along x: the rectangle
+// [x - half_width, x + half_width] x [r_in, r_out] swept around the axis in
+// `segments` steps, 8 * segments triangles. Its hole is outside the ring.
+inline NamedMesh ringMesh(const std::string& name, Vec3 centre, double r_in, double r_out, double half_width,
+                          int segments) {
+  NamedMesh m{name, {}};
+  const double pi = std::acos(-1.0);
+  const double profile[4][2] = {{-half_width, r_in}, {-half_width, r_out}, {half_width, r_out}, {half_width, r_in}};
+  for (int s = 0; s < segments; ++s) {
+    const double phi = 2 * pi * s / segments;
+    for (const auto& p : profile)
+      m.mesh.vertices.push_back({centre.x + p[0], centre.y + p[1] * std::cos(phi), centre.z + p[1] * std::sin(phi)});
+  }
+  const auto at = [&](int s, int p) { return static_cast<uint32_t>(4 * (s % segments) + p % 4); };
+  for (int s = 0; s < segments; ++s)
+    for (int p = 0; p < 4; ++p)
+      m.mesh.triangles.insert(m.mesh.triangles.end(),
+                              {{at(s, p), at(s + 1, p), at(s + 1, p + 1)}, {at(s, p), at(s + 1, p + 1), at(s, p + 1)}});
+  return m;
+}
+
 // The record the reader makes of a mesh: corners copied, box, ray index.
 inline AmfObject toObject(const NamedMesh& m) {
   AmfObject o;

@@ -129,7 +129,7 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
   }
   World world(3, 3, 3);
   Species s("O+", 2.6e-26, 1.6e-19, 1, world);
-  for (int n = 0; n < 11; ++n) s.particles.push_back({{n * 0.1, 1.0 / 3, -n * 1e-7}, {n * 1e5, -1, 2}, 0, 50.0 + n});
+  for (int n = 0; n < 11; ++n) s.particles.push_back({{n * 0.1, 1.0 / 3, -n * 1e-7}, {n * 1e5, -1, 2}, 50.0 + n});
   OutputSettings settings;
   settings.vtk_format = VtkFormat::BINARY;
   settings.particles_sample = 5;  // stride 3: particles 0, 3, 6, 9

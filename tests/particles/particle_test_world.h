@@ -11,6 +11,6 @@ inline void setUpCube(World& w, double lo, double hi, double dt = 1e-9) {
   w.dt = dt;
 }
 
-inline Particle at(Vec3 pos, Vec3 vel, double weight = 1.0) { return Particle{pos, vel, 0.0, weight}; }
+inline Particle at(Vec3 pos, Vec3 vel, double weight = 1.0) { return Particle{pos, vel, weight}; }
 
 }  // namespace plasmabox

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "geometry/findClearCells.h"
 #include "geometry/testMeshes.h"
 #include "mesh/constants.h"
 #include "particle_test_world.h"
@@ -20,7 +21,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
   setUpCube(w, 0.0, 4.0, 0.5);
   Species s("O+", 16 * AMU, QE, 50, w);
   s.particles = {at({1, 1, 1}, {1, -0.5, 0.25})};
-  advance(s, {}, 2);
+  advance(s, {}, {}, 2);
   EXPECT_EQ(s.particles.at(0).pos, (Vec3{1.5, 0.75, 1.125}));
   EXPECT_EQ(s.particles[0].vel, (Vec3{1, -0.5, 0.25}));
 
@@ -31,7 +32,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
   el.particles = {at({0.02, 0.02, 0.02}, {1e4, 0, 0})};
   double vx = 1e4, x = 0.02;
   for (int step = 0; step < 3; ++step) {
-    advance(el, {}, 1);
+    advance(el, {}, {}, 1);
     vx = vx + (-QE * dt / ME) * e;
     x = x + dt * vx;
     ASSERT_EQ(el.particles.size(), 1u);
@@ -51,11 +52,11 @@ TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObject) {
       at({3, 3, 3}, {0, 1e308, 0}),  // overflows far away
       at({0.51, 1.97, 2.03}, {1.5, 0, 0}),  // ends inside the object
   };
-  advance(s, objects, 2);
+  advance(s, objects, {}, 2);
   ASSERT_EQ(s.particles.size(), 1u);
   EXPECT_EQ(s.particles[0].pos, (Vec3{0, 3, 3}));
   s.particles = {at({1, 1, 1}, {10, 0, 0})};
-  advance(s, objects, 60);
+  advance(s, objects, {}, 60);
   EXPECT_TRUE(s.particles.empty());
 }
 
@@ -101,13 +102,43 @@ TEST(Advance, ResultsAreIdenticalForOneTwoAndSixtyThreads) {
   for (int team : {1, 2, 60}) {
     Species s("O+", 1.0, 1.0, 1, w);
     s.particles = start;
-    for (int step = 0; step < 5; ++step) advance(s, {}, team);
+    for (int step = 0; step < 5; ++step) advance(s, {}, {}, team);
     results.push_back(s.particles);
   }
   ASSERT_TRUE(results[0].size() < start.size() && results[0].size() > 0u);  // some particles left the mesh
   for (std::size_t r = 1; r < results.size(); ++r) {
     ASSERT_EQ(results[r].size(), results[0].size());
     EXPECT_EQ(std::memcmp(results[r].data(), results[0].data(), results[0].size() * sizeof(Particle)), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Particles thrown at a sphere and a ring for several steps: skipping the
+// query in clear parts of cells gives exactly the lists the query alone gives.
+TEST(Advance, ClearCellsChangeNoParticle) {
+  World w(21, 21, 21);
+  setUpCube(w, 0.0, 1.0, 1e-3);
+  for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), std::cos(0.07 * q), 0.5};
+  const std::vector<AmfObject> objects{toObject(sphereMesh("Body", {0.5, 0.5, 0.5}, 0.2, 3)),
+                                       toObject(ringMesh("ring", {0.5, 0.5, 0.5}, 0.3, 0.35, 0.05, 32))};
+  const ClearCells clear = findClearCells(w.grid, objects, 2);
+  std::vector<Particle> start;
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> u(0.05, 0.95), v(-20.0, 20.0);
+  for (int q = 0; q < 20000; ++q) start.push_back(at({u(gen), u(gen), u(gen)}, {v(gen), v(gen), v(gen)}));
+  for (int team : {1, 3}) {
+    Species fast("O+", 1.0, 1.0, 1, w), full("O+", 1.0, 1.0, 1, w);
+    fast.particles = full.particles = start;
+    for (int step = 0; step < 4; ++step) {
+      advance(fast, objects, clear, team);
+      advance(full, objects, {}, team);
+    }
+    ASSERT_LT(full.particles.size(), start.size() * 9 / 10);  // the objects took many
+    ASSERT_EQ(fast.particles.size(), full.particles.size());
+    EXPECT_EQ(std::memcmp(fast.particles.data(), full.particles.data(), full.particles.size() * sizeof(Particle)), 0);
   }
 }
 

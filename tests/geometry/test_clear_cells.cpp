@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "geometry/containment.h"
+#include "geometry/findClearCells.h"
+#include "geometry/isClosedSurface.h"
+#include "testMeshes.h"
+
+using namespace plasmabox;
+
+namespace {
+
+std::vector<AmfObject> objectsOf(const std::vector<NamedMesh>& meshes) {
+  std::vector<AmfObject> objects;
+  for (const NamedMesh& m : meshes) objects.push_back(toObject(m));
+  return objects;
+}
+
+Grid cube(int nodes, double lo, double hi) {
+  Grid g(nodes, nodes, nodes);
+  g.setExtents({lo, lo, lo}, {hi, hi, hi});
+  return g;
+}
+
+NamedMesh withoutLastTriangle(NamedMesh m) {
+  m.mesh.triangles.pop_back();
+  return m;
+}
+
+// Points where the ray vote is most fragile: on and just off vertices, edges
+// and faces (offsets from 1e-15 to 1e-5 of a unit, both sides), and on the
+// bounds of cells and their parts.
+std::vector<Vec3> adversarialPoints(const std::vector<AmfObject>& objects, const Grid& g, std::mt19937& gen) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0), sign(-1.0, 1.0);
+  std::vector<Vec3> points;
+  const double offsets[] = {0.0, 1e-15, 1e-12, 1e-9, 1e-7, 1e-5};
+  for (const AmfObject& o : objects)
+    for (const Triangle& t : o.triangles) {
+      const Vec3 n = cross(t.b - t.a, t.c - t.a);
+      const double length = std::sqrt(dot(n, n));
+      const Vec3 normal = length > 0 ? (1.0 / length) * n : Vec3{0, 0, 1};
+      const double r = unit(gen), s = unit(gen) * (1 - r);
+      const Vec3 on_face = t.a + r * (t.b - t.a) + s * (t.c - t.a);
+      const Vec3 on_edge = t.a + unit(gen) * (t.b - t.a);
+      const double d = offsets[gen() % 6] * (gen() % 2 ? 1 : -1);
+      points.insert(points.end(), {on_face + d * normal, on_edge + d * normal, 0.5 * (t.a + t.c) - d * normal,
+                                   t.a + Vec3{d * sign(gen), d * sign(gen), d * sign(gen)},
+                                   {std::nextafter(t.b.x, 1.0), t.b.y, std::nextafter(t.b.z, -1.0)}});
+    }
+  // Node positions and part corners: the bounds the lookup rounds at.
+  for (int n = 0; n < 20000; ++n) {
+    Vec3 p;
+    for (int a = 0; a < 3; ++a)
+      p[a] = g.x0[a] + (static_cast<double>(gen() % static_cast<unsigned>(g.nn[a] - 1)) + (gen() % 8) / 8.0) * g.dh[a];
+    points.push_back(p);
+  }
+  return points;
+}
+
+// Counts the points that the classification calls clear and the query puts
+// in an object (must be none), and the points outside every object that are
+// clear (the fast path's reach).
+struct Agreement {
+  long wrong = 0, outside = 0, clear = 0;
+};
+Agreement check(const std::vector<AmfObject>& objects, const ClearCells& c, const std::vector<Vec3>& points) {
+  Agreement a;
+  for (const Vec3& p : points) {
+    const bool clear = inClearPart(c, p);
+    const int owner = findContainingObjectIndex(objects, p);
+    a.wrong += clear && owner >= 0;
+    a.outside += owner < 0;
+    a.clear += clear;
+  }
+  return a;
+}
+
+// A body between two electrode rings, as in the benchmark; boxes whose faces
+// sit on cell bounds; a plate thinner than a part; nested boxes; a box whose
+// surface is open (never cleared inside its box). 1.2 million points.
+TEST(ClearCells, AClearPartNeverHoldsAPointTheQueryPutsInAnObject) {
+  const struct {
+    const char* scene;
+    std::vector<NamedMesh> meshes;
+    Grid grid;
+    double min_reach;  // least share of the random points outside all objects that must be clear
+  } cases[] = {
+      {"body and rings",
+       {sphereMesh("Body", {0.05, 0.05, 0.05}, 0.02, 4), ringMesh("e1", {0.024, 0.05, 0.05}, 0.024, 0.03, 0.002, 64),
+        ringMesh("e2", {0.076, 0.05, 0.05}, 0.024, 0.03, 0.002, 64)},
+       cube(41, 0.0, 0.1), 0.97},
+      {"boxes on cell bounds",
+       {boxMesh("a", {0.25, 0.25, 0.25}, {0.5, 0.75, 0.5}), boxMesh("b", {0.5, 0.125, 0.5}, {0.875, 0.375, 0.625}, 5)},
+       cube(9, 0.0, 1.0), 0.85},
+      {"thin plate and nested boxes",
+       {boxMesh("plate", {0.1, 0.1, 0.5}, {0.9, 0.9, 0.5 + 1e-4}), boxMesh("outer", {0.2, 0.2, 0.6}, {0.8, 0.8, 0.9}, 3),
+        boxMesh("inner", {0.3, 0.3, 0.7}, {0.6, 0.6, 0.8})},
+       cube(13, 0.0, 1.0), 0.8},
+      {"open box", {withoutLastTriangle(boxMesh("open", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}))}, cube(11, 0.0, 1.0), 0.5},
+  };
+  std::mt19937 gen(2024);
+  long total = 0;
+  for (const auto& c : cases) {
+    const std::vector<AmfObject> objects = objectsOf(c.meshes);
+    const ClearCells clear = findClearCells(c.grid, objects, 2);
+    ASSERT_TRUE(clear.usable) << c.scene;
+    std::vector<Vec3> random(300000);
+    std::uniform_real_distribution<double> x(c.grid.x0.x, c.grid.xm.x);
+    for (Vec3& p : random) p = {x(gen), x(gen), x(gen)};
+    const std::vector<Vec3> hard = adversarialPoints(objects, c.grid, gen);
+    const Agreement r = check(objects, clear, random), a = check(objects, clear, hard);
+    EXPECT_EQ(r.wrong + a.wrong, 0) << c.scene;
+    EXPECT_GT(static_cast<double>(r.clear), c.min_reach * static_cast<double>(r.outside)) << c.scene;
+    total += static_cast<long>(random.size() + hard.size());
+  }
+  EXPECT_GT(total, 1000000);
+}
+
+// A closed "table" of size L = 1 mm: a slab at z = 0.5 L .. 0.6 L whose
+// underside is 800 triangles too small for the ray test (|det| < 1e-8 for
+// every direction), sides fanned to match them, a top of two large
+// triangles; and a slab at z = 0 .. 0.1 L. From a point between the slabs,
+// the three rays that climb hit only the top: three odd counts, so the query
+// puts the point in the object, though it lies outside. Topology alone would
+// clear it; the shadow of the hidden underside must not be.
+NamedMesh table(double L, int m) {
+  NamedMesh t{"table", {}};
+  std::vector<Vec3>& v = t.mesh.vertices;
+  auto& f = t.mesh.triangles;
+  const auto add = [&](Vec3 p) {
+    v.push_back(p);
+    return static_cast<uint32_t>(v.size() - 1);
+  };
+  const double lo = 0.5 * L, hi = 0.6 * L, step = L / m;
+  std::vector<std::vector<uint32_t>> under(m + 1, std::vector<uint32_t>(m + 1));
+  for (int i = 0; i <= m; ++i)
+    for (int j = 0; j <= m; ++j) under[i][j] = add({i * step, j * step, lo});
+  for (int i = 0; i < m; ++i)
+    for (int j = 0; j < m; ++j)
+      f.insert(f.end(), {{under[i][j], under[i + 1][j], under[i + 1][j + 1]}, {under[i][j], under[i + 1][j + 1], under[i][j + 1]}});
+  const uint32_t top[4] = {add({0, 0, hi}), add({L, 0, hi}), add({L, L, hi}), add({0, L, hi})};
+  f.insert(f.end(), {{top[0], top[1], top[2]}, {top[0], top[2], top[3]}});
+  for (int side = 0; side < 4; ++side) {  // each side fans from its first top corner
+    std::vector<uint32_t> edge;  // the underside's border along this side, corner to corner
+    for (int s = 0; s <= m; ++s) {
+      const int i = side == 0 ? s : side == 1 ? m : side == 2 ? m - s : 0;
+      const int j = side == 0 ? 0 : side == 1 ? s : side == 2 ? m : m - s;
+      edge.push_back(under[i][j]);
+    }
+    for (int s = 0; s < m; ++s) f.push_back({top[side], edge[s], edge[s + 1]});
+    f.push_back({top[side], edge[m], top[(side + 1) % 4]});
+  }
+  const NamedMesh foot = boxMesh("foot", {0, 0, 0}, {L, L, 0.1 * L});
+  const auto base = static_cast<uint32_t>(v.size());
+  v.insert(v.end(), foot.mesh.vertices.begin(), foot.mesh.vertices.end());
+  for (const auto& tri : foot.mesh.triangles) f.push_back({base + tri[0], base + tri[1], base + tri[2]});
+  return t;
+}
+
+TEST(ClearCells, TrianglesTheRaysCannotSeeKeepTheirShadowUncleared) {
+  const double L = 1e-3;
+  const std::vector<AmfObject> objects = objectsOf({table(L, 20)});
+  ASSERT_TRUE(isClosedSurface(objects[0].triangles));
+  Grid g(15, 15, 15);
+  g.setExtents({-0.2 * L, -0.2 * L, -0.2 * L}, {1.2 * L, 1.2 * L, 1.2 * L});
+  const ClearCells c = findClearCells(g, objects, 2);
+  const Vec3 between{0.2 * L, 0.2 * L, 0.3 * L};
+  EXPECT_EQ(findContainingObjectIndex(objects, between), 0);  // the rays' verdict, not the geometry's
+  EXPECT_FALSE(inClearPart(c, between));
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> x(-0.2 * L, 1.2 * L);
+  long wrong = 0, clear = 0;
+  for (int n = 0; n < 100000; ++n) {
+    const Vec3 p{x(gen), x(gen), x(gen)};
+    const bool is_clear = inClearPart(c, p);
+    wrong += is_clear && findContainingObjectIndex(objects, p) >= 0;
+    clear += is_clear;
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(clear, 50000);  // still most of the box around it
+}
+
+TEST(ClearCells, OpenSurfacesAreOnlyClearedOutsideTheirBox) {
+  const std::vector<AmfObject> objects = objectsOf({withoutLastTriangle(boxMesh("open", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}))});
+  const ClearCells c = findClearCells(cube(11, 0.0, 1.0), objects, 1);
+  EXPECT_TRUE(inClearPart(c, {0.1, 0.5, 0.5}));   // outside the box: the box test decides
+  EXPECT_FALSE(inClearPart(c, {0.35, 0.5, 0.5}));  // inside the box, outside the open surface's reach: not known
+}
+
+TEST(ClearCells, NothingIsClearWithoutAUsableGridOrWithANaNBox) {
+  const std::vector<AmfObject> body = objectsOf({boxMesh("b", {0.3, 0.3, 0.3}, {0.6, 0.6, 0.6})});
+  std::vector<AmfObject> nan_box = body;
+  nan_box[0].bbox_max.y = NAN;
+  const struct {
+    const char* what;
+    Grid grid;
+    const std::vector<AmfObject>* objects;
+    bool usable;
+  } cases[] = {
+      {"one node along an axis", Grid(1, 5, 5), &body, false},
+      {"NaN box", cube(5, 0.0, 1.0), &nan_box, false},
+      {"no objects", cube(5, 0.0, 1.0), nullptr, true},
+  };
+  for (const auto& c : cases) {
+    const std::vector<AmfObject> none;
+    const ClearCells clear = findClearCells(c.grid, c.objects ? *c.objects : none, 2);
+    EXPECT_EQ(clear.usable, c.usable) << c.what;
+    EXPECT_EQ(inClearPart(clear, {0.9, 0.9, 0.9}), c.usable) << c.what;
+    for (const Vec3& p : {Vec3{NAN, 0.5, 0.5}, Vec3{-0.5, 0.5, 0.5}, Vec3{0.5, INFINITY, 0.5}})
+      EXPECT_FALSE(inClearPart(clear, p)) << c.what;  // off the mesh or not a number: the query decides
+  }
+}
+
+TEST(ClearCells, MatchesOnlyTheObjectsItWasBuiltFor) {
+  std::vector<AmfObject> objects = objectsOf({boxMesh("b", {0.3, 0.3, 0.3}, {0.6, 0.6, 0.6})});
+  const ClearCells c = findClearCells(cube(5, 0.0, 1.0), objects, 1);
+  EXPECT_TRUE(clearCellsMatch(c, objects));
+  objects[0].bbox_max.x = 0.7;
+  EXPECT_FALSE(clearCellsMatch(c, objects));
+  objects.push_back(objects[0]);
+  EXPECT_FALSE(clearCellsMatch(c, objects));
+}
+
+TEST(IsClosedSurface, EveryEdgeMustBelongToAnEvenNumberOfTriangles) {
+  const NamedMesh box = boxMesh("b", {0, 0, 0}, {1, 1, 1});
+  const AmfObject closed = toObject(box);
+  std::vector<Triangle> two_boxes = closed.triangles;
+  for (const Triangle& t : toObject(boxMesh("c", {2, 0, 0}, {3, 1, 1})).triangles) two_boxes.push_back(t);
+  std::vector<Triangle> with_sliver = closed.triangles;  // a degenerate triangle's edges pair with each other
+  with_sliver.push_back({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}});
+  std::vector<Triangle> signed_zero = closed.triangles;  // -0 is the same corner as 0
+  for (Triangle& t : signed_zero)
+    for (Vec3* v : {&t.a, &t.b, &t.c})
+      if (v->x == 0.0) v->x = -0.0;
+  std::vector<Triangle> t_junction = closed.triangles;  // the face z = 1 split at a point on an edge
+  t_junction.erase(t_junction.begin() + 2, t_junction.begin() + 4);
+  for (const Triangle& t : {Triangle{{0, 0, 1}, {0.5, 0, 1}, {1, 1, 1}}, Triangle{{0.5, 0, 1}, {1, 0, 1}, {1, 1, 1}},
+                            Triangle{{0, 0, 1}, {1, 1, 1}, {0, 1, 1}}})
+    t_junction.push_back(t);
+  std::vector<Triangle> nan_corner = closed.triangles;
+  nan_corner[0].a.y = NAN;
+  const struct {
+    const char* what;
+    std::vector<Triangle> triangles;
+    bool closed;
+  } cases[] = {
+      {"box", closed.triangles, true},
+      {"box without a triangle", toObject(withoutLastTriangle(box)).triangles, false},
+      {"two boxes", two_boxes, true},
+      {"box and a degenerate triangle", with_sliver, true},
+      {"signed zeros", signed_zero, true},
+      {"T-junction", t_junction, false},
+      {"NaN corner", nan_corner, false},
+      {"no triangles", {}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(isClosedSurface(c.triangles), c.closed) << c.what;
+}
+
+}  // namespace
