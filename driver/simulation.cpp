@@ -79,11 +79,11 @@ std::vector<Species> createSpecies(World& world, const RunSettings& s) {
   std::cout << "Size of species: " << species.size() << std::endl;
 
   if (p.density_e > s.loading_threshold)
-    loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e);
+    loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e, s.load_velocity_e, s.temperature_e);
   else
     std::cout << "Skipping electrons: density_e=" << p.density_e << "\n";
   if (p.density_i > s.loading_threshold)
-    loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i);
+    loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i);
   else
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
   return species;
@@ -121,10 +121,11 @@ void warnOnResolution(const World& world, const RunSettings& s) {
   }
 }
 
-// The diagnostics of the step just finished.
+// The diagnostics of the step just finished; currents: per object, A.
 HistoryRow historyRow(const World& world, const std::vector<Species>& species, const PotentialSolver* solver,
-                      bool solved) {
+                      bool solved, const std::vector<double>& currents) {
   HistoryRow row;
+  row.currents = currents;
   row.step = world.ts;
   row.time = world.time;
   for (const Species& sp : species) row.species.emplace_back(sp.particles.size(), kineticEnergy(sp));
@@ -190,11 +191,11 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   const bool electrons_injected = injectsElectrons(p.inject_mode);
   std::vector<Source> ion_sources, electron_sources;
   if (ions_injected) {
-    ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density});
+    ion_sources.push_back({&species[0], &world, p.ion_drift_speed, p.ion_inject_density, s.temperature_i});
     warnOnCoarseInjection(species[0].name, p.ion_inject_face, p.ion_drift_speed, world.grid, world.dt);
   }
   if (electrons_injected) {
-    electron_sources.push_back({&species[1], &world, p.electron_drift_speed, p.electron_inject_density});
+    electron_sources.push_back({&species[1], &world, p.electron_drift_speed, p.electron_inject_density, s.temperature_e});
     warnOnCoarseInjection(species[1].name, p.electron_inject_face, p.electron_drift_speed, world.grid, world.dt);
   }
 
@@ -228,6 +229,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   }
 
   RunOutput output{s.output, p.csv_prefix, p.output_interval, {}};
+  std::vector<double> absorbed(objects.size()), currents(objects.size());
   int digits = 6;  // significant digits of the console's timing lines
   while (true) {
     world.time += world.dt;
@@ -242,9 +244,12 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
       for (Source& src : electron_sources)
         injectFromPlane(src, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2);
     const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
+    std::fill(currents.begin(), currents.end(), 0.0);
     for (Species& sp : species) {
       if (sort_now) sortParticlesByCell(sp, s.threads);
-      advance(sp, objects, clear_cells, s.threads);
+      advance(sp, objects, clear_cells, s.threads, s.magnetic_force, &absorbed);
+      // A: the charge of the real particles each object absorbed, per second of the step.
+      for (std::size_t o = 0; o < currents.size(); ++o) currents[o] += sp.charge * absorbed[o] / world.dt;
       computeGasProperties(sp, s.threads);
     }
     const int64_t t1 = steadyNanoseconds();
@@ -265,7 +270,8 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     }
     printStepLine(world, species);
     digits = 3;
-    if (history.out.is_open()) writeHistoryRow(history, historyRow(world, species, potential.get(), solved));
+    if (history.out.is_open())
+      writeHistoryRow(history, historyRow(world, species, potential.get(), solved, currents));
 
     writeStepOutput(output, world, species);
   }

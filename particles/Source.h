@@ -12,6 +12,7 @@ struct Source {
   World* world;           // the mesh, for dt; not owned
   double drift_speed;     // m/s, along the positive normal of the plane
   double inject_density;  // m^-3, number density of the injected stream
+  double temperature = 0.0;  // eV, of the stream (a drifting Maxwellian); 0: cold
 };
 
 }  // namespace plasmabox

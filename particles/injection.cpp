@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "particles/loading.h"
+#include "particles/maxwellian.h"
 #include "particles/random.h"
 #include "particles/reserveParticles.h"
 
@@ -19,9 +20,12 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
   }
   Species& species = *source.species;
   const double v = source.drift_speed;
+  const double sigma = source.temperature > 0.0 ? thermalSpeed(source.temperature, species.mass) : 0.0;  // m/s
   // Macro-particles crossing the plane in one step; the absolute value lets a
   // negative density or speed still inject (the velocity keeps the sign of v).
-  const double n = std::fabs(source.inject_density * v * area * source.world->dt) / species.mpw0;
+  const double n = sigma > 0.0 ? oneSidedFlux(std::fabs(source.inject_density), v, sigma) *
+                                     std::fabs(area * source.world->dt) / species.mpw0
+                               : std::fabs(source.inject_density * v * area * source.world->dt) / species.mpw0;
   const double count = std::trunc(n + rnd());  // the count draw comes first
   const std::size_t num = checkedParticleCount(species, count, "injectFromPlane");
   reserveParticles(species.particles, species.particles.size() + num);
@@ -43,6 +47,12 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
       pos.y = x1.y;
       pos.z = x1.z + rnd() * d.z;
       vel.y = v;
+    }
+    if (sigma > 0.0) {  // normal component, then the in-plane ones in axis order
+      const int normal = dim == 1 ? 2 : dim == 2 ? 0 : 1;
+      vel[normal] = crossingNormalSpeed(v, sigma);
+      for (int a = 0; a < 3; ++a)
+        if (a != normal) vel[a] = sigma * normalDraw();
     }
     addParticle(species, pos, vel, species.mpw0);
   }

@@ -14,7 +14,15 @@ namespace plasmabox {
 // macro-particles per step; trunc(N + rnd()) of them are created (the fraction of
 // N is the chance of one more), each on the plane through x1 at two in-plane
 // coordinates drawn in axis order, with velocity drift_speed along the normal and
-// weight mpw0, through addParticle. Throws std::length_error or
+// weight mpw0, through addParticle.
+//
+// With a source temperature above 0 the stream is a drifting Maxwellian: N
+// comes from its one-sided flux through the plane (oneSidedFlux of
+// |inject_density|, drift_speed along the positive normal; not zero at zero
+// drift), and each particle's velocity is drawn after its position: the
+// normal component from the flux-weighted distribution (crossingNormalSpeed,
+// one draw), then the two in-plane components in axis order (normalDraw, two
+// draws each). Throws std::length_error or
 // std::runtime_error when the count cannot be stored (see checkedParticleCount).
 void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2);
 

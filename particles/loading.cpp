@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "particles/maxwellian.h"
 #include "particles/meshCells.h"
 #include "particles/random.h"
 #include "particles/reserveParticles.h"
@@ -64,7 +65,8 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   species.particles.push_back(Particle{pos, v, weight});
 }
 
-void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den) {
+void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift,
+                      double temperature_ev) {
   const Vec3 d = x2 - x1;
   // Corners in decreasing order along an axis still describe the same box.
   const double volume = std::fabs(d.x * d.y * d.z);  // m^3
@@ -77,12 +79,14 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
   const double count = !std::isfinite(num_sim) ? num_sim : (num_sim > 0.0 ? std::ceil(num_sim) : 0.0);
   const std::size_t n = checkedParticleCount(species, count, "loadParticlesBox");
   reserveParticles(species.particles, species.particles.size() + n);
+  const double sigma = temperature_ev > 0.0 ? thermalSpeed(temperature_ev, species.mass) : 0.0;  // m/s
   for (std::size_t p = 0; p < n; ++p) {
     Vec3 pos;
     pos.x = x1.x + rnd() * d.x;
     pos.y = x1.y + rnd() * d.y;
     pos.z = x1.z + rnd() * d.z;
-    addParticle(species, pos, Vec3{}, species.mpw0);
+    const Vec3 vel = sigma > 0.0 ? drift + maxwellianVelocity(sigma) : drift;
+    addParticle(species, pos, vel, species.mpw0);
   }
 }
 

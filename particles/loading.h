@@ -14,13 +14,18 @@ namespace plasmabox {
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
 
 // Fills the box spanned by corners x1 and x2 (m, in any order along each axis)
-// uniformly with particles at rest (before the half-step shift) of weight mpw0,
-// for a number density num_den (m^-3). Prints "mpw0 num_sim num_real" on standard
-// output, where num_real = num_den * |box volume| and num_sim = num_real / mpw0,
-// and creates ceil(num_sim) particles (none when num_sim <= 0), three draws of
-// rnd() per particle (x, y, z). Throws std::length_error or std::runtime_error
-// (see checkedParticleCount) when that many particles cannot be stored.
-void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den);
+// uniformly with particles of weight mpw0, for a number density num_den
+// (m^-3). Prints "mpw0 num_sim num_real" on standard output, where num_real =
+// num_den * |box volume| and num_sim = num_real / mpw0, and creates
+// ceil(num_sim) particles (none when num_sim <= 0). Velocities (before the
+// half-step shift): drift (m/s), plus with temperature_ev > 0 a Maxwellian of
+// that temperature. Draws per particle, in this order: x, y, z of the
+// position (three rnd()), then with a temperature the velocity (six, see
+// maxwellianVelocity); at temperature 0 no velocity is drawn. Throws
+// std::length_error or std::runtime_error (see checkedParticleCount) when
+// that many particles cannot be stored.
+void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift = {},
+                      double temperature_ev = 0.0);
 
 // Checks that count more particles (a whole number, or NaN or infinite) fit into
 // species.particles, before anything is allocated. Throws std::length_error when

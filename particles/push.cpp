@@ -44,9 +44,23 @@ bool mayBeInAnObject(const ObjectsBox& b, const Vec3& p) {
                    : !(p.x < b.lo.x || p.y < b.lo.y || p.z < b.lo.z || p.x > b.hi.x || p.y > b.hi.y || p.z > b.hi.z);
 }
 
+// The Boris rotation of velocity v in field b over one step, with h the
+// velocity change per V/m over half a step (C s / kg): half the electric kick
+// e, the rotation, the other half.
+inline void borisKick(Vec3& v, const Vec3& e, const Vec3& b, double h) {
+  const Vec3 minus{v.x + h * e.x, v.y + h * e.y, v.z + h * e.z};
+  const Vec3 t{h * b.x, h * b.y, h * b.z};
+  const double s_factor = 2.0 / (1.0 + dot(t, t));
+  const Vec3 s{s_factor * t.x, s_factor * t.y, s_factor * t.z};
+  const Vec3 prime = minus + cross(minus, t);
+  const Vec3 plus = minus + cross(prime, s);
+  v = {plus.x + h * e.x, plus.y + h * e.y, plus.z + h * e.z};
+}
+
 }  // namespace
 
-void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads) {
+void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads,
+             bool magnetic_force, std::vector<double>* absorbed) {
   std::vector<Particle>& list = species.particles;
   const auto n = static_cast<int64_t>(list.size());
   if (n == 0) return;
@@ -67,6 +81,9 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
   // Velocity change per V/m over one step (C s / kg). Every particle advances
   // by exactly dt, so this is the same number for all of them.
   const double k = charge * dt / mass;
+  const double h = 0.5 * k;  // the same over half a step, for the magnetic rotation
+  const VectorField& bf = world.B;
+  if (absorbed) absorbed->assign(objects.size(), 0.0);
   // Each iteration reads shared, read-only data and writes only its own
   // particle. The loop also finds the first particle left without weight: the
   // removal pass has nothing to do before it.
@@ -86,34 +103,45 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
         const Vec3 e = gather(ef, l[b]);  // field at the old position
         Vec3& v = p[b].vel;
         Vec3& x = p[b].pos;
-        v.x += k * e.x;
-        v.y += k * e.y;
-        v.z += k * e.z;
+        const Vec3 b_here = magnetic_force ? gather(bf, l[b]) : Vec3{};
+        if (b_here.x != 0.0 || b_here.y != 0.0 || b_here.z != 0.0) {
+          borisKick(v, e, b_here, h);
+        } else {
+          v.x += k * e.x;
+          v.y += k * e.y;
+          v.z += k * e.z;
+        }
         x.x += dt * v.x;
         x.y += dt * v.y;
         x.z += dt * v.z;
-        // Gone through a wall, or absorbed by an object: no trace is left either
-        // way. Most particles are in parts of cells no object can reach, and
-        // skip the query there.
-        if (!insideLimits(limits, x) || (has_objects && mayBeInAnObject(objects_box, x) &&
-                                         !(use_clear && inClearPart(clear, x)) &&
-                                         findContainingObjectIndex(objects, x) >= 0))
+        // Gone through a wall, or absorbed by an object. Most particles are in
+        // parts of cells no object can reach, and skip the query there.
+        if (!insideLimits(limits, x)) {
           p[b].weight = 0.0;
+        } else if (has_objects && mayBeInAnObject(objects_box, x) && !(use_clear && inClearPart(clear, x))) {
+          const int object = findContainingObjectIndex(objects, x);
+          if (object >= 0) markAbsorbed(p[b], object);
+        }
         if (!(p[b].weight > 0.0) && block * PUSH_BLOCK + b < first_dead) first_dead = block * PUSH_BLOCK + b;
       }
     }
   }
-  if (first_dead < n) removeDeadParticlesFrom(list, static_cast<std::size_t>(first_dead));
+  if (first_dead < n) removeDeadParticlesFrom(list, static_cast<std::size_t>(first_dead), absorbed);
 }
 
 void removeDeadParticles(std::vector<Particle>& particles) { removeDeadParticlesFrom(particles, 0); }
 
-void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first) {
+void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first, std::vector<double>* absorbed) {
   std::size_t n = particles.size();
   std::size_t q = first < n ? first : n;
   Particle* const p = particles.data();
+  const double objects = absorbed ? static_cast<double>(absorbed->size()) : 0.0;
   while (q < n) {
     if (!(p[q].weight > 0.0)) {
+      // Each dead particle is examined here once, in list order.
+      const double object = p[q].vel.x;
+      if (p[q].weight < 0.0 && object >= 0.0 && object < objects)
+        (*absorbed)[static_cast<std::size_t>(object)] -= p[q].weight;
       --n;
       p[q] = p[n];  // the last particle fills the hole and is examined next
     } else {

@@ -22,7 +22,16 @@ namespace plasmabox {
 // it is empty, every particle near an object takes the query). The push runs
 // on an OpenMP team of `threads` threads (at least 1); the result does not
 // depend on the team size. Surviving particles have weight > 0.
-void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads);
+//
+// With magnetic_force the velocity also turns in world.B gathered at the old
+// position with the same weights as E (Boris scheme: half the electric kick,
+// the rotation, the other half), which keeps the speed in a pure magnetic
+// field; where B is exactly zero the electric push above is used unchanged.
+//
+// absorbed (when given): per object, the real particles (sum of weights) it
+// absorbed in this call, added in list order; resized to objects.size().
+void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads,
+             bool magnetic_force = false, std::vector<double>* absorbed = nullptr);
 
 // Removes, in place and in one serial pass, every particle whose weight is not
 // greater than zero (zero, negative or NaN): each hole is filled with the list's
@@ -31,7 +40,17 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
 void removeDeadParticles(std::vector<Particle>& particles);
 
 // removeDeadParticles for a list whose particles before index first all have
-// weight > 0: the pass starts at first and gives the same list.
-void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first);
+// weight > 0: the pass starts at first and gives the same list. With
+// absorbed, a dead particle marked as absorbed by the push (markAbsorbed)
+// adds its weight to its object's entry, in list order.
+void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first,
+                             std::vector<double>* absorbed = nullptr);
+
+// Marks p dead as absorbed by object `object`: the weight turns negative and
+// the velocity, no longer needed, keeps the object's index for the removal pass.
+inline void markAbsorbed(Particle& p, int object) {
+  p.weight = -p.weight;
+  p.vel.x = static_cast<double>(object);
+}
 
 }  // namespace plasmabox

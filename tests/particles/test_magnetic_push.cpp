@@ -1,0 +1,139 @@
+// The push with the magnetic force (Boris scheme), the tally of the particles
+// objects absorb, and the Maxwellian velocities of loading and injection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "geometry/testMeshes.h"
+#include "mesh/constants.h"
+#include "particle_test_world.h"
+#include "particles/Source.h"
+#include "particles/Species.h"
+#include "particles/injection.h"
+#include "particles/loading.h"
+#include "particles/maxwellian.h"
+#include "particles/push.h"
+#include "particles/random.h"
+
+using namespace plasmabox;
+
+namespace {
+
+// An electron at 1e5 m/s across B = 0.01 T along z (radius 57 um, period 3.57 ns,
+// 357 steps of 1e-11 s), in E = (0, ey, 0): drift ey / B along x.
+struct Gyration {
+  double period = 0.0, radius = 0.0, drift = 0.0, worst_speed_change = 0.0;
+};
+
+Gyration gyrate(double ey, int steps) {
+  World w(11, 11, 11);
+  setUpCube(w, 0.0, 4e-3, 1e-11);  // the drift carries the electron about 1 mm
+  const double bz = 0.01;
+  for (Vec3& b : w.B.data) b = {0, 0, bz};
+  for (Vec3& e : w.ef.data) e = {0, ey, 0};
+  Species s("e-", ME, -QE, 1, w);
+  const double v0 = 1e5;
+  s.particles = {at({1e-3, 2e-3, 2e-3}, {0, v0, 0})};
+  Gyration g;
+  double x_min = 1, x_max = -1, first_crossing = -1, last_crossing = -1;
+  int crossings = 0;
+  double previous_vx = s.particles[0].vel.x;
+  const double drift = ey / bz;  // the speed in the drifting frame stays v0
+  for (int step = 1; step <= steps; ++step) {
+    advance(s, {}, {}, 1, true);
+    const Particle& p = s.particles.at(0);
+    x_min = std::min(x_min, p.pos.x), x_max = std::max(x_max, p.pos.x);
+    const double speed = std::hypot(p.vel.x - drift, p.vel.y, p.vel.z);
+    g.worst_speed_change = std::max(g.worst_speed_change, std::fabs(speed - v0) / v0);
+    if (previous_vx < drift && p.vel.x >= drift) {  // an upward crossing, interpolated
+      const double t = step - (p.vel.x - drift) / (p.vel.x - previous_vx);
+      if (crossings == 0) first_crossing = t;
+      last_crossing = t;
+      ++crossings;
+    }
+    previous_vx = p.vel.x;
+  }
+  g.period = (last_crossing - first_crossing) / (crossings - 1) * w.dt;
+  g.radius = 0.5 * (x_max - x_min);
+  g.drift = (s.particles[0].pos.x - 1e-3) / (steps * w.dt);
+  return g;
+}
+
+TEST(MagneticPush, GyrationKeepsTheSpeedAndHasTheCyclotronPeriodAndRadius) {
+  const double omega = QE * 0.01 / ME;  // rad/s
+  const Gyration g = gyrate(0.0, 1000);
+  EXPECT_NEAR(g.period, 2 * std::numbers::pi / omega, 0.01 * 2 * std::numbers::pi / omega);
+  EXPECT_NEAR(g.radius, 1e5 / omega, 0.01 * 1e5 / omega);
+  EXPECT_LT(g.worst_speed_change, 1e-12);
+  // E x B: after whole periods the electron has drifted at E/B (1e5 m/s here).
+  const Gyration d = gyrate(1000.0, 357 * 3);
+  EXPECT_NEAR(d.drift, 1000.0 / 0.01, 0.01 * 1e5);
+}
+
+TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
+  World w(9, 9, 9);
+  setUpCube(w, 0.0, 1.0, 1e-3);
+  for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), 2.0, -1.0};
+  Species plain("O+", 1.0, 1.0, 1, w), magnetic("O+", 1.0, 1.0, 1, w);
+  plain.particles = magnetic.particles = {at({0.3, 0.4, 0.5}, {1, 2, 3}), at({0.7, 0.1, 0.2}, {-1, 0, 4})};
+  for (int step = 0; step < 3; ++step) advance(plain, {}, {}, 1), advance(magnetic, {}, {}, 2, true);
+  for (std::size_t q = 0; q < 2; ++q)
+    EXPECT_TRUE(plain.particles[q].pos == magnetic.particles[q].pos && plain.particles[q].vel == magnetic.particles[q].vel);
+}
+
+// Particles flying into the second of two boxes are counted for it, weighted,
+// whatever the team; the ones leaving the mesh count for nobody.
+TEST(MagneticPush, AbsorbedParticlesAreTalliedPerObject) {
+  World w(9, 9, 9);
+  setUpCube(w, 0.0, 4.0, 1.0);
+  const std::vector<AmfObject> objects{toObject(boxMesh("near", {0.5, 0.5, 0.5}, {1.0, 1.0, 1.0})),
+                                       toObject(boxMesh("far", {2.5, 2.5, 2.5}, {3.5, 3.5, 3.5}))};
+  for (int team : {1, 2}) {
+    Species s("O+", 1.0, 1.0, 1, w);
+    for (int q = 0; q < 50; ++q) s.particles.push_back(at({2.0 + 0.01 * q, 3.0, 3.0}, {1.0, 0, 0}, 1.0 + q));
+    s.particles.push_back(at({3.9, 0.2, 0.2}, {1.0, 0, 0}, 1000.0));  // leaves through x = 4
+    std::vector<double> absorbed;
+    advance(s, objects, {}, team, false, &absorbed);
+    // x from 3.0 to 3.49 lands inside "far": weights 1 .. 50
+    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 50 * 51 / 2.0})) << team;
+    EXPECT_TRUE(s.particles.empty());
+  }
+}
+
+TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
+  World w(5, 5, 5);
+  setUpCube(w, 0.0, 1.0, 1e-9);
+  seedRandom(17);
+  const double T = 2.0, sigma = thermalSpeed(T, ME);  // eV, m/s
+  Species s("e-", ME, -QE, 1, w);
+  testing::internal::CaptureStdout();
+  loadParticlesBox(s, {0, 0, 0}, {1, 1, 1}, 200000, {1e5, 0, 0}, T);
+  testing::internal::GetCapturedStdout();
+  Vec3 mean{}, square{};
+  for (const Particle& p : s.particles) mean += p.vel, square += Vec3{p.vel.x * p.vel.x, p.vel.y * p.vel.y, p.vel.z * p.vel.z};
+  const double n = static_cast<double>(s.particles.size());
+  EXPECT_NEAR(mean.x / n, 1e5, 4 * sigma / std::sqrt(n));
+  for (int a = 0; a < 3; ++a) EXPECT_NEAR(square[a] / n - std::pow(mean[a] / n, 2), sigma * sigma, 0.02 * sigma * sigma) << a;
+
+  // At zero drift the thermal flux crosses the plane: n sigma / sqrt(2 pi) per m^2
+  // and s, normal speeds of mean sigma sqrt(pi / 2), all positive.
+  Species injected("e-", ME, -QE, 1e6, w);
+  Source source{&injected, &w, 0.0, 1e12, T};
+  const int calls = 200;
+  for (int c = 0; c < calls; ++c) injectFromPlane(source, 2, {0.5, 0.1, 0.1}, {0.5, 0.9, 0.9});
+  const double expected = 1e12 * sigma / std::sqrt(2 * std::numbers::pi) * 0.64 * 1e-9 / 1e6;  // per call, about 150
+  EXPECT_NEAR(static_cast<double>(injected.particles.size()) / calls, expected, 0.02 * expected);
+  double normal = 0.0;
+  for (const Particle& p : injected.particles) {
+    ASSERT_GT(p.vel.x, 0.0);
+    normal += p.vel.x;
+  }
+  EXPECT_NEAR(normal / static_cast<double>(injected.particles.size()), sigma * std::sqrt(std::numbers::pi / 2),
+              0.02 * sigma);
+  double fast = 0.0;  // a fast drift u: nearly the drifting Gaussian, mean u + sigma^2 / u
+  for (int q = 0; q < 2000; ++q) fast += crossingNormalSpeed(50 * sigma, sigma) / sigma;
+  EXPECT_NEAR(fast / 2000, 50.02, 0.1);
+}
+
+}  // namespace
