@@ -90,24 +90,32 @@ std::vector<Species> createSpecies(World& world, const RunSettings& s) {
 }
 
 // Warns on standard error where the electrostatic model's step or mesh cannot
-// resolve the plasma: omega_pe * dt above 0.2 (the leapfrog push misses the
-// plasma oscillation), omega_ce * dt above 0.5 in the largest B on the mesh
-// (the gyration), cells larger than three Debye lengths (numerical heating).
-void warnOnResolution(const World& world, const RunSettings& s) {
+// resolve the plasma: a pushed species' plasma frequency times dt above 0.2
+// (the leapfrog push misses the plasma oscillation; omega_pe for electron
+// particles, omega_pi for the ions), omega_ce * dt above 0.5 in the largest B
+// on the mesh (the gyration), cells larger than three Debye lengths
+// (numerical heating). Boltzmann electrons are not pushed: only their Debye
+// length counts.
+void warnOnResolution(const World& world, const std::vector<Species>& species, const RunSettings& s) {
   const RunParameters& p = s.positional;
+  const double loaded[2] = {p.density_i, p.density_e};  // species 0 "O+", 1 "e-"
+  const double injected[2] = {injectsIons(p.inject_mode) ? std::fabs(p.ion_inject_density) : 0.0,
+                              injectsElectrons(p.inject_mode) ? std::fabs(p.electron_inject_density) : 0.0};
   double ne = 0.0;  // m^-3, the largest electron density the run starts with
-  if (p.density_e > s.loading_threshold) ne = std::max(ne, p.density_e);
-  if (injectsElectrons(p.inject_mode)) ne = std::max(ne, std::fabs(p.electron_inject_density));
+  for (std::size_t q = 0; q < 2 && q < species.size(); ++q) {
+    const double n = std::max(loaded[q] > s.loading_threshold ? loaded[q] : 0.0, injected[q]);
+    if (q == 1) ne = n;
+    const double omega = std::sqrt(n * species[q].charge * species[q].charge / (EPS_0 * species[q].mass));  // rad/s
+    if (omega * world.dt > 0.2)
+      std::cerr << "warning: omega_p" << (q == 1 ? "e" : "i") << "*dt = " << omega * world.dt << " for " << species[q].name
+                << " at " << n << " m^-3: above 0.2 the push misrepresents the plasma oscillation; use dt below "
+                << 0.2 / omega << " s" << std::endl;
+  }
   if (s.potential.method >= 1) ne = std::max(ne, s.potential.ne0);
-  const double omega_pe = std::sqrt(ne * QE * QE / (EPS_0 * ME));  // rad/s
-  if (omega_pe * world.dt > 0.2)
-    std::cerr << "warning: omega_pe*dt = " << omega_pe * world.dt << " at an electron density of " << ne
-              << " m^-3: above 0.2 the push misrepresents the plasma oscillation; use dt below "
-              << 0.2 / omega_pe << " s" << std::endl;
   double b_max = 0.0;  // T
   for (const Vec3& b : world.B.data) b_max = std::max(b_max, std::sqrt(dot(b, b)));
   const double omega_ce = QE * b_max / ME;
-  if (omega_ce * world.dt > 0.5)
+  if (s.magnetic_force && omega_ce * world.dt > 0.5)
     std::cerr << "warning: omega_ce*dt = " << omega_ce * world.dt << " in the largest B on the mesh (" << b_max
               << " T): above 0.5 the push cannot follow the electrons' gyration; use dt below " << 0.5 / omega_ce
               << " s" << std::endl;
@@ -213,7 +221,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();
   if (electrostatic) {
     electrostaticField(world);
-    warnOnResolution(world, s);
+    warnOnResolution(world, species, s);
     potential->settings.quiet = true;  // per-step solves print only their failure lines
   } else {
     updateFields(world);

@@ -1,6 +1,8 @@
 # Shared tail of the example run scripts, sourced after they have set every
 # positional argument as a named variable (and $plasmabox, $out, $N, $example,
-# and optionally the run options as the array $options).
+# and optionally the run options as the array $options). The magnets come
+# from the array $magnets (remanence values, then NAME X Y Z per magnet) when
+# it is set, otherwise from the variables of two magnets.
 # Puts the arguments in position order, runs the program with its console saved
 # to $out/run.log, draws the pictures and prints where the outputs are.
 
@@ -13,11 +15,15 @@ args=(
   "$drift_i" "$drift_e" "$inject_density_i" "$inject_density_e"
   "$i_plane1_x" "$i_plane1_y" "$i_plane1_z" "$i_plane2_x" "$i_plane2_y" "$i_plane2_z"
   "$e_plane1_x" "$e_plane1_y" "$e_plane1_z" "$e_plane2_x" "$e_plane2_y" "$e_plane2_z"
-  "$mag_max_it" "$mag_tol" "$num_objects" "$remanence_1" "$remanence_2"
-  "$magnet_1" "$magnet_1_dx" "$magnet_1_dy" "$magnet_1_dz"
-  "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz"
-  ${options[@]+"${options[@]}"}
+  "$mag_max_it" "$mag_tol" "$num_objects"
 )
+if declare -p magnets >/dev/null 2>&1; then
+  args+=(${magnets[@]+"${magnets[@]}"})
+else
+  args+=("$remanence_1" "$remanence_2" "$magnet_1" "$magnet_1_dx" "$magnet_1_dy" "$magnet_1_dz"
+         "$magnet_2" "$magnet_2_dx" "$magnet_2_dy" "$magnet_2_dz")
+fi
+args+=(${options[@]+"${options[@]}"})
 
 # Each run replaces the outputs of the previous one.
 rm -rf "$out"
@@ -44,7 +50,7 @@ if [ -z "$python" ]; then
 elif [ -z "$last_vti" ]; then
   echo "No VTK file was written: pictures skipped"
 else
-  "$python" tools/plot_fields.py "$last_vti" --out "$out/png" > /dev/null
+  "$python" tools/plot_fields.py "$last_vti" --out "$out/png" ${plot_options[@]+"${plot_options[@]}"} > /dev/null
   "$python" tools/plot_fields.py --log "$log" --out "$out/png" > /dev/null
 fi
 

@@ -63,6 +63,7 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
              bool magnetic_force, std::vector<double>* absorbed) {
   std::vector<Particle>& list = species.particles;
   const auto n = static_cast<int64_t>(list.size());
+  if (absorbed) absorbed->assign(objects.size(), 0.0);
   if (n == 0) return;
 
   const World& world = *species.world;
@@ -83,7 +84,6 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
   const double k = charge * dt / mass;
   const double h = 0.5 * k;  // the same over half a step, for the magnetic rotation
   const VectorField& bf = world.B;
-  if (absorbed) absorbed->assign(objects.size(), 0.0);
   // Each iteration reads shared, read-only data and writes only its own
   // particle. The loop also finds the first particle left without weight: the
   // removal pass has nothing to do before it.

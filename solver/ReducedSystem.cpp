@@ -104,24 +104,26 @@ void fillAll(const ReducedSystem& s, const Grid& g, Fixed fixed, Value value, Of
 
 }  // namespace
 
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded) {
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded,
+                            bool hold_first) {
   const Grid& g = world.grid;
+  auto first = [&](int i, int j, int k) { return hold_first && i == 1 && j == 1 && k == 1; };
   auto fixed = [&](int i, int j, int k) {
-    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0);
+    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0) || first(i, j, k);
   };
-  auto value = [&](int i, int j, int k) {
-    return world.object_id(i, j, k) > 0 ? world.phi(i, j, k) : grounded && wallCount(g, i, j, k) > 0 ? 0.0 : world.phi(i, j, k);
-  };
+  auto value = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0 ? world.phi(i, j, k) : 0.0; };
   auto zero = [](int, int, int) { return 0.0; };
   auto src = [&](int i, int j, int k) { return source[world.phi.index(i, j, k)]; };
-  return reduce(g, fixed, value, zero, src, zero, value);
+  auto guess = [&](int i, int j, int k) { return world.phi(i, j, k); };
+  return reduce(g, fixed, value, zero, src, zero, guess);
 }
 
-void fillPotential(const ReducedSystem& s, World& world, bool grounded) {
+void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first) {
   const Grid& g = world.grid;
   Field& phi = world.phi;
   auto fixed = [&](int i, int j, int k) {
-    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0);
+    return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0) ||
+           (hold_first && i == 1 && j == 1 && k == 1);
   };
   auto value = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0 ? phi(i, j, k) : 0.0; };
   auto read = [&](int i, int j, int k) { return phi(i, j, k); };

@@ -32,14 +32,17 @@ struct ReducedSystem {
 // rows rho/eps0 plus the seven-point Laplacian (source[n] = rho/eps0 in field
 // storage order), wall nodes copying their inner neighbour (grounded: held at
 // 0 V), object nodes (object_id > 0) held at world.phi. The initial guess is
-// world.phi.
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded);
+// world.phi. hold_first: node (1, 1, 1) is held at 0 V too, which makes the
+// system without any held node solvable (with a source of zero mean its
+// solution is then the zero-gradient one up to a constant).
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded,
+                            bool hold_first = false);
 
 // Writes the solution into world.phi: interior nodes from s.x, object nodes
 // kept, wall nodes copied from their inner neighbour by the first matching
 // rule (i walls, then j, then k) or 0 V when grounded, the corners (0,0,0)
 // and (ni-1,nj-1,nk-1) at 0 V as the sweep pins them.
-void fillPotential(const ReducedSystem& s, World& world, bool grounded);
+void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first = false);
 
 // A system A x = b in the unknown numbering whose rows are those of
 // assembleLaplaceRow for the classes in node_type (NODE_INTERIOR, NODE_WALL)

@@ -313,14 +313,14 @@ bool PotentialSolver::solveMultigrid() {
   std::vector<double> source = poissonSource(world);
   const bool zero_mean = zeroMeanSystem();
   if (zero_mean) removeInteriorMean(source, world.grid);
-  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls);
+  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
   const double nodes = static_cast<double>(world.phi.size());
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
       [&] {
-        fillPotential(s, world, settings.grounded_walls);
+        fillPotential(s, world, settings.grounded_walls, zero_mean);
         if (zero_mean) shiftToZeroMean(world.phi);  // the residual does not see a constant
         return std::sqrt(poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
                                             settings.grounded_walls, plane_sums, settings.threads) /

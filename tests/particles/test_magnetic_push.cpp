@@ -98,6 +98,8 @@ TEST(MagneticPush, AbsorbedParticlesAreTalliedPerObject) {
     // x from 3.0 to 3.49 lands inside "far": weights 1 .. 50
     EXPECT_EQ(absorbed, (std::vector<double>{0.0, 50 * 51 / 2.0})) << team;
     EXPECT_TRUE(s.particles.empty());
+    advance(s, objects, {}, team, false, &absorbed);  // no particle left: nothing absorbed
+    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 0.0}));
   }
 }
 
