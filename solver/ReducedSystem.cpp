@@ -1,5 +1,7 @@
 #include "solver/ReducedSystem.h"
 
+#include <algorithm>
+
 #include "solver/laplaceRow.h"
 
 namespace plasmabox {
@@ -33,13 +35,17 @@ WallRule wallRule(const Grid& g, int i, int j, int k) {
 //   source(i,j,k), shift(i,j,k): right-hand side and extra diagonal of an
 //   interior row in the negated form centre*x - sum(c * neighbour) = source;
 //   guess(i,j,k): the initial guess.
+// with_operator false: only the right-hand side and the guess (op.values stays
+// empty), for a solver that keeps the operator of an earlier solve.
 template <class Fixed, class Value, class Offset, class Source, class Shift, class Guess>
-ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Source source, Shift shift, Guess guess) {
+ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Source source, Shift shift, Guess guess,
+                     bool with_operator = true) {
   ReducedSystem s;
   s.op.lower = {1, 1, 1};
   s.op.upper = {g.ni - 2, g.nj - 2, g.nk - 2};
   const std::size_t n = s.op.nodes();
-  s.op.values.assign(7 * n, 0.0);
+  double scratch[7];
+  if (with_operator) s.op.values.assign(7 * n, 0.0);
   s.rhs.assign(n, 0.0);
   s.x.assign(n, 0.0);
   const double c[3] = {1.0 / (g.dh.x * g.dh.x), 1.0 / (g.dh.y * g.dh.y), 1.0 / (g.dh.z * g.dh.z)};
@@ -47,7 +53,8 @@ ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Sou
     for (int j = 1; j <= g.nj - 2; ++j)
       for (int i = 1; i <= g.ni - 2; ++i) {
         const std::size_t q = boxIndex(g, i, j, k);
-        double* a = &s.op.values[7 * q];
+        double* a = with_operator ? &s.op.values[7 * q] : scratch;
+        if (!with_operator) std::fill(scratch, scratch + 7, 0.0);
         if (fixed(i, j, k)) {
           a[0] = 1.0;
           s.rhs[q] = s.x[q] = value(i, j, k);
@@ -104,8 +111,8 @@ void fillAll(const ReducedSystem& s, const Grid& g, Fixed fixed, Value value, Of
 
 }  // namespace
 
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded,
-                            bool hold_first) {
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
+                            bool with_operator) {
   const Grid& g = world.grid;
   auto first = [&](int i, int j, int k) { return hold_first && i == 1 && j == 1 && k == 1; };
   auto fixed = [&](int i, int j, int k) {
@@ -115,7 +122,7 @@ ReducedSystem poissonSystem(const World& world, const std::vector<double>& sourc
   auto zero = [](int, int, int) { return 0.0; };
   auto src = [&](int i, int j, int k) { return source[world.phi.index(i, j, k)]; };
   auto guess = [&](int i, int j, int k) { return world.phi(i, j, k); };
-  return reduce(g, fixed, value, zero, src, zero, guess);
+  return reduce(g, fixed, value, zero, src, zero, guess, with_operator);
 }
 
 void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first) {

@@ -34,9 +34,10 @@ struct ReducedSystem {
 // 0 V), object nodes (object_id > 0) held at world.phi. The initial guess is
 // world.phi. hold_first: node (1, 1, 1) is held at 0 V too, which makes the
 // system without any held node solvable (with a source of zero mean its
-// solution is then the zero-gradient one up to a constant).
+// solution is then the zero-gradient one up to a constant). with_operator
+// false leaves op.values empty, for a solver that keeps an earlier operator.
 ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded,
-                            bool hold_first = false);
+                            bool hold_first = false, bool with_operator = true);
 
 // Writes the solution into world.phi: interior nodes from s.x, object nodes
 // kept, wall nodes copied from their inner neighbour by the first matching

@@ -313,7 +313,9 @@ bool PotentialSolver::solveMultigrid() {
   std::vector<double> source = poissonSource(world);
   const bool zero_mean = zeroMeanSystem();
   if (zero_mean) removeInteriorMean(source, world.grid);
-  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean);
+  // The objects and the mesh do not change between solves: the operator, and
+  // the multigrid hierarchy built from it, are made at the first solve only.
+  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
   const double nodes = static_cast<double>(world.phi.size());
