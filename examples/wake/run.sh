@@ -8,7 +8,7 @@
 # the pictures png/00240_density_O_z.png and png/00240_phi_z.png. The history
 # file records the ion current each object collects.
 #
-#   examples/wake/run.sh           # 48^3 nodes, about a minute on 2 cores
+#   examples/wake/run.sh           # 48^3 nodes, about 15 s on 2 cores
 #   N=32 examples/wake/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
