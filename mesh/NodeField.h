@@ -8,6 +8,7 @@
 
 #include "mesh/DoublePair.h"
 #include "mesh/Vec3.h"
+#include "mesh/largePages.h"
 
 namespace plasmabox {
 
@@ -28,8 +29,9 @@ struct NodeField {
   NodeField() = default;
 
   // Zero-filled field of ni x nj x nk nodes; a count of zero or less gives no nodes.
-  NodeField(int32_t ni_, int32_t nj_, int32_t nk_)
-      : ni(ni_), nj(nj_), nk(nk_), data(nodeCount(ni_, nj_, nk_), T{}) {}
+  NodeField(int32_t ni_, int32_t nj_, int32_t nk_) : ni(ni_), nj(nj_), nk(nk_) {
+    assignLarge(data, nodeCount(ni_, nj_, nk_), T{});
+  }
 
   // Throws std::bad_alloc when the storage would exceed the address space:
   // without that test the product wraps around (4194304^3 gives 0 nodes) and

@@ -157,12 +157,12 @@ bool MagnetostaticSolver::solveByMultigrid(const DenseVector& b) {
   std::vector<int32_t> node_type(row_kind.size());
   for (std::size_t u = 0; u < row_kind.size(); ++u)
     node_type[u] = row_kind[u] == PINNED ? NODE_FIXED : row_kind[u] == INTERIOR ? NODE_INTERIOR : NODE_WALL;
-  ReducedSystem s = laplaceSystem(g, node_type, b, nullptr, x);
+  ReducedSystem s = laplaceSystem(g, node_type, b, nullptr, x, settings.threads);
   StructMultigrid mg(s.op);
   const MultigridRun run = solveToTolerance(
       mg, s, settings.tol, std::sqrt(static_cast<double>(x.size())), settings.max_it,
       [&] {
-        fillLaplace(s, g, node_type, b, x);
+        fillLaplace(s, g, node_type, b, x, settings.threads);
         return residual(b);
       },
       true);

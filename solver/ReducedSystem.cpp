@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "mesh/largePages.h"
 #include "solver/laplaceRow.h"
 
 namespace plasmabox {
@@ -29,6 +30,37 @@ WallRule wallRule(const Grid& g, int i, int j, int k) {
   return {i, j, g.nk - 2, idz};
 }
 
+// The interior box as the library sees it: axis 0 is the storage's fastest
+// mesh axis (k for node fields, i for unknown vectors), so that building the
+// system and writing the solution back both walk memory in order.
+struct BoxAxes {
+  bool k_fastest;
+  int n[3];  // interior nodes along box axes 0, 1, 2
+
+  BoxAxes(const Grid& g, bool k_fastest_) : k_fastest(k_fastest_) {
+    n[0] = (k_fastest ? g.nk : g.ni) - 2;
+    n[1] = g.nj - 2;
+    n[2] = (k_fastest ? g.ni : g.nk) - 2;
+  }
+  // Mesh indices (i, j, k) of box node (a0, a1, a2), each counted from 1.
+  void mesh(int a0, int a1, int a2, int& i, int& j, int& k) const {
+    i = k_fastest ? a2 : a0;
+    j = a1;
+    k = k_fastest ? a0 : a2;
+  }
+  std::size_t index(int a0, int a1, int a2) const {
+    return static_cast<std::size_t>(a0 - 1) +
+           static_cast<std::size_t>(n[0]) *
+               (static_cast<std::size_t>(a1 - 1) + static_cast<std::size_t>(n[1]) * static_cast<std::size_t>(a2 - 1));
+  }
+  SevenPointOperator box() const {
+    SevenPointOperator op;
+    op.lower = {1, 1, 1};
+    op.upper = {n[0], n[1], n[2]};
+    return op;
+  }
+};
+
 // The eliminated system from what the equations say node by node:
 //   fixed(i,j,k): the node keeps value(i,j,k);
 //   offset(i,j,k): for a free wall node, its value minus the node it copies;
@@ -36,25 +68,31 @@ WallRule wallRule(const Grid& g, int i, int j, int k) {
 //   interior row in the negated form centre*x - sum(c * neighbour) = source;
 //   guess(i,j,k): the initial guess.
 // with_operator false: only the right-hand side and the guess (op.values stays
-// empty), for a solver that keeps the operator of an earlier solve.
+// empty), for a solver that keeps the operator of an earlier solve. The rows
+// are independent: planes of box axis 2 go to the threads.
 template <class Fixed, class Value, class Offset, class Source, class Shift, class Guess>
-ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Source source, Shift shift, Guess guess,
-                     bool with_operator = true) {
+ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset, Source source,
+                     Shift shift, Guess guess, bool with_operator, int threads) {
   ReducedSystem s;
-  s.op.lower = {1, 1, 1};
-  s.op.upper = {g.ni - 2, g.nj - 2, g.nk - 2};
+  s.op = box.box();
   const std::size_t n = s.op.nodes();
-  double scratch[7];
-  if (with_operator) s.op.values.assign(7 * n, 0.0);
-  s.rhs.assign(n, 0.0);
-  s.x.assign(n, 0.0);
+  if (with_operator) assignLarge(s.op.values, 4 * n, 0.0);
+  assignLarge(s.rhs, n, 0.0);
+  assignLarge(s.x, n, 0.0);
   const double c[3] = {1.0 / (g.dh.x * g.dh.x), 1.0 / (g.dh.y * g.dh.y), 1.0 / (g.dh.z * g.dh.z)};
-  for (int k = 1; k <= g.nk - 2; ++k)
-    for (int j = 1; j <= g.nj - 2; ++j)
-      for (int i = 1; i <= g.ni - 2; ++i) {
-        const std::size_t q = boxIndex(g, i, j, k);
-        double* a = with_operator ? &s.op.values[7 * q] : scratch;
-        if (!with_operator) std::fill(scratch, scratch + 7, 0.0);
+  // The six neighbours (mesh steps and mesh axis); the lower neighbour along
+  // box axis a is stored as coupling 1 + a.
+  const int step[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
+  const int stored_as[6] = {box.k_fastest ? 3 : 1, 0, 2, 0, box.k_fastest ? 1 : 3, 0};  // 0: implied by symmetry
+#pragma omp parallel for num_threads(threads) schedule(static)
+  for (int a2 = 1; a2 <= box.n[2]; ++a2)
+    for (int a1 = 1; a1 <= box.n[1]; ++a1)
+      for (int a0 = 1; a0 <= box.n[0]; ++a0) {
+        int i, j, k;
+        box.mesh(a0, a1, a2, i, j, k);
+        const std::size_t q = box.index(a0, a1, a2);
+        double scratch[4] = {0.0, 0.0, 0.0, 0.0};
+        double* a = with_operator ? &s.op.values[4 * q] : scratch;
         if (fixed(i, j, k)) {
           a[0] = 1.0;
           s.rhs[q] = s.x[q] = value(i, j, k);
@@ -62,18 +100,16 @@ ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Sou
         }
         double centre = 2.0 * (c[0] + c[1] + c[2]) + shift(i, j, k);
         double rhs = source(i, j, k);
-        const int step[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
         for (int e = 0; e < 6; ++e) {
           const int a_i = i + step[e][0], a_j = j + step[e][1], a_k = k + step[e][2];
           const double coupling = c[e / 2];
-          const bool wall = wallCount(g, a_i, a_j, a_k) > 0;
           if (fixed(a_i, a_j, a_k)) {
             rhs += coupling * value(a_i, a_j, a_k);
-          } else if (wall) {  // the wall node copies (i, j, k) itself, plus its offset
+          } else if (wallCount(g, a_i, a_j, a_k) > 0) {  // the wall node copies (i, j, k) itself, plus its offset
             centre -= coupling;
             rhs += coupling * offset(a_i, a_j, a_k);
-          } else {
-            a[1 + e] = -coupling;
+          } else if (stored_as[e] != 0) {
+            a[stored_as[e]] = -coupling;
           }
         }
         a[0] = centre;
@@ -85,18 +121,28 @@ ReducedSystem reduce(const Grid& g, Fixed fixed, Value value, Offset offset, Sou
 
 // Fills every node from the solution: interior nodes from s.x (fixed ones from
 // value), wall nodes on one, then two, then three walls from the node they copy
-// (which lies on one wall fewer) plus their offset. corner(i,j,k) marks nodes
-// set to 0 whatever their rule.
+// (which lies on one wall fewer, so the order within a pass is free) plus their
+// offset. corner(i,j,k) marks nodes set to 0 whatever their rule.
 template <class Fixed, class Value, class Offset, class Corner, class Read, class Write>
-void fillAll(const ReducedSystem& s, const Grid& g, Fixed fixed, Value value, Offset offset, Corner corner, Read read,
-             Write write) {
-  for (int k = 1; k <= g.nk - 2; ++k)
-    for (int j = 1; j <= g.nj - 2; ++j)
-      for (int i = 1; i <= g.ni - 2; ++i) write(i, j, k, fixed(i, j, k) ? value(i, j, k) : s.x[boxIndex(g, i, j, k)]);
+void fillAll(const ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset,
+             Corner corner, Read read, Write write, int threads) {
+#pragma omp parallel for num_threads(threads) schedule(static)
+  for (int a2 = 1; a2 <= box.n[2]; ++a2)
+    for (int a1 = 1; a1 <= box.n[1]; ++a1)
+      for (int a0 = 1; a0 <= box.n[0]; ++a0) {
+        int i, j, k;
+        box.mesh(a0, a1, a2, i, j, k);
+        write(i, j, k, fixed(i, j, k) ? value(i, j, k) : s.x[box.index(a0, a1, a2)]);
+      }
+  const int last[3] = {box.n[0] + 1, box.n[1] + 1, box.n[2] + 1};
   for (int walls = 1; walls <= 3; ++walls)
-    for (int i = 0; i < g.ni; ++i)
-      for (int j = 0; j < g.nj; ++j)
-        for (int k = 0; k < g.nk; ++k) {
+    for (int a2 = 0; a2 <= last[2]; ++a2)
+      for (int a1 = 0; a1 <= last[1]; ++a1) {
+        // Inside the box only the two ends of a line lie on a wall.
+        const bool whole_line = a2 == 0 || a2 == last[2] || a1 == 0 || a1 == last[1];
+        for (int a0 = 0; a0 <= last[0]; a0 = whole_line || a0 == last[0] ? a0 + 1 : last[0]) {
+          int i, j, k;
+          box.mesh(a0, a1, a2, i, j, k);
           if (wallCount(g, i, j, k) != walls) continue;
           if (corner(i, j, k)) {
             write(i, j, k, 0.0);
@@ -107,12 +153,13 @@ void fillAll(const ReducedSystem& s, const Grid& g, Fixed fixed, Value value, Of
             write(i, j, k, read(r.i, r.j, r.k) + offset(i, j, k));
           }
         }
+      }
 }
 
 }  // namespace
 
 ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
-                            bool with_operator) {
+                            bool with_operator, int threads) {
   const Grid& g = world.grid;
   auto first = [&](int i, int j, int k) { return hold_first && i == 1 && j == 1 && k == 1; };
   auto fixed = [&](int i, int j, int k) {
@@ -122,10 +169,10 @@ ReducedSystem poissonSystem(const World& world, const std::vector<double>& sourc
   auto zero = [](int, int, int) { return 0.0; };
   auto src = [&](int i, int j, int k) { return source[world.phi.index(i, j, k)]; };
   auto guess = [&](int i, int j, int k) { return world.phi(i, j, k); };
-  return reduce(g, fixed, value, zero, src, zero, guess, with_operator);
+  return reduce(g, BoxAxes(g, true), fixed, value, zero, src, zero, guess, with_operator, threads);
 }
 
-void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first) {
+void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first, int threads) {
   const Grid& g = world.grid;
   Field& phi = world.phi;
   auto fixed = [&](int i, int j, int k) {
@@ -138,11 +185,13 @@ void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hol
   auto corner = [&](int i, int j, int k) {
     return (i == 0 && j == 0 && k == 0) || (i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1);
   };
-  fillAll(s, g, fixed, value, zero, corner, read, [&](int i, int j, int k, double v) { phi(i, j, k) = v; });
+  fillAll(
+      s, g, BoxAxes(g, true), fixed, value, zero, corner, read, [&](int i, int j, int k, double v) { phi(i, j, k) = v; },
+      threads);
 }
 
 ReducedSystem laplaceSystem(const Grid& g, const std::vector<int32_t>& node_type, const DenseVector& b,
-                            const DenseVector* shift, const DenseVector& x) {
+                            const DenseVector* shift, const DenseVector& x, int threads) {
   auto u = [&](int i, int j, int k) { return unknownIndex(i, j, k, g.ni, g.nj); };
   auto fixed = [&](int i, int j, int k) { return node_type[u(i, j, k)] == NODE_FIXED; };
   auto value = [&](int i, int j, int k) { return b[u(i, j, k)]; };
@@ -151,18 +200,20 @@ ReducedSystem laplaceSystem(const Grid& g, const std::vector<int32_t>& node_type
   auto source = [&](int i, int j, int k) { return -b[u(i, j, k)]; };
   auto extra = [&](int i, int j, int k) { return shift ? (*shift)[u(i, j, k)] : 0.0; };
   auto guess = [&](int i, int j, int k) { return x[u(i, j, k)]; };
-  return reduce(g, fixed, value, offset, source, extra, guess);
+  return reduce(g, BoxAxes(g, false), fixed, value, offset, source, extra, guess, true, threads);
 }
 
 void fillLaplace(const ReducedSystem& s, const Grid& g, const std::vector<int32_t>& node_type, const DenseVector& b,
-                 DenseVector& x) {
+                 DenseVector& x, int threads) {
   auto u = [&](int i, int j, int k) { return unknownIndex(i, j, k, g.ni, g.nj); };
   auto fixed = [&](int i, int j, int k) { return node_type[u(i, j, k)] == NODE_FIXED; };
   auto value = [&](int i, int j, int k) { return b[u(i, j, k)]; };
   auto offset = [&](int i, int j, int k) { return b[u(i, j, k)] / wallRule(g, i, j, k).inverse_spacing; };
   auto never = [](int, int, int) { return false; };
   auto read = [&](int i, int j, int k) { return x[u(i, j, k)]; };
-  fillAll(s, g, fixed, value, offset, never, read, [&](int i, int j, int k, double v) { x[u(i, j, k)] = v; });
+  fillAll(
+      s, g, BoxAxes(g, false), fixed, value, offset, never, read,
+      [&](int i, int j, int k, double v) { x[u(i, j, k)] = v; }, threads);
 }
 
 }  // namespace plasmabox

@@ -22,9 +22,12 @@ namespace plasmabox {
 //  - rows are negated where needed so that the diagonal is positive.
 // Edge and corner nodes, which no interior row reads, are filled in after the
 // solve by their rules.
+// The box's first axis is the fastest one of the storage the system is built
+// from: k for node fields (poissonSystem), i for unknown vectors
+// (laplaceSystem).
 struct ReducedSystem {
   SevenPointOperator op;    // on the interior box
-  std::vector<double> rhs;  // box order (i fastest)
+  std::vector<double> rhs;  // box order
   std::vector<double> x;    // box order: the initial guess, then the solution
 };
 
@@ -36,33 +39,27 @@ struct ReducedSystem {
 // system without any held node solvable (with a source of zero mean its
 // solution is then the zero-gradient one up to a constant). with_operator
 // false leaves op.values empty, for a solver that keeps an earlier operator.
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded,
-                            bool hold_first = false, bool with_operator = true);
+// threads: the team that builds it (every result is the same for any team).
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
+                            bool with_operator, int threads);
 
 // Writes the solution into world.phi: interior nodes from s.x, object nodes
 // kept, wall nodes copied from their inner neighbour by the first matching
 // rule (i walls, then j, then k) or 0 V when grounded, the corners (0,0,0)
 // and (ni-1,nj-1,nk-1) at 0 V as the sweep pins them.
-void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first = false);
+void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first, int threads);
 
 // A system A x = b in the unknown numbering whose rows are those of
 // assembleLaplaceRow for the classes in node_type (NODE_INTERIOR, NODE_WALL)
 // and identity rows for NODE_FIXED, with shift[u] (when given) subtracted from
 // the diagonal of interior rows (Newton's Jacobian). x is the initial guess.
 ReducedSystem laplaceSystem(const Grid& grid, const std::vector<int32_t>& node_type, const DenseVector& b,
-                            const DenseVector* shift, const DenseVector& x);
+                            const DenseVector* shift, const DenseVector& x, int threads);
 
 // Writes the solution of laplaceSystem into x (unknown numbering): interior
 // unknowns from s.x, fixed ones b[u], wall ones their inner neighbour plus
 // b[u] times the spacing of their wall rule.
 void fillLaplace(const ReducedSystem& s, const Grid& grid, const std::vector<int32_t>& node_type,
-                 const DenseVector& b, DenseVector& x);
-
-// Index of (i, j, k) in the interior box order.
-inline std::size_t boxIndex(const Grid& g, int i, int j, int k) {
-  return static_cast<std::size_t>(i - 1) +
-         static_cast<std::size_t>(g.ni - 2) *
-             (static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(g.nj - 2) * static_cast<std::size_t>(k - 1));
-}
+                 const DenseVector& b, DenseVector& x, int threads);
 
 }  // namespace plasmabox

@@ -24,7 +24,7 @@ void startLibrary() {
 }
 
 // The mapping of our nodes to the library's grid: the library indexes nodes
-// as we do, over the operator's box. A distributed version gives each process
+// as the operator's box does. A distributed version gives each process
 // its own box here.
 void boxOf(const SevenPointOperator& op, HYPRE_Int lower[3], HYPRE_Int upper[3]) {
   for (int d = 0; d < 3; ++d) {
@@ -76,10 +76,12 @@ StructMultigrid::StructMultigrid(const SevenPointOperator& op) : h_(std::make_un
   for (HYPRE_Int e = 0; e < 7; ++e) check(HYPRE_StructStencilSetElement(h.stencil, e, offsets[e]), "stencil entry");
 
   check(HYPRE_StructMatrixCreate(MPI_COMM_WORLD, h.grid, h.stencil, &h.matrix), "matrix creation");
+  // Half the storage and of the memory traffic of every product.
+  check(HYPRE_StructMatrixSetSymmetric(h.matrix, 1), "matrix symmetry");
   check(HYPRE_StructMatrixInitialize(h.matrix), "matrix initialisation");
-  HYPRE_Int entries[7] = {0, 1, 2, 3, 4, 5, 6};
+  HYPRE_Int entries[4] = {0, 1, 3, 5};  // the diagonal and the neighbours at -1
   // The library reads the values through a non-const pointer without changing them.
-  check(HYPRE_StructMatrixSetBoxValues(h.matrix, h.lower, h.upper, 7, entries,
+  check(HYPRE_StructMatrixSetBoxValues(h.matrix, h.lower, h.upper, 4, entries,
                                        const_cast<double*>(op.values.data())),
         "matrix values");
   check(HYPRE_StructMatrixAssemble(h.matrix), "matrix assembly");

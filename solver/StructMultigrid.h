@@ -6,16 +6,17 @@
 
 namespace plasmabox {
 
-// A seven-point operator on a box of mesh nodes: for node q of the box (the
-// first index fastest, then the second, then the third) the seven values at
-// q*7 + e, e = 0 centre, 1 and 2 the neighbours at -1 and +1 along the first
-// axis, 3 and 4 along the second, 5 and 6 along the third. Entries toward
-// nodes outside the box must be zero. Symmetric and positive definite for the
-// solver below.
+// A symmetric seven-point operator on a box of nodes: for node q of the box
+// (the first index fastest, then the second, then the third) four values at
+// q*4 + e, e = 0 the diagonal, 1, 2, 3 the coupling to the neighbour at -1
+// along the first, second, third axis. The coupling to the neighbour at +1 is
+// that neighbour's coupling back (the matrix is symmetric, so the library
+// stores only half of it). Couplings toward nodes outside the box must be
+// zero. Positive definite for the solver below.
 struct SevenPointOperator {
-  std::array<int, 3> lower{};  // first node of the box, mesh indices
+  std::array<int, 3> lower{};  // first node of the box
   std::array<int, 3> upper{};  // last node of the box, inclusive
-  std::vector<double> values;  // 7 per node
+  std::vector<double> values;  // 4 per node
 
   std::size_t nodes() const {
     return static_cast<std::size_t>(upper[0] - lower[0] + 1) * static_cast<std::size_t>(upper[1] - lower[1] + 1) *

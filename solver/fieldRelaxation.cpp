@@ -315,14 +315,14 @@ bool PotentialSolver::solveMultigrid() {
   if (zero_mean) removeInteriorMean(source, world.grid);
   // The objects and the mesh do not change between solves: the operator, and
   // the multigrid hierarchy built from it, are made at the first solve only.
-  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_);
+  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_, settings.threads);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
   const double nodes = static_cast<double>(world.phi.size());
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
       [&] {
-        fillPotential(s, world, settings.grounded_walls, zero_mean);
+        fillPotential(s, world, settings.grounded_walls, zero_mean, settings.threads);
         if (zero_mean) shiftToZeroMean(world.phi);  // the residual does not see a constant
         return std::sqrt(poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
                                             settings.grounded_walls, plane_sums, settings.threads) /

@@ -66,13 +66,13 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
 
 void PotentialSolver::solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F,
                                                  DenseVector& y) {
-  ReducedSystem s = laplaceSystem(world.grid, node_type, F, &P, y);
+  ReducedSystem s = laplaceSystem(world.grid, node_type, F, &P, y, settings.threads);
   StructMultigrid mg(s.op);  // the Jacobian changes with every step
   DenseVector r;
   const MultigridRun run = solveToTolerance(
       mg, s, settings.tol, std::sqrt(static_cast<double>(y.size())), settings.max_it,
       [&] {
-        fillLaplace(s, world.grid, node_type, F, y);
+        fillLaplace(s, world.grid, node_type, F, y, settings.threads);
         multiplyInto(J, y, r);
         for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - F[u];
         return norm(r);
