@@ -9,6 +9,7 @@
 #   bench/reference_case.sh                    # uses build/plasmabox
 #   PLASMABOX=/path/to/plasmabox N=48 bench/reference_case.sh
 #   KEEP=1 bench/reference_case.sh             # keep the output folder and log
+#   OPTIONS="field_model=electrostatic" bench/reference_case.sh   # run options appended
 #
 # How the phases are timed. The program times only its particle phase (the
 # "mv_part time: " lines). Every console line ends in a flushing end-of-line,
@@ -24,7 +25,9 @@
 #   output of step s       "ts: s" line .. next "mv_part time: " line, less its
 #                          particle phase (or .. "Simulation took")
 #   field update per step  "mv_part time: " line .. the "ts: " line after it
-#                          (charge and current sums, updateFields, step line)
+#                          (charge and current sums, updateFields, step line;
+#                          in the electrostatic model the potential solve and
+#                          the gradient instead of updateFields)
 # Console lines cost a few microseconds each, so the stamps are good to a
 # millisecond. Peak resident memory comes from /usr/bin/time -v.
 set -euo pipefail
@@ -63,6 +66,8 @@ args=(
   2000 1e-4 2 1.2 1.2                      # magnetostatic limits, two magnets
   magnet1 0 1 0 magnet2 0 1 0
 )
+read -r -a options <<< "${OPTIONS:-}"
+args+=("${options[@]}")
 
 # Stamps every line with seconds on the monotonic clock. The reader opens the
 # pipe itself and is running before the program starts, so its own start-up
