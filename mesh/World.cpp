@@ -12,7 +12,6 @@ World::World(int32_t ni_, int32_t nj_, int32_t nk_)
       phi_m(ni_, nj_, nk_),
       B(ni_, nj_, nk_),
       H(ni_, nj_, nk_),
-      M(ni_, nj_, nk_),
-      phi_m_theory(ni_, nj_, nk_) {}
+      M(ni_, nj_, nk_) {}
 
 }  // namespace plasmabox

@@ -24,7 +24,6 @@ struct World {
   VectorField B;       // T, magnetic flux density
   VectorField H;       // A/m, magnetic field strength
   VectorField M;       // A/m, magnetisation
-  Field phi_m_theory;  // written out for comparison; nothing fills it
 
   double dt = 0;      // s, time step
   double time = 0;    // s, simulated time

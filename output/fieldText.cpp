@@ -25,17 +25,17 @@ bool storageMatchesCounts(const NodeField<T>& f) {
 }
 
 // Storage is k fastest, the text i fastest: walk k-planes, striding through
-// memory; the formatting dominates the cost, not the stride.
-template <class T>
-void writeRows(BlockWriter& w, const NodeField<T>& f) {
-  const std::size_t plane_stride = static_cast<std::size_t>(f.nk);
-  const std::size_t i_stride = static_cast<std::size_t>(f.nj) * plane_stride;
-  const T* base = f.data.data();
-  for (int k = 0; k < f.nk; ++k) {
-    for (int j = 0; j < f.nj; ++j) {
-      const T* v = base + static_cast<std::size_t>(j) * plane_stride + static_cast<std::size_t>(k);
-      for (int i = 0; i < f.ni; ++i, v += i_stride) {
-        putValue(w, *v);
+// memory; the formatting dominates the cost, not the stride. value(q) gives
+// the value at storage index q.
+template <class Value>
+void writeRows(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& value) {
+  const std::size_t plane_stride = static_cast<std::size_t>(nk);
+  const std::size_t i_stride = static_cast<std::size_t>(nj) * plane_stride;
+  for (int k = 0; k < nk; ++k) {
+    for (int j = 0; j < nj; ++j) {
+      std::size_t q = static_cast<std::size_t>(j) * plane_stride + static_cast<std::size_t>(k);
+      for (int i = 0; i < ni; ++i, q += i_stride) {
+        putValue(w, value(q));
         w.put(' ');
       }
     }
@@ -43,31 +43,39 @@ void writeRows(BlockWriter& w, const NodeField<T>& f) {
   }
 }
 
-template <class T>
-void writeCsvLines(BlockWriter& w, const NodeField<T>& f) {
-  for (int k = 0; k < f.nk; ++k) {
-    for (int j = 0; j < f.nj; ++j)
-      for (int i = 0; i < f.ni; ++i) {
+template <class Value>
+void writeCsvLines(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& value) {
+  for (int k = 0; k < nk; ++k) {
+    for (int j = 0; j < nj; ++j)
+      for (int i = 0; i < ni; ++i) {
         w.number(int64_t{i});
         w.put(',');
         w.number(int64_t{j});
         w.put(',');
         w.number(int64_t{k});
         w.put(',');
-        putValue(w, f(i, j, k));
+        putValue(w, value((static_cast<std::size_t>(i) * static_cast<std::size_t>(nj) + static_cast<std::size_t>(j)) *
+                              static_cast<std::size_t>(nk) +
+                          static_cast<std::size_t>(k)));
         w.put('\n');
       }
     w.put('\n');
   }
 }
 
+template <class Value>
+void writeLayout(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& value, FieldLayout layout) {
+  if (layout == FieldLayout::CSV_LINES)
+    writeCsvLines(w, ni, nj, nk, value);
+  else
+    writeRows(w, ni, nj, nk, value);
+}
+
 template <class T>
 void writeAny(BlockWriter& w, const NodeField<T>& f, FieldLayout layout) {
   if (!storageMatchesCounts(f)) return;
-  if (layout == FieldLayout::CSV_LINES)
-    writeCsvLines(w, f);
-  else
-    writeRows(w, f);
+  const T* v = f.data.data();
+  writeLayout(w, f.ni, f.nj, f.nk, [v](std::size_t q) { return v[q]; }, layout);
 }
 
 template <class T>
@@ -83,6 +91,15 @@ std::ostream& streamAny(std::ostream& os, const NodeField<T>& f, FieldLayout lay
 void writeField(BlockWriter& w, const Field& f, FieldLayout layout) { writeAny(w, f, layout); }
 void writeField(BlockWriter& w, const IntField& f, FieldLayout layout) { writeAny(w, f, layout); }
 void writeField(BlockWriter& w, const VectorField& f, FieldLayout layout) { writeAny(w, f, layout); }
+
+void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<double(std::size_t)>& value,
+                 FieldLayout layout) {
+  writeLayout(w, ni, nj, nk, value, layout);
+}
+void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<Vec3(std::size_t)>& value,
+                 FieldLayout layout) {
+  writeLayout(w, ni, nj, nk, value, layout);
+}
 
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout) { return streamAny(os, f, layout); }
 std::ostream& writeField(std::ostream& os, const IntField& f, FieldLayout layout) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <ostream>
 
 #include "mesh/NodeField.h"
@@ -25,6 +28,13 @@ enum class FieldLayout {
 void writeField(BlockWriter& w, const Field& f, FieldLayout layout);
 void writeField(BlockWriter& w, const IntField& f, FieldLayout layout);
 void writeField(BlockWriter& w, const VectorField& f, FieldLayout layout);
+
+// The same for values that are computed instead of stored: value(q) is the
+// value of node q in field storage order, for a field of ni x nj x nk nodes.
+void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<double(std::size_t)>& value,
+                 FieldLayout layout);
+void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<Vec3(std::size_t)>& value,
+                 FieldLayout layout);
 
 // The same straight onto a stream; returns os.
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout);

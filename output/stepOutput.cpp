@@ -10,14 +10,15 @@
 #include "output/fieldText.h"
 #include "output/outputFile.h"
 #include "output/vtkImageBinary.h"
+#include "particles/currentDensity.h"
 
 namespace plasmabox {
 
 namespace {
 
-template <class T>
-void dataArray(BlockWriter& w, std::string_view name, int components, std::string_view type,
-               const NodeField<T>& f) {
+// A DataArray element whose values write(w) writes.
+template <class Write>
+void dataArrayOf(BlockWriter& w, std::string_view name, int components, std::string_view type, const Write& write) {
   w.text("<DataArray Name=\"");
   w.text(name);
   w.text("\" NumberOfComponents=\"");
@@ -25,8 +26,14 @@ void dataArray(BlockWriter& w, std::string_view name, int components, std::strin
   w.text("\" format=\"ascii\" type=\"");
   w.text(type);
   w.text("\">\n");
-  writeField(w, f, FieldLayout::VTK_ROWS);
+  write(w);
   w.text("</DataArray>\n");
+}
+
+template <class T>
+void dataArray(BlockWriter& w, std::string_view name, int components, std::string_view type,
+               const NodeField<T>& f) {
+  dataArrayOf(w, name, components, type, [&](BlockWriter& out) { writeField(out, f, FieldLayout::VTK_ROWS); });
 }
 
 void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& species) {
@@ -51,11 +58,18 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   dataArray(w, "NodeVol", 1, "Float64", world.grid.node_vol);
   dataArray(w, "phi", 1, "Float64", world.phi);
   dataArray(w, "rho", 1, "Float64", world.rho);
-  for (const Species& s : species) dataArray(w, "j." + s.name, 3, "Float64", s.j);
+  const Grid& g = world.grid;
+  for (const Species& s : species)
+    dataArrayOf(w, "j." + s.name, 3, "Float64", [&](BlockWriter& out) {
+      writeValues(out, g.ni, g.nj, g.nk, [&s](std::size_t q) { return currentDensityAt(s, q); }, FieldLayout::VTK_ROWS);
+    });
   for (const Species& s : species) dataArray(w, "vel." + s.name, 3, "Float64", s.vel);
   dataArray(w, "ef", 3, "Float64", world.ef);
   dataArray(w, "phi_m", 1, "Float64", world.phi_m);
-  dataArray(w, "phi_m_theory", 1, "Float64", world.phi_m_theory);
+  // Kept for readers of earlier files: a reference solution nothing computes.
+  dataArrayOf(w, "phi_m_theory", 1, "Float64", [&](BlockWriter& out) {
+    writeValues(out, g.ni, g.nj, g.nk, [](std::size_t) { return 0.0; }, FieldLayout::VTK_ROWS);
+  });
   dataArray(w, "B", 3, "Float64", world.B);
   dataArray(w, "H", 3, "Float64", world.H);
   dataArray(w, "M", 3, "Float64", world.M);

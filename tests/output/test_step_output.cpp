@@ -47,10 +47,14 @@ struct SmallRun {
         for (int k = 0; k < 4; ++k) world.phi(i, j, k) = i + 10 * j + 100 * k;
     world.object_id(1, 2, 3) = 1, world.B(0, 0, 1) = {1e-3, -2, 0.5};
     species.reserve(2);
-    species.emplace_back("O+", 2.6e-26, 1.6e-19, 1, world);
-    species.emplace_back("e-", 9.1e-31, -1.6e-19, 1, world);
-    species[0].j(0, 1, 2) = {1.5, -2, 1e20};
-    species[1].vel(1, 0, 0) = {1234567, 0, -0.0001};
+    // Charges of +-2 C and densities of 0.5 in two depositions make the
+    // current density equal the velocity, or its negative.
+    species.emplace_back("O+", 2.6e-26, 2.0, 1, world);
+    species.emplace_back("e-", 9.1e-31, -2.0, 1, world);
+    species[0].den(0, 1, 2) = species[0].den_prev(0, 1, 2) = 0.5;
+    species[0].vel(0, 1, 2) = {1.5, -2, 1e20};
+    species[1].den(1, 0, 0) = species[1].den_prev(1, 0, 0) = 0.5;
+    species[1].vel(1, 0, 0) = {1234567, 3, -0.0001};
   }
 };
 
@@ -70,6 +74,7 @@ TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
   writeOutput(run.world, run.species, dir / "a_output_O_40.csv", dir / "a_output_e_40.csv");
   const std::string quarter = "0.25 0.25 0.25 0.25 0.25 0.25 \n";
   const std::string z3 = "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n";  // an all-zero plane of a vector array
+  const std::string n4 = "-0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 \n", n3 = "-0 -0 -0 -0 -0 -0 " + n4;
   const std::string expect =
       "<VTKFile type=\"ImageData\">\n"
       "<ImageData Origin=\"-0.5 0 0\" Spacing=\"1 0.1 1\" WholeExtent=\"0 1 0 2 0 3\">\n<PointData>\n" +
@@ -77,8 +82,10 @@ TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
       array("NodeVol", 1, quarter + quarter + quarter + quarter) +
       array("phi", 1, "0 1 10 11 20 21 \n100 101 110 111 120 121 \n200 201 210 211 220 221 \n300 301 310 311 320 321 \n") +
       array("rho", 1, "") + array("j.O+", 3, z3 + z3 + "0 0 0 0 0 0 1.5 -2 1e+20 0 0 0 0 0 0 0 0 0 \n" + z3) +
-      array("j.e-", 3, "") + array("vel.O+", 3, "") +
-      array("vel.e-", 3, "0 0 0 1.23457e+06 0 -0.0001 0 0 0 0 0 0 0 0 0 0 0 0 \n" + z3 + z3 + z3) +
+      // A negative charge times an empty node's zeros gives -0, as the deposition always did.
+      array("j.e-", 3, "-0 -0 -0 -1.23457e+06 -3 0.0001 " + n4 + n3 + n3 + n3) +
+      array("vel.O+", 3, z3 + z3 + "0 0 0 0 0 0 1.5 -2 1e+20 0 0 0 0 0 0 0 0 0 \n" + z3) +
+      array("vel.e-", 3, "0 0 0 1.23457e+06 3 -0.0001 0 0 0 0 0 0 0 0 0 0 0 0 \n" + z3 + z3 + z3) +
       array("ef", 3, "") + array("phi_m", 1, "") + array("phi_m_theory", 1, "") +
       array("B", 3, z3 + "0.001 -2 0.5 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n" + z3 + z3) + array("H", 3, "") +
       array("M", 3, "") + "</PointData>\n</ImageData>\n</VTKFile>\n";

@@ -14,6 +14,7 @@
 #include "output/particleSnapshot.h"
 #include "output/seriesFile.h"
 #include "output/vtkImageBinary.h"
+#include "particles/currentDensity.h"
 
 using namespace plasmabox;
 
@@ -69,11 +70,19 @@ TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
         w.object_id(i, j, k) = i + 10 * j + 100 * k;
         w.phi(i, j, k) = n, w.rho(i, j, k) = -n * 1e-9, w.ef(i, j, k) = {n, -n, n * 1e5};
         species[1].vel(i, j, k) = {n * 1234567.123, 1, -n};
+        species[1].den(i, j, k) = n * 1e10, species[1].den_prev(i, j, k) = n;
       }
+  // The current densities are computed as they are written.
+  std::vector<VectorField> j_of;
+  for (const Species& s : species) {
+    j_of.emplace_back(3, 4, 5);
+    for (std::size_t q = 0; q < j_of.back().size(); ++q) j_of.back().data[q] = currentDensityAt(s, q);
+  }
+  const Field zero(3, 4, 5);
   const std::map<std::string, const Field*> scalars = {
-      {"NodeVol", &w.grid.node_vol}, {"phi", &w.phi}, {"rho", &w.rho}, {"phi_m", &w.phi_m}, {"phi_m_theory", &w.phi_m_theory}};
+      {"NodeVol", &w.grid.node_vol}, {"phi", &w.phi}, {"rho", &w.rho}, {"phi_m", &w.phi_m}, {"phi_m_theory", &zero}};
   const std::map<std::string, const VectorField*> vectors = {
-      {"j.O+", &species[0].j}, {"j.e-", &species[1].j}, {"vel.O+", &species[0].vel}, {"vel.e-", &species[1].vel},
+      {"j.O+", &j_of[0]}, {"j.e-", &j_of[1]}, {"vel.O+", &species[0].vel}, {"vel.e-", &species[1].vel},
       {"ef", &w.ef}, {"B", &w.B}, {"H", &w.H}, {"M", &w.M}};
   // 400 bytes: blocks of 4 planes of doubles (the last one partial), of 1 plane of vectors.
   const AppendedOptions cases[] = {{false, 1}, {true, 1}, {true, 1, 400}, {true, 3, 400}, {false, 1, 400}};
