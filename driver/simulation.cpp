@@ -217,6 +217,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   auto potential = std::make_unique<PotentialSolver>(world, s.potential);
   potential->buildMatrix();
   potential->solve();
+  if (!electrostatic) potential.reset();  // never solves again: its memory goes before the magnetostatic solve's
   amfread_magvector(world, objects, magnetisation, s.threads);
   MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();
   if (electrostatic) {
@@ -225,7 +226,6 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     potential->settings.quiet = true;  // per-step solves print only their failure lines
   } else {
     updateFields(world);
-    potential.reset();  // the induction model never solves again
   }
 
   HistoryFile history;
