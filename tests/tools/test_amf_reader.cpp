@@ -37,7 +37,7 @@ const std::string TWO_OBJECTS =
 
 // A ZIP archive of (entry name, content) pairs; a name ending in '/' is a folder.
 std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries) {
-  TempFolder folder;
+  const TempFolder folder("zip");
   const std::string path = folder.file("a.zip");
   int error = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
