@@ -176,7 +176,8 @@ TEST(PotentialSolves, AnIterationLimitTooSmallGivesTheFailureLine) {
 }
 
 // Ions at the reference density everywhere: the Boltzmann electrons neutralise
-// them at phi0, whatever the method and the walls.
+// them at phi0, whatever the method and the walls. The start is then exact, so
+// a conjugate-gradient step that divided 0 by 0 would show as NaN.
 TEST(PotentialSolves, BoltzmannElectronsNeutraliseAUniformIonDensityAtPhi0) {
   const double ne0 = 3e12, phi0 = 2.5;
   for (int method : {1, 2, 3})
