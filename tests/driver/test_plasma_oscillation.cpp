@@ -31,9 +31,7 @@ std::vector<double> maximaTimes(const std::vector<double>& t, const std::vector<
 }
 
 TEST(PlasmaOscillation, FieldEnergyPeriodIsPiOverOmegaPe) {
-  const std::filesystem::path dir = testFolder("langmuir");
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const TempFolder dir("langmuir");
   const double density = 1e12;  // m^-3
   const double omega_pe = std::sqrt(density * QE * QE / (EPS_0 * ME));
   // A 10 cm box of 33 x 3 x 3 nodes; both species loaded over the slab 2.5 to
@@ -52,11 +50,11 @@ TEST(PlasmaOscillation, FieldEnergyPeriodIsPiOverOmegaPe) {
   for (const char* option : {"field_model=electrostatic", "macro_weight=100", "load_velocity_e=5e4,0,0",
                              "max_step=300", "dt=2e-9", "seed=4", "history=history.csv"})
     args.push_back(option);
-  const ProgramResult r = runProgram(PLASMABOX_BINARY, args, dir.string(), "/dev/null", 300);
+  const ProgramResult r = runProgram(PLASMABOX_BINARY, args, dir.path.string(), "/dev/null", 300);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err.find("omega_pe*dt"), std::string::npos) << r.err;
 
-  std::istringstream rows(readWholeFile((dir / "history.csv").string()));
+  std::istringstream rows(readWholeFile(dir.file("history.csv")));
   std::string line;
   std::getline(rows, line);
   ASSERT_EQ(line.rfind("step,time_s,O+_count,O+_kinetic_J,e-_count,e-_kinetic_J,field_energy_J", 0), 0u);
@@ -74,7 +72,6 @@ TEST(PlasmaOscillation, FieldEnergyPeriodIsPiOverOmegaPe) {
   const double period = (maxima.back() - maxima.front()) / static_cast<double>(maxima.size() - 1);
   EXPECT_NEAR(period, std::numbers::pi / omega_pe, 0.02 * std::numbers::pi / omega_pe)
       << maxima.size() << " maxima, dt " << dt;
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -93,9 +93,8 @@ using Outputs = std::vector<std::pair<std::string, std::string>>;
 
 // one_thread: every parallel region limited to one thread.
 Outputs seededRun(CommandLine cl, const std::string& name, bool one_thread) {
-  const fs::path dir = testFolder("reference_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const TempFolder folder("reference_" + name);
+  const fs::path& dir = folder.path;
   cl.set(25, dir.string() + "/");
   std::ostringstream out, err;
   std::streambuf* const old_out = std::cout.rdbuf(out.rdbuf());
@@ -120,7 +119,6 @@ Outputs seededRun(CommandLine cl, const std::string& name, bool one_thread) {
   std::sort(files.begin(), files.end());
   files.emplace_back("console.out", stableConsole(out.str(), dir));
   files.emplace_back("console.err", stableConsole(err.str(), dir));
-  fs::remove_all(dir);
   return files;
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -98,7 +97,5 @@ inline AmfObject toObject(const NamedMesh& m) {
   o.bvh = buildObjectBvh(o);
   return o;
 }
-
-inline void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 }  // namespace plasmabox

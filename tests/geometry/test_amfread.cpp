@@ -1,33 +1,18 @@
+// The simulation's AMF reader on well-formed, malformed and hostile files: the
+// messages, the objects kept, the one character the prompt reads, no crash.
+// The whole console of a good file is pinned by tests/driver/test_reference_run.cpp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <sstream>
+#include <stdexcept>
 
-#include "consoleCapture.h"
 #include "geometry/amfread.h"
 #include "geometry/buildObjectBvh.h"
-#include "geometry/containment.h"
-#include "testMeshes.h"
+#include "support/run_program.h"
 
 using namespace plasmabox;
 
-namespace fs = std::filesystem;
-
 namespace {
-
-struct TempDir {
-  fs::path path = fs::temp_directory_path() / ("plasmabox_amfread_" + std::to_string(getpid()));
-  TempDir() { fs::create_directories(path); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string file(const std::string& name) const { return (path / name).string(); }
-};
-
-std::string withPath(std::string text, const std::string& path) {
-  for (std::size_t at = text.find("{P}"); at != std::string::npos; at = text.find("{P}", at + path.size()))
-    text.replace(at, 3, path);
-  return text;
-}
 
 // Objects as "name v=<vertices> t=<triangles>", separated by "; ".
 std::string summary(const std::vector<AmfObject>& objects) {
@@ -53,75 +38,117 @@ std::string object(const std::string& name, const std::string& vertices, const s
          "</vertices><volume>" + triangles + "</volume></mesh></object>";
 }
 
-const std::string HEAD = "out: Loading file: {P}\nout: File loaded successfully: {P}\nout: AMF file format validated\n";
-const std::string TAIL = "out: All objects processed\nout: Press the enter key once the confirmation is complete\n";
-const std::string OK_O = "out: Processing object\nout: Object name: o\n";
+const std::string GOOD = "<amf>" + object("o", THREE, tri("0", "1", "2")) + "</amf>";
 
-}  // namespace
+struct Read {
+  std::vector<AmfObject> objects;
+  std::string out, err, thrown;
+  char next;  // the input's character after the read: the prompt takes exactly one
+};
 
-TEST(AmfRead, TranscriptsAndRecordsOfWellAndMalformedFiles) {
+Read read(const TempFolder& dir, const std::string* xml) {
+  const std::string path = xml ? dir.write("scene.amf", *xml) : dir.file("missing.amf");
+  Read r;
+  std::istringstream input("xy");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  try {
+    amfread(r.objects, path, input);
+  } catch (const std::exception& e) {
+    r.thrown = e.what();
+  }
+  r.out = testing::internal::GetCapturedStdout();
+  r.err = testing::internal::GetCapturedStderr();
+  r.next = static_cast<char>(input.get());
+  return r;
+}
+
+TEST(AmfRead, MalformedFilesAreReportedAndTheirBadPartsSkipped) {
+  std::string binary, open, close;
+  for (int n = 0; n < 1024; ++n) binary.push_back(static_cast<char>((n * 37 + 11) & 0xff));  // NULs included
+  for (int n = 0; n < 100000; ++n) open += "<g>", close += "</g>";  // a parser recursing per level would overflow
   const struct {
     const char* label;
-    std::string xml;         // empty: no file at all
-    std::string transcript;  // {P} stands for the path
-    std::string objects;     // summary() afterwards
-    bool waits;              // the prompt consumed one character
+    std::string xml;      // "-": no file at all
+    const char* out;      // a line standard output must hold
+    std::string err;      // all of standard error
+    std::string objects;  // summary() afterwards
   } cases[] = {
-      {"missing file", "", "out: Loading file: {P}\nout: Failed to load file: {P}\n", "", false},
-      {"root named AMF", "<AMF><object/></AMF>",
-       "out: Loading file: {P}\nout: File loaded successfully: {P}\nerr: Invalid AMF file format\n", "", false},
-      {"no objects", "<amf unit=\"millimeter\"/>", HEAD + TAIL, "", true},
+      {"missing file", "-", "Failed to load file: ", "", ""},
+      {"empty file", "", "Failed to load file: ", "", ""},
+      {"binary file", binary, "Failed to load file: ", "", ""},
+      {"truncated file", GOOD.substr(0, 60), "Failed to load file: ", "", ""},
+      {"root named AMF", "<AMF><object/></AMF>", "File loaded successfully", "Invalid AMF file format\n", ""},
+      {"no objects", "<amf unit=\"millimeter\"/>", "All objects processed", "", ""},
+      {"deeply nested elements", "<amf>" + open + close + object("o", THREE, tri("0", "1", "2")) + "</amf>",
+       "Object name: o", "", "o v=3 t=1"},
       {"dropped objects leave no gap",
        "<amf>" + object("a", THREE, tri("0", "1", "2")) + "<object><mesh/></object>" +
            "<object><metadata>c</metadata></object>" + object("d", THREE, "") + "</amf>",
-       HEAD + "out: Processing object\nout: Object name: a\nout: Object processed successfully\n"
-              "out: Processing object\nerr: Missing metadata element\n"
-              "out: Processing object\nout: Object name: c\nerr: Missing mesh element\n"
-              "out: Processing object\nout: Object name: d\nout: Object processed successfully\n" + TAIL,
-       "a v=3 t=1; d v=3 t=0", true},
+       "Object name: d", "Missing metadata element\nMissing mesh element\n", "a v=3 t=1; d v=3 t=0"},
       {"vertex without coordinates is skipped",
        "<amf>" + object("o", vertex("0", "0", "0") + "<vertex><color/></vertex>" + vertex("1", "0", "0") +
                                  vertex("0", "1", "0"), tri("0", "1", "2")) + "</amf>",
-       HEAD + OK_O + "err: Missing coordinates element\nout: Object processed successfully\n" + TAIL, "o v=3 t=1",
-       true},
+       "Object processed successfully", "Missing coordinates element\n", "o v=3 t=1"},
       {"out-of-range indices skip their triangle only",
        "<amf>" + object("o", THREE, tri("0", "1", "3") + tri("-1", "1", "2") + tri("2", "1", "0")) + "</amf>",
-       HEAD + OK_O + "err: Invalid triangle vertex index\nerr: Invalid triangle vertex index\n"
-                     "out: Object processed successfully\n" + TAIL, "o v=3 t=1", true},
+       "Object processed successfully", "Invalid triangle vertex index\nInvalid triangle vertex index\n", "o v=3 t=1"},
       {"second volume ignored, unknown elements skipped",
        "<amf><object><metadata>o</metadata><color/><mesh><vertices>" + THREE +
            "<edge/></vertices><volume><metadata>v</metadata>" + tri("0", "1", "2") + "</volume><volume>" +
            tri("0", "1", "2") + tri("0", "1", "2") + "</volume></mesh></object></amf>",
-       HEAD + OK_O + "out: Object processed successfully\n" + TAIL, "o v=3 t=1", true},
+       "Object processed successfully", "", "o v=3 t=1"},
   };
-  TempDir dir;
-  int n = 0;
   for (const auto& c : cases) {
-    const std::string path = dir.file("case" + std::to_string(n++) + ".amf");
-    if (!c.xml.empty()) writeText(path, c.xml);
-    std::vector<AmfObject> objects;
-    std::istringstream input("xy");
-    {
-      ConsoleCapture console;
-      amfread(objects, path, input);
-      EXPECT_EQ(console.transcript, withPath(c.transcript, path)) << c.label;
-    }
-    EXPECT_EQ(summary(objects), c.objects) << c.label;
-    EXPECT_EQ(input.get(), c.waits ? 'y' : 'x') << c.label << ": the wait reads exactly one character";
+    SCOPED_TRACE(c.label);
+    const TempFolder dir("amfread");
+    const Read r = read(dir, c.xml == "-" ? nullptr : &c.xml);
+    EXPECT_EQ(r.thrown, "");
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(summary(r.objects), c.objects);
+    // The prompt comes once the file is read as AMF, and waits for one character.
+    const bool waits = r.out.find("Press the enter key once the confirmation is complete\n") != std::string::npos;
+    EXPECT_EQ(waits, r.out.find("AMF file format validated") != std::string::npos) << r.out;
+    EXPECT_EQ(r.next, waits ? 'y' : 'x');
+  }
+}
+
+// A bad number stops the read with an error naming the element, the vertex or
+// triangle, the object and the file (the program then ends with status 1).
+TEST(AmfRead, BadNumbersThrowNamingTheirPlace) {
+  const auto withVertex = [](const std::string& from, const std::string& to) {
+    std::string v = THREE;
+    v.replace(v.find(from), from.size(), to);
+    return "<amf>" + object("electrode1", v, tri("0", "1", "2")) + "</amf>";
+  };
+  const auto withTriangle = [](const char* v1, const char* v2) {
+    return "<amf>" + object("electrode1", THREE, tri("0", "1", "2") + tri(v1, v2, "2")) + "</amf>";
+  };
+  const struct {
+    std::string xml, message;
+  } cases[] = {
+      {withVertex("<y>1</y>", "<y>one</y>"), "invalid stold argument in <y> of vertex 3 of object \"electrode1\" in "},
+      {withVertex("<x>1</x>", "<x>1e999</x>"), "stold argument out of range in <x> of vertex 2"},
+      {withVertex("<z>0</z>", "<z>nan</z>"), "\"nan\" is not a finite number in <z> of vertex 1 of object \"electrode1\""},
+      {withTriangle("0", ""), "invalid stoi argument in <v2> of triangle 2"},
+      {withTriangle("99999999999", "1"), "stoi argument out of range in <v1> of triangle 2"},
+  };
+  for (const auto& c : cases) {
+    const TempFolder dir("amfread_numbers");
+    const Read r = read(dir, &c.xml);
+    EXPECT_EQ(r.thrown.rfind(c.message, 0), 0u) << r.thrown;
+    EXPECT_NE(r.thrown.find("scene.amf"), std::string::npos) << r.thrown;
   }
 }
 
 TEST(AmfRead, RecordsHoldCopiedCornersAndBoxes) {
-  TempDir dir;
   // The second vertex lacks coordinates, so index 1 is the file's third vertex.
-  writeText(dir.file("r.amf"),
-            "<amf>" + object("o", vertex(" \t2.5abc", "0x1p-2", "-1e2") + "<vertex/>" + vertex("-3", "7", "0.5") +
-                                      vertex("1", "-4", "9"), tri("1", "2", "0")) + "</amf>");
-  std::vector<AmfObject> objects;
-  std::istringstream closed_input;  // end of input: the wait ends at once
-  ConsoleCapture console;
-  amfread(objects, dir.file("r.amf"), closed_input);
-  const AmfObject& o = objects.at(0);
+  const std::string xml = "<amf>" +
+                          object("o", vertex(" \t2.5abc", "0x1p-2", "-1e2") + "<vertex/>" + vertex("-3", "7", "0.5") +
+                                          vertex("1", "-4", "9"), tri("1", "2", "0")) + "</amf>";
+  const TempFolder dir("amfread_records");
+  const AmfObject o = read(dir, &xml).objects.at(0);
   EXPECT_EQ(o.vertices[0], (Vec3{2.5, 0.25, -100}));
   EXPECT_TRUE(o.triangles[0].a == (Vec3{-3, 7, 0.5}) && o.triangles[0].b == (Vec3{1, -4, 9}) &&
               o.triangles[0].c == o.vertices[0]);
@@ -129,3 +156,5 @@ TEST(AmfRead, RecordsHoldCopiedCornersAndBoxes) {
   EXPECT_EQ(o.bbox_max, (Vec3{2.5, 7, 9}));
   EXPECT_TRUE(bvhMatches(o));  // the ray index is built
 }
+
+}  // namespace

@@ -19,17 +19,12 @@ TEST(NodeField, CountsLayoutAndZeroFill) {
   EXPECT_THROW(Field(4194304, 4194304, 4194304), std::bad_alloc);
 }
 
-TEST(NodeField, CopiesAreDeepAndArithmeticLeavesOperandsAlone) {
+TEST(NodeField, ArithmeticLeavesOperandsAlone) {
   Field a(3, 4, 5);
   for (std::size_t q = 0; q < a.size(); ++q) a.data[q] = 0.5 * q;
-  Field b(a);
-  b(1, 1, 1) = -5;
-  EXPECT_EQ(a(1, 1, 1), 0.5 * a.index(1, 1, 1));
-  b = a;
-  EXPECT_EQ(b.data, a.data);
-
   EXPECT_EQ((a + a).data, (2.0 * a).data);
   EXPECT_EQ((a - a).data, Field(3, 4, 5).data);
+  EXPECT_EQ(a(1, 1, 1), 0.5 * a.index(1, 1, 1));
   VectorField v(3, 3, 3), w(3, 3, 3);
   v(1, 2, 0) = {1, -2, 3};
   w(1, 2, 0) = {0.5, 0.5, 0.5};
@@ -51,10 +46,9 @@ TEST(Gather, ExactAtNodesMeanAtCellCentresLinearAnywhere) {
   Vec3 mean{};
   for (int n = 0; n < 8; ++n) mean += 0.125 * f(1 + (n & 1), 1 + (n >> 1 & 1), 1 + (n >> 2));
   EXPECT_NEAR(gather(f, {1.5, 1.5, 1.5}).x, mean.x, 1e-14);  // x = i j + k is not linear
-  // Components linear in the position are reproduced anywhere in a cell.
   std::mt19937 gen(7);
   std::uniform_real_distribution<double> u(0.0, 4.0);
-  for (int n = 0; n < 200; ++n) {
+  for (int n = 0; n < 200; ++n) {  // components linear in the position are reproduced anywhere in a cell
     const Vec3 l{u(gen), u(gen), u(gen)};
     EXPECT_NEAR(gather(f, l).y, 2 * l.x - l.y + 3 * l.z, 1e-12) << l.x << " " << l.y << " " << l.z;
   }

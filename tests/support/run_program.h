@@ -22,11 +22,24 @@ struct ProgramResult {
   std::string out, err;
 };
 
-// A folder for one test in the temporary directory, its name made unique per
-// process, so that test programs running at the same time never share one.
-inline std::filesystem::path testFolder(const std::string& name) {
-  return std::filesystem::temp_directory_path() / ("plasmabox_" + std::to_string(getpid()) + "_" + name);
-}
+// A fresh, empty folder for one test in the temporary directory, removed at the
+// end; its name is made unique per process, so that test programs running at
+// the same time never share one.
+struct TempFolder {
+  std::filesystem::path path;
+  explicit TempFolder(const std::string& name)
+      : path(std::filesystem::temp_directory_path() / ("plasmabox_" + std::to_string(getpid()) + "_" + name)) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+  TempFolder(const TempFolder&) = delete;
+  std::string file(const std::string& name) const { return (path / name).string(); }
+  std::string write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path / name, std::ios::binary) << bytes;
+    return file(name);
+  }
+};
 
 inline std::string readWholeFile(const std::string& path) {
   std::ostringstream s;

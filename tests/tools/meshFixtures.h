@@ -1,30 +1,15 @@
 #pragma once
+// STL files of given triangle corners, as the converter's tests feed them.
 
-
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "mesh/Vec3.h"
+#include "support/amf_boxes.h"
 
 namespace plasmabox {
-
-// Corners (3 per triangle, outward normals) of the closed box lo..hi: 12 triangles, 8 distinct corners.
-inline std::vector<Vec3> boxCorners(Vec3 lo, Vec3 hi) {
-  const Vec3 p[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                     {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-  const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
-                            {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 0, 4}, {3, 4, 7}};
-  std::vector<Vec3> corners;
-  for (const auto& f : faces)
-    for (int c : f) corners.push_back(p[c]);
-  return corners;
-}
 
 inline std::vector<Vec3> asFloats(std::vector<Vec3> corners) {  // as a binary STL holds them
   for (Vec3& v : corners) v = {double(float(v.x)), double(float(v.y)), double(float(v.z))};
@@ -63,20 +48,5 @@ inline std::string binaryStl(const std::vector<Vec3>& corners, const std::string
   }
   return s;
 }
-
-// A fresh folder under the system temp folder, removed with its contents at the end.
-struct TempFolder {
-  inline static int counter = 0;
-  std::filesystem::path path = std::filesystem::temp_directory_path() /
-                               ("plasmabox_amf_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
-  TempFolder() { std::filesystem::create_directories(path); }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  TempFolder(const TempFolder&) = delete;
-  std::string file(const std::string& name) const { return (path / name).string(); }
-  std::string write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(file(name), std::ios::binary) << bytes;
-    return file(name);
-  }
-};
 
 }  // namespace plasmabox

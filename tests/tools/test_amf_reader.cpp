@@ -37,7 +37,7 @@ const std::string TWO_OBJECTS =
 
 // A ZIP archive of (entry name, content) pairs; a name ending in '/' is a folder.
 std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries) {
-  TempFolder folder;
+  const TempFolder folder("zip");
   const std::string path = folder.file("a.zip");
   int error = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
@@ -63,27 +63,43 @@ TEST(AmfReader, MergesTheVolumesOfTheObjectCountedFromOnePlainOrZipped) {
   EXPECT_EQ(second.corners, (std::vector<Vec3>{{5, 5, 5}, {6, 5, 5}, {5, 6, 5}}));
 }
 
-TEST(AmfReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
+// The converter's reader refuses bad AMF, ZIP and STL files alike: the message
+// starts with the file's name and says where the problem is.
+TEST(MeshFileReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
   const std::string V3 = v("0", "0", "0") + v("1", "0", "0") + v("0", "1", "0");
   const auto one = [](const std::string& vertices, const std::string& triangles) {
     return "<amf><object><mesh><vertices>" + vertices + "</vertices><volume>" + triangles + "</volume></mesh></object></amf>";
   };
   const std::string zipped = zipOf({{"m.amf", TWO_OBJECTS}});
+  const std::vector<Vec3> box = boxCorners({-0.5, 0.25, 1.0}, {1.5, 2.0, 3.7});
+  const std::string good_binary = binaryStl(box, "solid looks like text");
+  std::string nan_binary = binaryStl(box);
+  nan_binary.replace(84 + 12, 4, "\x00\x00\xC0\x7F", 4);  // first corner x = NaN
+  const std::string facet = "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet\n";
   const struct {
     std::string bytes;
+    std::size_t object;
     const char* message;
   } cases[] = {
-      {"<amf><object></amf>", "malformed XML at line 1"},
-      {"<amf unit=\"mm\"></amf>", "unknown AMF unit 'mm'"},
-      {one(v("2.5mm", "0", "0"), ""), "<x> '2.5mm' is not a finite number"},
-      {one(V3, tri(0, 1, 3)), "volume 1, triangle 1: <v3> index 3 is out of range: the object has 3 vertices"},
-      {TWO_OBJECTS, "object 3 requested, but the file holds 2 object(s), numbered from 1"},
-      {zipped.substr(0, zipped.size() / 2), "damaged ZIP archive"},
-      {zipOf({{"a.amf", TWO_OBJECTS}, {"b.amf", TWO_OBJECTS}}), "holds 2 file entries"},
+      {"<amf><object></amf>", 1, "malformed XML at line 1"},
+      {"<amf unit=\"mm\"></amf>", 1, "unknown AMF unit 'mm'"},
+      {one(v("2.5mm", "0", "0"), ""), 1, "<x> '2.5mm' is not a finite number"},
+      {one(V3, tri(0, 1, 3)), 1, "volume 1, triangle 1: <v3> index 3 is out of range: the object has 3 vertices"},
+      {TWO_OBJECTS, 3, "object 3 requested, but the file holds 2 object(s), numbered from 1"},
+      {zipped.substr(0, zipped.size() / 2), 1, "damaged ZIP archive"},
+      {zipOf({{"a.amf", TWO_OBJECTS}, {"b.amf", TWO_OBJECTS}}), 1, "holds 2 file entries"},
+      {"", 1, "the file is empty"},
+      {good_binary.substr(0, good_binary.size() - 7), 1, "truncated binary STL"},
+      {nan_binary, 1, "triangle 1: corner coordinate is not a finite number"},
+      {"hello, this is not a mesh\n", 1, "not a mesh file"},
+      {"solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 zero 0\n", 1, "line 4: 'zero' is not a finite number"},
+      {"solid x\n" + facet.substr(0, 50), 1, "expected a number but found the end of the file"},
+      {"solid x\nendsolid x\n", 1, "ASCII STL holds no triangles"},
+      {asciiStl(box), 2, "object 2"},  // an STL holds only object 1
   };
   for (const auto& c : cases) {
     try {
-      readMeshBytes(c.bytes, "in/model.amf", c.bytes == TWO_OBJECTS ? 3 : 1);
+      readMeshBytes(c.bytes, "in/model.amf", c.object);
       ADD_FAILURE() << c.message << ": accepted";
     } catch (const std::runtime_error& e) {
       const std::string what = e.what();

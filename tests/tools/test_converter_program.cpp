@@ -17,7 +17,7 @@ namespace {
 ProgramResult convert(const std::vector<std::string>& args) { return runProgram(PLASMABOX_AMF_BINARY, args, ".", "/dev/null", 60); }
 
 TEST(ConverterProgram, BadInputExitsWithOneAndSaysWhyOnOneLine) {
-  TempFolder dir;
+  const TempFolder dir("converter_errors");
   const std::string good = dir.write("good.stl", asciiStl(boxCorners({0, 0, 0}, {1, 1, 1})));
   const std::string text = dir.write("notes.txt", "shopping list: milk, eggs\n");
   const std::string out = dir.file("out.amf"), missing = dir.file("missing.stl");
@@ -62,7 +62,7 @@ void expectCorners(const AmfObject& o, const std::vector<Vec3>& corners, double 
 
 // Three objects from three formats: names in argument order, every corner the input times its scale, bit for bit.
 TEST(ConverterProgram, RoundTripThroughTheSimulationsReaderKeepsNamesAndTriangles) {
-  TempFolder dir;
+  const TempFolder dir("converter_round_trip");
   const std::vector<Vec3> body = boxCorners({-12.5, 0.1, 3}, {7.25, 40.3, 9.9});     // mm
   const std::vector<Vec3> magnet = boxCorners({100, 100, 100}, {101.5, 102, 103});  // mm, binary
   const std::vector<Vec3> electrode = {{7, 8, 10}, {4, 5, 6}, {1, 2, 3}};           // inch
