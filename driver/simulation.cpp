@@ -9,8 +9,11 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
+#include <string>
 
 #include "geometry/AmfObject.h"
 #include "geometry/amfread.h"
@@ -174,11 +177,26 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
   return runWithSettings(settings, args, input);
 }
 
+namespace {
+
+// The mesh's fields, or an error naming the node counts when they do not fit
+// in memory (the run cannot start).
+World makeWorld(int32_t ni, int32_t nj, int32_t nk) {
+  try {
+    return World(ni, nj, nk);
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error("the mesh of " + std::to_string(ni) + " x " + std::to_string(nj) + " x " +
+                             std::to_string(nk) + " nodes (arguments 1 to 3) needs more memory than there is");
+  }
+}
+
+}  // namespace
+
 int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, std::istream& input) {
   const RunParameters& p = s.positional;
   const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
   const int64_t run_start = steadyNanoseconds();
-  World world(p.ni, p.nj, p.nk);
+  World world = makeWorld(p.ni, p.nj, p.nk);
   world.grid.setExtents(p.x0, p.xm);
   world.dt = s.dt;
   world.num_ts = s.max_step;

@@ -51,7 +51,8 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
       {"spacing whose square overflows", withArgument(7, "1e-300"), "mesh spacing along y (arguments 6 and 7) is too small"},
       {"output interval 0", withArgument(31, "0"), "output interval (argument 31) must not be 0"},
       // 4194304^3 nodes wrap a 64-bit size to 0: must fail before any allocation.
-      {"2^22 nodes per axis", CommandLine().set(1, "4194304").set(2, "4194304").set(3, "4194304").args, "out of memory"},
+      {"2^22 nodes per axis", CommandLine().set(1, "4194304").set(2, "4194304").set(3, "4194304").args,
+       "the mesh of 4194304 x 4194304 x 4194304 nodes (arguments 1 to 3) needs more memory than there is"},
       {"NaN in the geometry file", withArgument(10, "scene.amf"),
        "\"nan\" is not a finite number in <z> of vertex 7 of object \"electrode1\" in scene.amf", nan_vertex},
   };
