@@ -95,22 +95,6 @@ const char APPENDED_CLOSE[] = "\n</AppendedData>\n</VTKFile>\n";
 
 std::size_t VtkArray::tupleBytes() const { return typeBytes(type) * static_cast<std::size_t>(components); }
 
-std::string xmlEscaped(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (const char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string exactText(double v) {
   char buf[MAX_NUMBER_CHARS];
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "output/BlockWriter.h"
+#include "output/xmlEscaped.h"
 
 namespace plasmabox {
 
@@ -30,9 +31,6 @@ struct VtkArray {
 
   std::size_t tupleBytes() const;
 };
-
-// s with the five XML special characters replaced by entities, for attribute values.
-std::string xmlEscaped(std::string_view s);
 
 // Shortest decimal text that reads back as exactly v ("0.001", "1e-11").
 std::string exactText(double v);

@@ -5,22 +5,11 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "output/xmlEscaped.h"
+
 namespace plasmabox {
 
 namespace {
-
-void appendEscaped(std::string& out, const std::string& text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
-}
 
 // Shortest text that converts back to exactly v (round trip of doubles).
 void appendNumber(std::string& out, double v) {
@@ -60,7 +49,7 @@ std::string formatAmf(const std::vector<NamedMesh>& objects) {
     const NamedMesh& o = objects[i];
     out += "  <object id=\"" + std::to_string(i) + "\">\n";
     out += "    <metadata type=\"name\">";
-    appendEscaped(out, o.name);
+    out += xmlEscaped(o.name);
     out += "</metadata>\n";
     out += "    <mesh>\n      <vertices>\n";
     for (const Vec3& v : o.mesh.vertices) {
