@@ -27,9 +27,11 @@ struct RunSettings {
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   // Steps between two sorts of each particle list into cell order (at steps
-  // 0, sort_interval, ...; 0: never). Particles cross a cell in tens of steps
-  // or more, so a list sorted this often stays nearly in order in between.
-  int32_t sort_interval = 20;
+  // 0, sort_interval, ...; 0: never). A particle leaves its tile of 4 cells
+  // after hundreds of steps at the examples' speeds and time steps, so a list
+  // sorted this often stays nearly in order; the few that leave in between
+  // are deposited from a list of their own.
+  int32_t sort_interval = 50;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
 };
