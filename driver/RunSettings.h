@@ -48,9 +48,11 @@ struct RunSettings {
   Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons
   Vec3 load_velocity_i;                      // m/s, drift of the loaded ions
   // Steps between two sorts of each particle list into cell order (at steps
-  // 0, sort_interval, ...; 0: never). Particles cross a cell in tens of steps
-  // or more, so a list sorted this often stays nearly in order in between.
-  int32_t sort_interval = 20;
+  // 0, sort_interval, ...; 0: never). A particle leaves its tile of 4 cells
+  // after hundreds of steps at the examples' speeds and time steps, so a list
+  // sorted this often stays nearly in order; the few that leave in between
+  // are deposited from a list of their own.
+  int32_t sort_interval = 50;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

@@ -24,6 +24,9 @@ namespace {
 // Particles whose logical coordinates the deposition computes together.
 constexpr uint32_t DEPOSIT_BLOCK = 32;
 
+// Movers from which on the whole team bins and deposits them.
+constexpr std::size_t MOVERS_FOR_A_TEAM = 1 << 15;
+
 // Adds one particle's shares to the eight nodes of its cell: weight * w to den
 // and weight * vel * w to vel, w the trilinear weight of the node, each share
 // computed as scatter computes it (the pairs only group the same products).
@@ -172,11 +175,14 @@ void computeGasProperties(Species& species, int threads) {
   // copied tile by tile, which streams through memory where reading them by
   // index would miss the cache on every one. A tile takes its movers from the
   // ranges first, then those of the tail: the list order.
-  ParticleBins& bins = pt.bins;
-  binParticleSubset(bins, tiles, grid, species.particles, all_movers, team);
+  // Few movers (the usual case between sorts) are handled by one thread:
+  // the same order, so the same sums, without a dozen barriers.
   const std::span<const Particle> tail(particles + claimed_end, n - claimed_end);
+  const int mover_team = all_movers.size() + tail.size() < MOVERS_FOR_A_TEAM ? 1 : team;
+  ParticleBins& bins = pt.bins;
+  binParticleSubset(bins, tiles, grid, species.particles, all_movers, mover_team);
   Particle* const tail_by_tile = pt.spare.room(tail.size());
-  copyByTile(pt.tail_bins, tiles, grid, tail, tail_by_tile, team);
+  copyByTile(pt.tail_bins, tiles, grid, tail, tail_by_tile, mover_team);
   const std::size_t bin_count = static_cast<std::size_t>(tiles.count()) + 2;
   pt.mover_start.resize(bin_count);
   for (std::size_t b = 0; b < bin_count; ++b) pt.mover_start[b] = bins.start[b] + pt.tail_bins.start[b];
@@ -191,9 +197,10 @@ void computeGasProperties(Species& species, int threads) {
   const double half_charge = 0.5 * species.charge;  // C
 #pragma omp parallel num_threads(team)
   {
-    const int t = omp_get_thread_num(), given = omp_get_num_threads();
+    const int t = omp_get_thread_num(), given = mover_team == 1 ? 1 : omp_get_num_threads();
     for (int colour = 0; colour < 8; ++colour) {
       if (both[tiles.colour_start[colour]] == both[tiles.colour_start[colour + 1]]) continue;
+      if (t >= given) break;  // one thread deposits few movers, with no barrier between colours
       const BinRange mine = threadShare(both, tiles.colour_start[colour], tiles.colour_start[colour + 1], t, given);
       for (uint32_t tile = mine.lo; tile < mine.hi; ++tile) {
         for (uint32_t q = start[tile], end = start[tile + 1]; q < end; ++q) {
@@ -205,9 +212,13 @@ void computeGasProperties(Species& species, int threads) {
           depositParticle(den, vel, den_field, cellWeights(grid.toLogical(p.pos)), p);
         }
       }
+      if (given > 1) {
 #pragma omp barrier
+      }
     }
-    // The node-wise steps: each node reads and writes only itself.
+    // The node-wise steps: each node reads and writes only itself, once all
+    // movers are in.
+#pragma omp barrier
 #pragma omp for schedule(static)
     for (int64_t q = 0; q < nodes; ++q) {
       const double w = den[q];  // summed weight at the node

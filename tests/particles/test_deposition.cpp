@@ -106,7 +106,8 @@ DepositionCase depositionCase(ListState state) {
   const Grid& g = c.world->grid;
   const auto inside = [&] { return Vec3{g.x0.x + u(gen) * (g.xm.x - g.x0.x), g.x0.y + u(gen) * (g.xm.y - g.x0.y),
                                         g.x0.z + u(gen) * (g.xm.z - g.x0.z)}; };
-  for (int q = 0; q < 20000; ++q) c.particles.push_back(at(inside(), {u(gen) - 0.5, 2 * u(gen), -u(gen)}, 1 + 99 * u(gen)));
+  // 40,000: in random order all are movers, enough for the whole team to bin them.
+  for (int q = 0; q < 40000; ++q) c.particles.push_back(at(inside(), {u(gen) - 0.5, 2 * u(gen), -u(gen)}, 1 + 99 * u(gen)));
   if (state == ListState::SORTED_SLAB)  // the first three cells along x: tiles with even x only
     for (Particle& p : c.particles) p.pos.x = g.x0.x + (p.pos.x - g.x0.x) * 3.0 / 13.0;
   if (state == ListState::RANDOM) return c;
