@@ -49,7 +49,6 @@ void fillWorld(World& w, std::vector<Species>& species) {
   for (Species& s : species) {
     fill(s.den, 1e15);     // m^-3
     fillVec(s.vel, 1e5);   // m/s
-    fillVec(s.j, 1e3);     // A/m^2
   }
 }
 
@@ -86,7 +85,6 @@ void fillScene(World& w, std::vector<Species>& species) {
           for (Species& s : species) {
             s.den(i, j, k) = 1e12 * (1 + 0.3 * u(gen));
             s.vel(i, j, k) = {8e3 * (1 + 0.3 * u(gen)), 3e3 * u(gen), 3e3 * u(gen)};
-            s.j(i, j, k) = (s.charge * s.den(i, j, k)) * s.vel(i, j, k);
           }
           w.rho(i, j, k) = 1.6e-19 * 1e11 * u(gen);
         }

@@ -175,7 +175,7 @@ BENCHMARK(BM_ParticleStepSlab)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->U
 // objects' union box), moving at thermal speeds. One iteration is one step of
 // both species, as in the time loop.
 constexpr int OBJECTS_NODES = 41;
-const int64_t SORT_INTERVAL = RunSettings{}.sort_interval;  // as the program
+constexpr int64_t SORT_INTERVAL = RunSettings::DEFAULT_SORT_INTERVAL;  // as the program
 constexpr std::size_t OBJECTS_PARTICLES = 240000;  // per species
 
 std::vector<AmfObject> bodyAndElectrodes() {

@@ -52,7 +52,8 @@ struct RunSettings {
   // after hundreds of steps at the examples' speeds and time steps, so a list
   // sorted this often stays nearly in order; the few that leave in between
   // are deposited from a list of their own.
-  int32_t sort_interval = 50;
+  static constexpr int32_t DEFAULT_SORT_INTERVAL = 50;
+  int32_t sort_interval = DEFAULT_SORT_INTERVAL;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

@@ -21,7 +21,6 @@ struct Species {
   Field den;         // m^-3, number density of real particles
   Field den_prev;    // m^-3, den of the previous deposition
   VectorField vel;   // m/s, weight-averaged velocity
-  VectorField j;     // A/m^2, current density
   World* world;      // not owned; outlives the species
   ParticleTiles tiles;  // where the last sort left the particles, and scratch of the deposition and the sort
 
@@ -34,7 +33,6 @@ struct Species {
         den(world_.grid.ni, world_.grid.nj, world_.grid.nk),
         den_prev(world_.grid.ni, world_.grid.nj, world_.grid.nk),
         vel(world_.grid.ni, world_.grid.nj, world_.grid.nk),
-        j(world_.grid.ni, world_.grid.nj, world_.grid.nk),
         world(&world_) {}
 
   Species(Species&&) noexcept = default;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mesh/DoublePair.h"
+#include "particles/currentDensity.h"
 #include "particles/ParticleBins.h"
 #include "particles/ParticleTiles.h"
 #include "particles/TileGrid.h"
@@ -191,10 +192,7 @@ void computeGasProperties(Species& species, int threads) {
   const uint32_t* const start = bins.start.data();
   const uint32_t* const tail_start = pt.tail_bins.start.data();
   const uint32_t* const both = pt.mover_start.data();
-  const double* const den_prev = species.den_prev.data.data();
   const double* const node_vol = grid.node_vol.data.data();
-  Vec3* const j = species.j.data.data();
-  const double half_charge = 0.5 * species.charge;  // C
 #pragma omp parallel num_threads(team)
   {
     const int t = omp_get_thread_num(), given = mover_team == 1 ? 1 : omp_get_num_threads();
@@ -227,8 +225,6 @@ void computeGasProperties(Species& species, int threads) {
       else
         vel[q] = {};
       den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
-      const double s = half_charge * (den[q] + den_prev[q]);  // C/m^3, mean charge density
-      j[q] = {s * vel[q].x, s * vel[q].y, s * vel[q].z};
     }
   }
 }
@@ -246,9 +242,11 @@ void computeChargeDensity(World& world, const std::vector<Species>& species) {
 
 void computeCurrentDensity(World& world, const std::vector<Species>& species) {
   world.j_total.clear();
+  Vec3* const j = world.j_total.data.data();
+  const std::size_t nodes = world.j_total.size();
   for (const Species& s : species) {
     if (s.charge == 0.0) continue;
-    world.j_total += s.j;
+    for (std::size_t q = 0; q < nodes; ++q) j[q] += currentDensityAt(s, q);
   }
 }
 

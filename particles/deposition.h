@@ -11,9 +11,8 @@ namespace plasmabox {
 // the values of den; den and vel are cleared; each particle scatters its weight
 // into den and weight * vel into vel; then per node vel := vel / den (0 where den
 // is 0), den := den / node_vol (0 where node_vol is 0), giving the number density
-// in m^-3 and the weight-averaged velocity in m/s; and finally
-// j := (0.5 * charge) * (den + den_prev) * vel in A/m^2, the current centred in
-// time with the leapfrog velocities. Particles outside the mesh cells (which
+// in m^-3 and the weight-averaged velocity in m/s. The species' current
+// density follows from these (currentDensityAt). Particles outside the mesh cells (which
 // addParticle and advance never leave in the list) deposit nothing. Runs on
 // `threads` OpenMP threads, each reading only the particles it deposits: the
 // particles are grouped by tile (binParticles) and a node adds the shares of
@@ -26,8 +25,10 @@ void computeGasProperties(Species& species, int threads);
 // species with charge exactly 0 are skipped.
 void computeChargeDensity(World& world, const std::vector<Species>& species);
 
-// world.j_total := sum over the species, in list order, of j (A/m^2); species
-// with charge exactly 0 are skipped.
+// world.j_total := sum over the species, in list order, of their current
+// density (0.5 * charge) * (den + den_prev) * vel in A/m^2, centred in time
+// with the leapfrog velocities (currentDensityAt); species with charge exactly
+// 0 are skipped.
 void computeCurrentDensity(World& world, const std::vector<Species>& species);
 
 }  // namespace plasmabox

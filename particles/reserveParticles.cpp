@@ -1,29 +1,13 @@
 #include "particles/reserveParticles.h"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 
+#include "mesh/largePages.h"
 #include "particles/ParticleBuffer.h"
 
 namespace plasmabox {
-
-namespace {
-
-// Asks for large pages over the whole 2 MB pages inside [begin, begin + bytes).
-void adviseLargePages([[maybe_unused]] const void* begin, [[maybe_unused]] std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr uintptr_t LARGE_PAGE = uintptr_t{1} << 21;
-  const auto start = reinterpret_cast<uintptr_t>(begin);
-  const uintptr_t first = (start + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
-  const uintptr_t last = (start + bytes) & ~(LARGE_PAGE - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
-
-}  // namespace
 
 Particle* ParticleBuffer::room(std::size_t count) {
   if (capacity_ < count) {
