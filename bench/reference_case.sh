@@ -10,6 +10,7 @@
 #   PLASMABOX=/path/to/plasmabox N=48 bench/reference_case.sh
 #   KEEP=1 bench/reference_case.sh             # keep the output folder and log
 #   OPTIONS="field_model=electrostatic" bench/reference_case.sh   # run options appended
+#   POTENTIAL_TOL=1e-2 bench/reference_case.sh # potential tolerance (V/m^2; default 1e-4)
 #
 # How the phases are timed. The program times only its particle phase (the
 # "mv_part time: " lines). Every console line ends in a flushing end-of-line,
@@ -58,7 +59,7 @@ args=(
   0.004 0.02 0.02 0.014 0.08 0.08          # electron loading box
   0.004 0.02 0.02 0.014 0.08 0.08          # ion loading box
   1e-11 100 "$work/" 16                    # unused, unused, csv prefix, O+ mass (amu)
-  2000 1e-4                                # potential solver limits
+  2000 "${POTENTIAL_TOL:-1e-4}"            # potential solver limits
   "$density" "$density" 25 3 2 2           # densities, output interval, both injected, x planes
   8000 500000 1e12 1e12                    # drift speeds (m/s), injected densities (m^-3)
   0.001 0.02 0.02 0.001 0.08 0.08          # ion injection rectangle
