@@ -184,6 +184,22 @@ Printed parsePrinted(const std::string& text) {
   return p;
 }
 
+// With the timing paused: times solve() alone with the console captured, and
+// reads the residual lines it printed. Returns what solve() returned.
+template <class Solve>
+bool timedSolve(benchmark::State& state, Printed& printed, Solve solve) {
+  std::ostringstream text;
+  std::streambuf* saved = std::cout.rdbuf(text.rdbuf());
+  std::streambuf* saved_err = std::cerr.rdbuf(text.rdbuf());
+  state.ResumeTiming();
+  const bool converged = solve();
+  state.PauseTiming();
+  std::cout.rdbuf(saved);
+  std::cerr.rdbuf(saved_err);
+  printed = parsePrinted(text.str());
+  return converged;
+}
+
 // Args: n, 0 relaxation (SOR) or 1 multigrid, iteration limit. Tolerance 1e-2 V/m^2.
 void BM_ExamplePotentialSolve(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
@@ -201,15 +217,7 @@ void BM_ExamplePotentialSolve(benchmark::State& state) {
     w->phi = start;
     PotentialSolver solver(*w, settings);
     solver.buildMatrix();
-    std::ostringstream text;
-    std::streambuf* saved = std::cout.rdbuf(text.rdbuf());
-    std::streambuf* saved_err = std::cerr.rdbuf(text.rdbuf());
-    state.ResumeTiming();
-    converged = solver.solve();
-    state.PauseTiming();
-    std::cout.rdbuf(saved);
-    std::cerr.rdbuf(saved_err);
-    printed = parsePrinted(text.str());
+    converged = timedSolve(state, printed, [&] { return solver.solve(); });
     state.ResumeTiming();
   }
   state.counters["converged"] = converged;
@@ -238,16 +246,10 @@ void BM_ExampleMagnetostaticSolve(benchmark::State& state) {
   Printed printed;
   for (auto _ : state) {
     state.PauseTiming();
-    std::ostringstream text;
-    std::streambuf* saved = std::cout.rdbuf(text.rdbuf());
-    std::streambuf* saved_err = std::cerr.rdbuf(text.rdbuf());
-    state.ResumeTiming();
-    MagnetostaticSolver solver(*w, settings);
-    converged = solver.solveMagnetostatics();
-    state.PauseTiming();
-    std::cout.rdbuf(saved);
-    std::cerr.rdbuf(saved_err);
-    printed = parsePrinted(text.str());
+    converged = timedSolve(state, printed, [&] {
+      MagnetostaticSolver solver(*w, settings);
+      return solver.solveMagnetostatics();
+    });
     state.ResumeTiming();
   }
   state.counters["converged"] = converged;

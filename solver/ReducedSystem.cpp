@@ -61,6 +61,21 @@ struct BoxAxes {
   }
 };
 
+// Calls fn(i, j, k, q) for every unknown: mesh indices and its place in the
+// reduced vectors, in storage order, on `threads` threads (planes of the
+// slowest box axis shared out statically).
+template <class Fn>
+void forEachUnknown(const BoxAxes& box, int threads, Fn fn) {
+#pragma omp parallel for num_threads(threads) schedule(static)
+  for (int a2 = 1; a2 <= box.n[2]; ++a2)
+    for (int a1 = 1; a1 <= box.n[1]; ++a1)
+      for (int a0 = 1; a0 <= box.n[0]; ++a0) {
+        int i, j, k;
+        box.mesh(a0, a1, a2, i, j, k);
+        fn(i, j, k, box.index(a0, a1, a2));
+      }
+}
+
 // The eliminated system from what the equations say node by node:
 //   fixed(i,j,k): the node keeps value(i,j,k);
 //   offset(i,j,k): for a free wall node, its value minus the node it copies;
@@ -84,38 +99,32 @@ ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value
   // box axis a is stored as coupling 1 + a.
   const int step[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
   const int stored_as[6] = {box.k_fastest ? 3 : 1, 0, 2, 0, box.k_fastest ? 1 : 3, 0};  // 0: implied by symmetry
-#pragma omp parallel for num_threads(threads) schedule(static)
-  for (int a2 = 1; a2 <= box.n[2]; ++a2)
-    for (int a1 = 1; a1 <= box.n[1]; ++a1)
-      for (int a0 = 1; a0 <= box.n[0]; ++a0) {
-        int i, j, k;
-        box.mesh(a0, a1, a2, i, j, k);
-        const std::size_t q = box.index(a0, a1, a2);
-        double scratch[4] = {0.0, 0.0, 0.0, 0.0};
-        double* a = with_operator ? &s.op.values[4 * q] : scratch;
-        if (fixed(i, j, k)) {
-          a[0] = 1.0;
-          s.rhs[q] = s.x[q] = value(i, j, k);
-          continue;
-        }
-        double centre = 2.0 * (c[0] + c[1] + c[2]) + shift(i, j, k);
-        double rhs = source(i, j, k);
-        for (int e = 0; e < 6; ++e) {
-          const int a_i = i + step[e][0], a_j = j + step[e][1], a_k = k + step[e][2];
-          const double coupling = c[e / 2];
-          if (fixed(a_i, a_j, a_k)) {
-            rhs += coupling * value(a_i, a_j, a_k);
-          } else if (wallCount(g, a_i, a_j, a_k) > 0) {  // the wall node copies (i, j, k) itself, plus its offset
-            centre -= coupling;
-            rhs += coupling * offset(a_i, a_j, a_k);
-          } else if (stored_as[e] != 0) {
-            a[stored_as[e]] = -coupling;
-          }
-        }
-        a[0] = centre;
-        s.rhs[q] = rhs;
-        s.x[q] = guess(i, j, k);
+  forEachUnknown(box, threads, [&](int i, int j, int k, std::size_t q) {
+    double scratch[4] = {0.0, 0.0, 0.0, 0.0};
+    double* a = with_operator ? &s.op.values[4 * q] : scratch;
+    if (fixed(i, j, k)) {
+      a[0] = 1.0;
+      s.rhs[q] = s.x[q] = value(i, j, k);
+      return;
+    }
+    double centre = 2.0 * (c[0] + c[1] + c[2]) + shift(i, j, k);
+    double rhs = source(i, j, k);
+    for (int e = 0; e < 6; ++e) {
+      const int a_i = i + step[e][0], a_j = j + step[e][1], a_k = k + step[e][2];
+      const double coupling = c[e / 2];
+      if (fixed(a_i, a_j, a_k)) {
+        rhs += coupling * value(a_i, a_j, a_k);
+      } else if (wallCount(g, a_i, a_j, a_k) > 0) {  // the wall node copies (i, j, k) itself, plus its offset
+        centre -= coupling;
+        rhs += coupling * offset(a_i, a_j, a_k);
+      } else if (stored_as[e] != 0) {
+        a[stored_as[e]] = -coupling;
       }
+    }
+    a[0] = centre;
+    s.rhs[q] = rhs;
+    s.x[q] = guess(i, j, k);
+  });
   return s;
 }
 
@@ -126,14 +135,8 @@ ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value
 template <class Fixed, class Value, class Offset, class Corner, class Read, class Write>
 void fillAll(const ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset,
              Corner corner, Read read, Write write, int threads) {
-#pragma omp parallel for num_threads(threads) schedule(static)
-  for (int a2 = 1; a2 <= box.n[2]; ++a2)
-    for (int a1 = 1; a1 <= box.n[1]; ++a1)
-      for (int a0 = 1; a0 <= box.n[0]; ++a0) {
-        int i, j, k;
-        box.mesh(a0, a1, a2, i, j, k);
-        write(i, j, k, fixed(i, j, k) ? value(i, j, k) : s.x[box.index(a0, a1, a2)]);
-      }
+  forEachUnknown(box, threads,
+                 [&](int i, int j, int k, std::size_t q) { write(i, j, k, fixed(i, j, k) ? value(i, j, k) : s.x[q]); });
   const int last[3] = {box.n[0] + 1, box.n[1] + 1, box.n[2] + 1};
   for (int walls = 1; walls <= 3; ++walls)
     for (int a2 = 0; a2 <= last[2]; ++a2)
