@@ -47,7 +47,8 @@ struct ObjectOutside {
 // per axis) of the part of the lattice they are looked up in. Proved only
 // for an object whose triangles form a closed surface (isClosedSurface) with
 // finite corners and box; otherwise, or when the region would hold more than
-// max_cells cells, nothing is known. Runs its part tests on `threads` threads.
+// max_cells cells or the triangles would have to be tested against more than
+// max_cells cells in all, nothing is known. Runs its part tests on `threads` threads.
 ObjectOutside objectOutside(const Grid& grid, const AmfObject& object, const Vec3& slack, std::size_t max_cells,
                             int threads);
 
