@@ -1,7 +1,9 @@
-// The real executable on inputs that must stop it: status 1, the message, no file written.
+// The real executable: the files a run writes at which steps, whatever its
+// standard input, and inputs that must stop it: status 1, the message, no file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "support/amf_boxes.h"
 #include "support/command_line.h"
@@ -53,6 +55,9 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
       // 4194304^3 nodes wrap a 64-bit size to 0: must fail before any allocation.
       {"2^22 nodes per axis", CommandLine().set(1, "4194304").set(2, "4194304").set(3, "4194304").args,
        "the mesh of 4194304 x 4194304 x 4194304 nodes (arguments 1 to 3) needs more memory than there is"},
+      {"Boltzmann and particle electrons",
+       CommandLine().set(29, "1e11").with({"field_model=electrostatic", "potential_method=3"}),
+       "potential_method=3 treats the electrons as a Boltzmann fluid"},
       {"NaN in the geometry file", withArgument(10, "scene.amf"),
        "\"nan\" is not a finite number in <z> of vertex 7 of object \"electrode1\" in scene.amf", nan_vertex},
   };
@@ -71,6 +76,45 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
       EXPECT_EQ(r.err, "");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), c.geometry.empty() ? 0 : 1)
         << "a failing run wrote files";
+  }
+}
+
+// The reader's prompt waits for Enter; a folder as standard input, or
+// descriptor 0 closed altogether (by the shell before exec), must not stop the run.
+TEST(EndToEnd, OutputIsWrittenAtMultiplesOfTheIntervalWhateverTheStandardInput) {
+  const struct {
+    const char* interval;
+    std::set<int> steps;
+    const char* input;  // standard input: a file, a folder, or nullptr for closed
+    bool scene;         // false: a missing scene, which still runs
+  } cases[] = {
+      {"7", {0, 7, 14, 21, 28, 35, 42, 49, 56, 63, 70, 77, 84, 91, 98}, "/dev/null", false},
+      {"-50", {0, 50, 100}, "/", true},
+      {"250", {0}, nullptr, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.interval);
+    const TempFolder dir(std::string("e2e_interval") + c.interval);  // no vti folder: the run creates it
+    if (c.scene) dir.write("scene.amf", boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}}));
+    const std::vector<std::string> args = CommandLine(c.scene ? "scene.amf" : "no_such_file.amf").set(31, c.interval).args;
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" <&-", PLASMABOX_BINARY};
+    shell.insert(shell.end(), args.begin(), args.end());
+    const ProgramResult r = c.input ? runProgram(PLASMABOX_BINARY, args, dir.path.string(), c.input, 60)
+                                    : runProgram("/bin/sh", shell, dir.path.string(), "/dev/null", 60);
+    ASSERT_TRUE(r.exit_code == 0 && r.signal == 0 && !r.timed_out) << r.err;
+    EXPECT_NE(r.out.find(c.scene ? "Press the enter key once the confirmation is complete"
+                                 : "Failed to load file: no_such_file.amf"), std::string::npos) << r.out;
+    std::set<int> written;
+    for (const auto& e : fs::directory_iterator(dir.path)) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind("output_O_", 0) == 0) written.insert(std::stoi(name.substr(9)));
+    }
+    EXPECT_EQ(written, c.steps);
+    for (int s : c.steps) {
+      char vti[32];
+      std::snprintf(vti, sizeof vti, "vti/%05d.vti", s);
+      EXPECT_TRUE(fs::exists(dir.path / vti) && fs::exists(dir.path / ("output_e_" + std::to_string(s) + ".csv"))) << s;
+    }
   }
 }
 

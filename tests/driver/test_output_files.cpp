@@ -27,11 +27,8 @@ const std::string READBACK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/
 // Ions loaded over the whole 5^3 mesh (6400 macro-particles), no electrons, no
 // injection; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
 ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
-  CommandLine cl;
-  cl.set(30, "5e9").set(31, "2");
-  std::vector<std::string> args = cl.args;
-  for (const char* o : {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"})
-    args.push_back(o);
+  std::vector<std::string> args = CommandLine().set(30, "5e9").set(31, "2").with(
+      {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"});
   args.insert(args.end(), options.begin(), options.end());
   return runProgram(PLASMABOX_BINARY, args, dir.string());
 }

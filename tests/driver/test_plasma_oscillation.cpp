@@ -46,10 +46,8 @@ TEST(PlasmaOscillation, FieldEnergyPeriodIsPiOverOmegaPe) {
   }
   cl.set(29, "1e12").set(30, "1e12").set(31, "1000").set(27, "100").set(28, "1e-6");
   const double dt = 2e-9;  // omega_pe dt = 0.11
-  std::vector<std::string> args = cl.args;
-  for (const char* option : {"field_model=electrostatic", "macro_weight=100", "load_velocity_e=5e4,0,0",
-                             "max_step=300", "dt=2e-9", "seed=4", "history=history.csv"})
-    args.push_back(option);
+  const std::vector<std::string> args = cl.with({"field_model=electrostatic", "macro_weight=100", "load_velocity_e=5e4,0,0",
+                                                 "max_step=300", "dt=2e-9", "seed=4", "history=history.csv"});
   const ProgramResult r = runProgram(PLASMABOX_BINARY, args, dir.path.string(), "/dev/null", 300);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err.find("omega_pe*dt"), std::string::npos) << r.err;

@@ -33,27 +33,23 @@ TEST(RunOptions, ValuesAndErrors) {
     std::string option;
     std::string error;  // "" for a value that is taken
   } cases[] = {
-      {"dt=2.5e-12", ""}, {"max_step=0", ""}, {"macro_weight=12.5", ""}, {"seed=4294967295", ""},
-      {"threads=3", ""}, {"potential_method=3", ""}, {"voltage.electrode1=-40", ""}, {"voltage.grid 2=5", ""},
-      {"boltzmann_kTe=2", ""}, {"boltzmann_phi0=-3", ""}, {"boltzmann_ne0=1e15", ""},
-      {"dtt=1", "argument 54: unknown option \"dtt\""},
-      {"dt=abc", "option \"dt\": \"abc\" is not a number"},
-      {"dt=1e-11s", "option \"dt\": \"1e-11s\" is not a number"},
+      {"dt=2.5e-12", ""}, {"max_step=0", ""}, {"macro_weight=12.5", ""}, {"seed=4294967295", ""}, {"threads=3", ""},
+      {"potential_method=3", ""}, {"voltage.electrode1=-40", ""}, {"voltage.grid 2=5", ""}, {"boltzmann_kTe=2", ""},
+      {"boltzmann_phi0=-3", ""}, {"boltzmann_ne0=1e15", ""}, {"vtk_format=binary", ""}, {"series=on", ""},
+      {"particles_every=0", ""}, {"particles_sample=1", ""},
+      {"dtt=1", "argument 54: unknown option \"dtt\""}, {"dt=abc", "option \"dt\": \"abc\" is not a number"},
+      {"dt=1e-11s", "option \"dt\": \"1e-11s\" is not a number"}, {"dt=inf", "\"inf\" is not a finite number"},
       {"dt=0", "option \"dt\": must be greater than 0, got 0"},
-      {"dt=inf", "\"inf\" is not a finite number"},
       {"max_step=12abc", "option \"max_step\": \"12abc\" is not an integer"},
       {"max_step=-1", "option \"max_step\": must be at least 0, got -1"},
       {"macro_weight=0", "option \"macro_weight\": must be greater than 0"},
       {"threads=0", "option \"threads\": must be at least 1, got 0"},
       {"seed=-1", "option \"seed\": must be from 0 to 4294967295, got -1"},
-      {"seed=4294967296", "must be from 0 to 4294967295"},
+      {"seed=4294967296", "must be from 0 to 4294967295"}, {"boltzmann_kTe=0", "must be greater than 0"},
       {"potential_method=4", "option \"potential_method\": must be from 0 to 3, got 4"},
       {"voltage.=3", "option \"voltage.\": needs an object name"},
-      {"boltzmann_kTe=0", "must be greater than 0"},
-      {"=5", "argument 54: \"=5\" is not an option"},
-      {"plain", "argument 54: \"plain\" is not an option"},
+      {"=5", "argument 54: \"=5\" is not an option"}, {"plain", "argument 54: \"plain\" is not an option"},
       {"inputs=/no/such/file", "option \"inputs\": cannot read the file \"/no/such/file\""},
-      {"vtk_format=binary", ""}, {"series=on", ""}, {"particles_every=0", ""}, {"particles_sample=1", ""},
       {"vtk_format=text", "option \"vtk_format\": must be ascii or binary, got \"text\""},
       {"vtk_compress=yes", "option \"vtk_compress\": must be off or on, got \"yes\""},
       {"particles_every=-1", "option \"particles_every\": must be at least 0, got -1"},
@@ -109,9 +105,7 @@ struct Capacitor {
     cl.set(1, "11").set(5, "0.04").set(7, "0.016").set(9, "0.016");
     cl.set(17, "0.01").set(18, "0.002").set(19, "0.002").set(20, "0.026").set(21, "0.014").set(22, "0.014");
     cl.set(30, "8e10").set(27, "5000").set(28, "1e-3").set(31, "1");  // 0.016 * 1.44e-4 m^3 * 8e10 / 50 = 3686.4
-    std::vector<std::string> args = cl.args;
-    args.insert(args.end(), options.begin(), options.end());
-    return runProgram(PLASMABOX_BINARY, args, dir.string());
+    return runProgram(PLASMABOX_BINARY, cl.with(options), dir.string());
   }
 
   // Values of a VTK array at node (i, j, k) of the 11 x 5 x 5 mesh at step ts.
@@ -127,21 +121,15 @@ struct Capacitor {
   }
 };
 
-int stepLines(const std::string& out) {
-  int n = 0;
-  for (std::size_t at = out.find("ts: "); at != std::string::npos; at = out.find("ts: ", at + 1)) ++n;
-  return n;
-}
-
 TEST(RunOptions, EachOptionActsOnARun) {
   const Capacitor c("effects");
   const ProgramResult base = c.run({"seed=11", "max_step=1"});
   ASSERT_EQ(base.exit_code, 0) << base.err;
   EXPECT_EQ(base.out.rfind("Run options: max_step=1 dt=1e-11 macro_weight=50 voltage.Body=0 voltage.electrode1=270 "
                            "voltage.electrode2=0 seed=11 threads=", 0), 0u) << base.out;
-  EXPECT_EQ(stepLines(base.out), 2);  // steps 0 and 1
   EXPECT_NE(base.out.find("\n50 3686.4 184320\n"), std::string::npos);
-  EXPECT_NE(base.out.find("ts: 0\t O+:3687\t e-:0"), std::string::npos);
+  EXPECT_NE(base.out.find("ts: 0\t O+:3687\t e-:0\n"), std::string::npos);
+  EXPECT_TRUE(base.out.find("ts: 1\t") != std::string::npos && base.out.find("ts: 2\t") == std::string::npos);
   const double vx = c.node("vel.O+", 0, 5, 2, 2, 3).x, phi = c.node("phi", 0, 5, 2, 2, 1).x;
   EXPECT_GT(vx, 0.0);
   EXPECT_NEAR(phi, 270.0 * 4 / 8, 1e-3);  // linear between the plates, node 5 of 1..9
@@ -182,16 +170,8 @@ TEST(RunOptions, ElectrostaticModelAndHistoryFile) {
   EXPECT_EQ(c.node("phi", 4, 0, 2, 2, 1).x, 270.0);       // electrode1 reaches the wall: the object holds it
   EXPECT_EQ(c.node("phi", 4, 5, 0, 2, 1).x, 0.0);
 
-  const ProgramResult refused = c.run({"field_model=electrostatic", "potential_method=1", "max_step=0"});
-  EXPECT_EQ(refused.exit_code, 0) << refused.err;  // no electron particles: Boltzmann electrons are fine
-  CommandLine cl("plates.amf");
-  cl.set(29, "1e11");
-  std::vector<std::string> args = cl.args;
-  args.insert(args.end(), {"field_model=electrostatic", "potential_method=3"});
-  const ProgramResult twice = runProgram(PLASMABOX_BINARY, args, c.dir.string());
-  EXPECT_EQ(twice.exit_code, 1);
-  EXPECT_NE(twice.err.find("potential_method=3 treats the electrons as a Boltzmann fluid"), std::string::npos)
-      << twice.err;
+  const ProgramResult boltzmann = c.run({"field_model=electrostatic", "potential_method=1", "max_step=0"});
+  EXPECT_EQ(boltzmann.exit_code, 0) << boltzmann.err;  // no electron particles: Boltzmann electrons are fine
 }
 
 TEST(RunOptions, HelpVersionAndTheCoarseInjectionWarning) {
@@ -207,11 +187,9 @@ TEST(RunOptions, HelpVersionAndTheCoarseInjectionWarning) {
   // Electrons injected along z at 2.5e7 m/s cross 2.5 cells of 1 cm per step of 1e-9 s.
   const TempFolder dir("options_warning");
   for (const char* drift : {"2.5e7", "5e6"}) {
-    CommandLine cl;
-    cl.set(32, "2").set(34, "1").set(36, drift);
-    std::vector<std::string> args = cl.args;
-    args.insert(args.end(), {"dt=1e-9", "max_step=0"});
-    const ProgramResult w = runProgram(PLASMABOX_BINARY, args, dir.path.string());
+    const ProgramResult w = runProgram(
+        PLASMABOX_BINARY, CommandLine().set(32, "2").set(34, "1").set(36, drift).with({"dt=1e-9", "max_step=0"}),
+        dir.path.string());
     EXPECT_EQ(w.exit_code, 0);
     const bool warned = w.err.find("warning: injected e- cross 2.5 cells per step along z") != std::string::npos;
     EXPECT_EQ(warned, std::string(drift) == "2.5e7") << w.err;

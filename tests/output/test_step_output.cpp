@@ -1,31 +1,16 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <iostream>
 #include <sstream>
 
+#include "output/fieldText.h"
+#include "output/stepLine.h"
 #include "output/stepOutput.h"
+#include "support/run_program.h"
 
 using namespace plasmabox;
 
-namespace fs = std::filesystem;
-
 namespace {
-
-std::string readFile(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
-
-struct TempDir {
-  fs::path path = fs::temp_directory_path() / ("plasmabox_output_" + std::to_string(getpid()) + "_" +
-                                                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-  TempDir() { fs::remove_all(path), fs::create_directories(path); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
 
 TEST(VtkFileName, ZeroPaddedStepInAVtiDirectoryBesideTheCsvFiles) {
   EXPECT_EQ(vtkFileName("run/a_output_O_40.csv", 40), "run/vti/00040.vti");
@@ -69,9 +54,9 @@ std::string array(const std::string& name, int components, const std::string& ro
 }
 
 TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
-  TempDir dir;
+  const TempFolder dir("step_output_vtk");
   SmallRun run;
-  writeOutput(run.world, run.species, dir / "a_output_O_40.csv", dir / "a_output_e_40.csv");
+  writeOutput(run.world, run.species, dir.file("a_output_O_40.csv"), dir.file("a_output_e_40.csv"));
   const std::string quarter = "0.25 0.25 0.25 0.25 0.25 0.25 \n";
   const std::string z3 = "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n";  // an all-zero plane of a vector array
   const std::string n4 = "-0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 \n", n3 = "-0 -0 -0 -0 -0 -0 " + n4;
@@ -89,11 +74,11 @@ TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
       array("ef", 3, "") + array("phi_m", 1, "") + array("phi_m_theory", 1, "") +
       array("B", 3, z3 + "0.001 -2 0.5 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n" + z3 + z3) + array("H", 3, "") +
       array("M", 3, "") + "</PointData>\n</ImageData>\n</VTKFile>\n";
-  EXPECT_EQ(readFile(dir.path / "vti" / "00040.vti"), expect);  // the missing vti directory was made
+  EXPECT_EQ(readWholeFile(dir.file("vti/00040.vti")), expect);  // the missing vti directory was made
 }
 
 TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpecies) {
-  TempDir dir;
+  const TempFolder dir("step_output_csv");
   World world(2, 1, 2);
   world.grid.setExtents({0, 0, 0}, {1, 1, 1});
   world.ts = 3;
@@ -102,11 +87,48 @@ TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpecies) {
   for (const char* name : {"O+", "e-", "X", "hot e-"}) species.emplace_back(name, 1.0, 1.0, 1, world);
   species[0].den(1, 0, 1) = 5e15, species[1].den(0, 0, 0) = 2, species[2].den(1, 0, 0) = -1;
   species[3].den(0, 0, 1) = 0.5;  // "hot e-" goes to the electron file, "X" to the other
-  writeOutput(world, species, dir / "output_O_3.csv", dir / "output_e_3.csv");
-  EXPECT_EQ(readFile(dir / "output_O_3.csv"),
+  writeOutput(world, species, dir.file("output_O_3.csv"), dir.file("output_e_3.csv"));
+  EXPECT_EQ(readWholeFile(dir.file("output_O_3.csv")),
             "x,y,z,data\n0,0,0,0\n1,0,0,0\n\n0,0,1,0\n1,0,1,5e+15\n\n\n0,0,0,0\n1,0,0,-1\n\n0,0,1,0\n1,0,1,0\n\n\n");
-  EXPECT_EQ(readFile(dir / "output_e_3.csv"),
+  EXPECT_EQ(readWholeFile(dir.file("output_e_3.csv")),
             "x,y,z,data\n0,0,0,2\n1,0,0,0\n\n0,0,1,0\n1,0,1,0\n\n\n0,0,0,0\n1,0,0,0\n\n0,0,1,0.5\n1,0,1,0\n\n\n");
+}
+
+// The images and density files write scalar and integer fields in both
+// layouts; left are a vector field's CSV lines and fields without values.
+TEST(FieldText, VectorCsvLinesAndFieldsWithoutValues) {
+  const auto text = [](const auto& f, FieldLayout layout) {
+    std::ostringstream s;
+    writeField(s, f, layout);
+    return s.str();
+  };
+  VectorField v(2, 1, 1);
+  v(0, 0, 0) = {1, -2, 3e-7};
+  v(1, 0, 0) = {1e6, 0.25, -0.0};
+  EXPECT_EQ(text(v, FieldLayout::CSV_LINES), "0,0,0,1 -2 3e-07\n1,0,0,1e+06 0.25 -0\n\n");
+  EXPECT_EQ(text(Field(0, 3, 3), FieldLayout::VTK_ROWS), "\n\n\n");  // three planes without nodes
+  Field moved(2, 2, 2);
+  const Field taken(std::move(moved));
+  EXPECT_EQ(text(moved, FieldLayout::CSV_LINES), "");  // counts kept, storage gone
+}
+
+// Each species' count after a tab and a blank; the stream's number format is left alone.
+TEST(StepLine, ShowsEachSpeciesCountAndLeavesTheStreamFormatAlone) {
+  World world(3, 3, 3);
+  std::vector<Species> none, species;
+  species.reserve(2);
+  species.emplace_back("O+", 16 * 1.66e-27, 1.6e-19, 1, world);
+  species.emplace_back("e-", 9.1e-31, -1.6e-19, 1, world);
+  species[0].particles.resize(120);
+  std::ostringstream text;
+  std::streambuf* const old_buf = std::cout.rdbuf(text.rdbuf());
+  world.ts = 0;
+  printStepLine(world, none);
+  world.ts = 40;
+  printStepLine(world, species);
+  std::cout << 1.23456 << "\n";
+  std::cout.rdbuf(old_buf);
+  EXPECT_EQ(text.str(), "ts: 0\nts: 40\t O+:120\t e-:0\n1.23456\n");
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 // The binary VTK files decoded with zlib and plain byte reads, against the
 // values in memory (VTK's own reader reads them in tests/driver).
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <pugixml.hpp>
 #include <zlib.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -15,6 +13,7 @@
 #include "output/seriesFile.h"
 #include "output/vtkImageBinary.h"
 #include "particles/currentDensity.h"
+#include "support/run_program.h"
 
 using namespace plasmabox;
 
@@ -167,26 +166,17 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
 }
 
 TEST(SeriesFile, AFailedRewriteLeavesTheOldFileWhole) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("plasmabox_series_rewrite_" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir / "series.pvd.tmp");  // a folder where the temporary file must go
-  const std::string path = (dir / "series.pvd").string();
-  std::ofstream(path) << "old";
-  auto text = [&] {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-  };
+  const TempFolder dir("series_rewrite");
+  std::filesystem::create_directories(dir.path / "series.pvd.tmp");  // a folder where the temporary file must go
+  const std::string path = dir.write("series.pvd", "old");
   testing::internal::CaptureStderr();
   EXPECT_FALSE(writeSeriesFile(path, {{1e-11, 0, "vti/00000.vti"}}));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not open " + path + ".tmp\n");
-  EXPECT_EQ(text(), "old");
-  fs::remove(dir / "series.pvd.tmp");
+  EXPECT_EQ(readWholeFile(path), "old");
+  std::filesystem::remove(dir.path / "series.pvd.tmp");
   EXPECT_TRUE(writeSeriesFile(path, {{1e-11, 0, "vti/00000.vti"}}));
-  EXPECT_EQ(text(), seriesText({{1e-11, 0, "vti/00000.vti"}}));
-  EXPECT_FALSE(fs::exists(dir / "series.pvd.tmp"));
-  fs::remove_all(dir);
+  EXPECT_EQ(readWholeFile(path), seriesText({{1e-11, 0, "vti/00000.vti"}}));
+  EXPECT_FALSE(std::filesystem::exists(dir.path / "series.pvd.tmp"));
 }
 
 }  // namespace

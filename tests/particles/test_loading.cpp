@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "mesh/constants.h"
 #include "particle_test_world.h"
+#include "particles/Source.h"
 #include "particles/Species.h"
+#include "particles/injection.h"
 #include "particles/loading.h"
 #include "particles/random.h"
 
@@ -84,6 +87,41 @@ TEST(LoadParticlesBox, RefusesCountsThatCannotBeStoredBeforeAllocating) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(s.particles.capacity(), 0u);
   }
+}
+
+// Count: |drift| * density * area * dt / mpw0 plus one uniform draw, truncated
+// (16.8 and 11.2 here, so the draw decides); then two position draws per
+// particle along the in-plane axes.
+TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
+  const struct {
+    int dim, fixed_axis, first, second;  // in-plane axes drawn in this order
+  } cases[] = {{1, 2, 0, 1}, {2, 0, 1, 2}, {3, 1, 0, 2}};
+  World w(5, 5, 5);
+  setUpCube(w, 0.0, 4.0, 0.5);
+  const Vec3 x1{0.5, 1.0, 1.5}, x2{3.5, 3.0, 3.5}, d = x2 - x1;
+  for (const auto& c : cases) {
+    Species s("O+", 16 * AMU, QE, 0.25, w);
+    Source src{&s, &w, -2.0, 0.7};  // |-2 * 0.7| * 0.5 s / 0.25 = 2.8 per m^2
+    seedRandom(99);
+    std::mt19937 reference(99);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    injectFromPlane(src, c.dim, x1, x2);
+    ASSERT_EQ(s.particles.size(), static_cast<std::size_t>(2.8 * d[c.first] * d[c.second] + unit(reference)));
+    for (const Particle& p : s.particles) {
+      Vec3 expected = x1, v{};
+      expected[c.first] = x1[c.first] + unit(reference) * d[c.first];
+      expected[c.second] = x1[c.second] + unit(reference) * d[c.second];
+      v[c.fixed_axis] = -2.0;  // the velocity keeps the sign of the drift speed
+      EXPECT_TRUE(p.pos == expected && p.vel == v && p.weight == 0.25) << "dim " << c.dim;
+    }
+  }
+  Species s("e-", ME, -QE, 1, w);  // an unknown plane selector injects nothing
+  Source src{&s, &w, 1.0, 1.0};
+  injectFromPlane(src, 4, {0, 0, 0}, {2, 2, 2});
+  EXPECT_TRUE(s.particles.empty());
+  src.inject_density = std::numeric_limits<double>::infinity();  // inf * 0 particles: refused before allocating
+  EXPECT_THROW(injectFromPlane(src, 2, {0, 0, 0}, {0, 0, 1}), std::length_error);
+  EXPECT_EQ(s.particles.capacity(), 0u);
 }
 
 }  // namespace

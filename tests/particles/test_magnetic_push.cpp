@@ -1,11 +1,10 @@
-// The push with the magnetic force (Boris scheme), the tally of the particles
-// objects absorb, and the Maxwellian velocities of loading and injection.
+// The push with the magnetic force (Boris scheme), and the Maxwellian
+// velocities of loading and injection.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-#include "geometry/testMeshes.h"
 #include "mesh/constants.h"
 #include "particle_test_world.h"
 #include "particles/Source.h"
@@ -80,27 +79,6 @@ TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
   for (int step = 0; step < 3; ++step) advance(plain, {}, {}, 1), advance(magnetic, {}, {}, 2, true);
   for (std::size_t q = 0; q < 2; ++q)
     EXPECT_TRUE(plain.particles[q].pos == magnetic.particles[q].pos && plain.particles[q].vel == magnetic.particles[q].vel);
-}
-
-// Particles flying into the second of two boxes are counted for it, weighted,
-// whatever the team; the ones leaving the mesh count for nobody.
-TEST(MagneticPush, AbsorbedParticlesAreTalliedPerObject) {
-  World w(9, 9, 9);
-  setUpCube(w, 0.0, 4.0, 1.0);
-  const std::vector<AmfObject> objects{toObject(boxMesh("near", {0.5, 0.5, 0.5}, {1.0, 1.0, 1.0})),
-                                       toObject(boxMesh("far", {2.5, 2.5, 2.5}, {3.5, 3.5, 3.5}))};
-  for (int team : {1, 2}) {
-    Species s("O+", 1.0, 1.0, 1, w);
-    for (int q = 0; q < 50; ++q) s.particles.push_back(at({2.0 + 0.01 * q, 3.0, 3.0}, {1.0, 0, 0}, 1.0 + q));
-    s.particles.push_back(at({3.9, 0.2, 0.2}, {1.0, 0, 0}, 1000.0));  // leaves through x = 4
-    std::vector<double> absorbed;
-    advance(s, objects, {}, team, false, &absorbed);
-    // x from 3.0 to 3.49 lands inside "far": weights 1 .. 50
-    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 50 * 51 / 2.0})) << team;
-    EXPECT_TRUE(s.particles.empty());
-    advance(s, objects, {}, team, false, &absorbed);  // no particle left: nothing absorbed
-    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 0.0}));
-  }
 }
 
 TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {

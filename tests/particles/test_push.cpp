@@ -40,24 +40,31 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
   }
 }
 
-TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObject) {
+// Particles that leave the mesh are dropped; those that end in an object are
+// also counted for it, weighted, whatever the team.
+TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObjectAndTalliesTheLatter) {
   World w(5, 5, 5);
   setUpCube(w, 0.0, 4.0, 1.0);
-  const std::vector<AmfObject> objects{toObject(boxMesh("Body", {1.5, 1.5, 1.5}, {2.5, 2.5, 2.5}))};
-  Species s("O+", 16 * AMU, QE, 50, w);
-  s.particles = {
-      at({3, 3, 3}, {1, 0, 0}),      // lands exactly on xm: removed
-      at({1, 3, 3}, {-1, 0, 0}),     // lands exactly on x0: stays
-      at({3, 3, 3}, {0, 0, -4}),     // leaves through z = x0
-      at({3, 3, 3}, {0, 1e308, 0}),  // overflows far away
-      at({0.51, 1.97, 2.03}, {1.5, 0, 0}),  // ends inside the object
-  };
-  advance(s, objects, {}, 2);
-  ASSERT_EQ(s.particles.size(), 1u);
-  EXPECT_EQ(s.particles[0].pos, (Vec3{0, 3, 3}));
-  s.particles = {at({1, 1, 1}, {10, 0, 0})};
-  advance(s, objects, {}, 60);
-  EXPECT_TRUE(s.particles.empty());
+  const std::vector<AmfObject> objects{toObject(boxMesh("near", {0.5, 0.5, 0.5}, {1.0, 1.0, 1.0})),
+                                       toObject(boxMesh("Body", {1.5, 1.5, 1.5}, {2.5, 2.5, 2.5}))};
+  for (int team : {1, 2, 60}) {
+    Species s("O+", 16 * AMU, QE, 50, w);
+    s.particles = {
+        at({3, 3, 3}, {1, 0, 0}, 1000),      // lands exactly on xm: removed
+        at({1, 3, 3}, {-1, 0, 0}, 1000),     // lands exactly on x0: stays
+        at({3, 3, 3}, {0, 0, -4}, 1000),     // leaves through z = x0
+        at({3, 3, 3}, {0, 1e308, 0}, 1000),  // overflows far away
+    };
+    for (int q = 0; q < 50; ++q) s.particles.push_back(at({0.3 + 0.01 * q, 1.97, 2.03}, {1.5, 0, 0}, 1.0 + q));
+    std::vector<double> absorbed;
+    advance(s, objects, {}, team, false, &absorbed);
+    ASSERT_EQ(s.particles.size(), 1u) << team;
+    EXPECT_EQ(s.particles[0].pos, (Vec3{0, 3, 3}));
+    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 50 * 51 / 2.0})) << team;  // x 1.8 to 2.29 ends inside Body
+    advance(s, objects, {}, team, false, &absorbed);  // leaves: nothing absorbed
+    EXPECT_TRUE(s.particles.empty());
+    EXPECT_EQ(absorbed, (std::vector<double>{0.0, 0.0}));
+  }
 }
 
 TEST(RemoveDeadParticles, TheLastLiveParticlesFillTheHoles) {
@@ -89,36 +96,10 @@ TEST(RemoveDeadParticles, TheLastLiveParticlesFillTheHoles) {
   }
 }
 
-TEST(Advance, ResultsAreIdenticalForOneTwoAndSixtyThreads) {
-  World w(9, 9, 9);
-  setUpCube(w, 0.0, 1.0, 1e-3);
-  for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), std::cos(0.07 * q), 0.3 - 0.001 * q};
-  std::vector<Particle> start;
-  std::mt19937 gen(3);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
-  for (int q = 0; q < 5000; ++q)
-    start.push_back(at({u(gen), u(gen), u(gen)}, {u(gen) - 0.5, 40 * (u(gen) - 0.5), u(gen) - 0.5}));
-  std::vector<std::vector<Particle>> results;
-  for (int team : {1, 2, 60}) {
-    Species s("O+", 1.0, 1.0, 1, w);
-    s.particles = start;
-    for (int step = 0; step < 5; ++step) advance(s, {}, {}, team);
-    results.push_back(s.particles);
-  }
-  ASSERT_TRUE(results[0].size() < start.size() && results[0].size() > 0u);  // some particles left the mesh
-  for (std::size_t r = 1; r < results.size(); ++r) {
-    ASSERT_EQ(results[r].size(), results[0].size());
-    EXPECT_EQ(std::memcmp(results[r].data(), results[0].data(), results[0].size() * sizeof(Particle)), 0);
-  }
-}
-
-}  // namespace
-
-namespace {
-
 // Particles thrown at a sphere and a ring for several steps: skipping the
-// query in clear parts of cells gives exactly the lists the query alone gives.
-TEST(Advance, ClearCellsChangeNoParticle) {
+// query in clear parts of cells gives exactly the lists the query alone gives,
+// and any team the same list as one thread.
+TEST(Advance, ClearCellsAndTeamSizeChangeNoParticle) {
   World w(21, 21, 21);
   setUpCube(w, 0.0, 1.0, 1e-3);
   for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), std::cos(0.07 * q), 0.5};
@@ -129,16 +110,20 @@ TEST(Advance, ClearCellsChangeNoParticle) {
   std::mt19937 gen(5);
   std::uniform_real_distribution<double> u(0.05, 0.95), v(-20.0, 20.0);
   for (int q = 0; q < 20000; ++q) start.push_back(at({u(gen), u(gen), u(gen)}, {v(gen), v(gen), v(gen)}));
-  for (int team : {1, 3}) {
+  std::vector<Particle> one_thread;
+  for (int team : {1, 3, 60}) {
     Species fast("O+", 1.0, 1.0, 1, w), full("O+", 1.0, 1.0, 1, w);
     fast.particles = full.particles = start;
     for (int step = 0; step < 4; ++step) {
       advance(fast, objects, clear, team);
       advance(full, objects, {}, team);
     }
-    ASSERT_LT(full.particles.size(), start.size() * 9 / 10);  // the objects took many
-    ASSERT_EQ(fast.particles.size(), full.particles.size());
-    EXPECT_EQ(std::memcmp(fast.particles.data(), full.particles.data(), full.particles.size() * sizeof(Particle)), 0);
+    if (team == 1) one_thread = full.particles;
+    ASSERT_LT(full.particles.size(), start.size() * 9 / 10);  // the objects and the walls took many
+    for (const std::vector<Particle>* other : {&fast.particles, &one_thread}) {
+      ASSERT_EQ(other->size(), full.particles.size()) << team;
+      EXPECT_EQ(std::memcmp(other->data(), full.particles.data(), full.particles.size() * sizeof(Particle)), 0) << team;
+    }
   }
 }
 

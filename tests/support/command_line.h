@@ -39,6 +39,13 @@ struct CommandLine {
     args[static_cast<std::size_t>(position - 1)] = value;
     return *this;
   }
+
+  // The arguments followed by run options.
+  std::vector<std::string> with(const std::vector<std::string>& options) const {
+    std::vector<std::string> all = args;
+    all.insert(all.end(), options.begin(), options.end());
+    return all;
+  }
 };
 
 }  // namespace plasmabox

@@ -1,14 +1,19 @@
+// The converter's readers of AMF, zipped AMF and STL files, the welding of corners and the mesh report.
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "meshFixtures.h"
 #include "support/run_program.h"
+#include "tools/amf/describeMesh.h"
 #include "tools/amf/readAmf.h"
 #include "tools/amf/readMeshFile.h"
+#include "tools/amf/readStl.h"
+#include "tools/amf/weldVertices.h"
 
 using namespace plasmabox;
 
@@ -22,6 +27,8 @@ std::string tri(int a, int b, int c) {
   return "<triangle><v1>" + std::to_string(a) + "</v1><v2>" + std::to_string(b) + "</v2><v3>" + std::to_string(c) +
          "</v3></triangle>\r\n";
 }
+
+const std::vector<Vec3> BOX = boxCorners({-0.5, 0.25, 1.0}, {1.5, 2.0, 3.7});
 
 // As CAD tools write it: a root name, ids that are not positions, colours, normals and
 // edges around the data, coordinates out of order, two volumes, CRLF, an inch unit.
@@ -71,9 +78,8 @@ TEST(MeshFileReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
     return "<amf><object><mesh><vertices>" + vertices + "</vertices><volume>" + triangles + "</volume></mesh></object></amf>";
   };
   const std::string zipped = zipOf({{"m.amf", TWO_OBJECTS}});
-  const std::vector<Vec3> box = boxCorners({-0.5, 0.25, 1.0}, {1.5, 2.0, 3.7});
-  const std::string good_binary = binaryStl(box, "solid looks like text");
-  std::string nan_binary = binaryStl(box);
+  const std::string good_binary = binaryStl(BOX, "solid looks like text");
+  std::string nan_binary = binaryStl(BOX);
   nan_binary.replace(84 + 12, 4, "\x00\x00\xC0\x7F", 4);  // first corner x = NaN
   const std::string facet = "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet\n";
   const struct {
@@ -95,7 +101,7 @@ TEST(MeshFileReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
       {"solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 zero 0\n", 1, "line 4: 'zero' is not a finite number"},
       {"solid x\n" + facet.substr(0, 50), 1, "expected a number but found the end of the file"},
       {"solid x\nendsolid x\n", 1, "ASCII STL holds no triangles"},
-      {asciiStl(box), 2, "object 2"},  // an STL holds only object 1
+      {asciiStl(BOX), 2, "object 2"},  // an STL holds only object 1
   };
   for (const auto& c : cases) {
     try {
@@ -107,6 +113,62 @@ TEST(MeshFileReader, BadInputIsRefusedWithMessageNamingFileAndPlace) {
       EXPECT_NE(what.find(c.message), std::string::npos) << what;
     }
   }
+}
+
+
+// Several exporters start a binary header with "solid": the size decides.
+TEST(StlReader, AsciiAndBinaryEvenWithASolidHeaderGiveTheCornersInFileOrder) {
+  const MeshSoup ascii = readMeshBytes(asciiStl(BOX), "a.stl", 1);
+  EXPECT_EQ(ascii.format, "ASCII STL");
+  EXPECT_EQ(ascii.corners, BOX);
+  for (const std::string header : {"exported by a CAD tool", "solid torus", "  solid MatterControl"}) {
+    const MeshSoup binary = readMeshBytes(binaryStl(BOX, header), "b.stl", 1);
+    EXPECT_EQ(binary.format, "binary STL") << header;
+    EXPECT_EQ(binary.corners, asFloats(BOX)) << header;
+  }
+  // Upper case, CRLF, several solids, names with spaces, signs and exponents.
+  std::string text = asciiStl({BOX.begin(), BOX.begin() + 6}, "first part") + asciiStl({BOX.begin() + 6, BOX.end()}, "b");
+  std::string upper;
+  for (const char c : text) upper += c == '\n' ? std::string("\r\n") : std::string(1, char(std::toupper(c)));
+  EXPECT_EQ(readAsciiStl(upper, "u.stl").corners, BOX);
+}
+
+// Scaling comes before welding, one multiplication per coordinate; only
+// bitwise equal corners (signed zeros included) become one vertex.
+TEST(WeldVertices, ScaledEqualCornersBecomeOneVertexInOrderOfFirstUse) {
+  const std::vector<Vec3> corners = boxCorners({-10, 0.1, 20}, {30.5, 0.3, 21});
+  const IndexedMesh mesh = weldVertices(corners, 0.001, "f");
+  ASSERT_EQ(mesh.triangles.size(), 12u);
+  EXPECT_EQ(mesh.vertices.size(), 8u);
+  for (std::size_t t = 0; t < 12; ++t)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(mesh.vertices[mesh.triangles[t][c]], 0.001 * corners[3 * t + c]);
+
+  const double next = std::nextafter(1.0, 2.0);
+  const IndexedMesh near = weldVertices({{1, 0, -0.0}, {0, 1, 0}, {0, 0, 1}, {next, 0, 0.0}, {0, 1, 0}, {0, 0, 1}}, 1.0, "f");
+  EXPECT_EQ(near.vertices.size(), 4u);
+  EXPECT_EQ(near.triangles[1], (std::array<std::uint32_t, 3>{3, 1, 2}));
+  EXPECT_FALSE(std::signbit(near.vertices[0].z));
+  EXPECT_THROW(weldVertices({{1e300, 0, 0}, {0, 0, 0}, {0, 1, 0}}, 1e10, "f"), std::runtime_error);
+}
+
+TEST(DescribeMesh, DetectsOpenNonManifoldMisorientedAndDegenerateMeshes) {
+  const std::vector<Vec3> box = boxCorners({-1, 2, 3}, {4, 5, 6});
+  MeshReport r = describeMesh(weldVertices(box, 1.0, "f"));
+  EXPECT_TRUE(r.vertex_count == 8u && r.bbox_min == (Vec3{-1, 2, 3}) && r.bbox_max == (Vec3{4, 5, 6}) && r.closed);
+
+  r = describeMesh(weldVertices({box.begin(), box.end() - 3}, 1.0, "f"));  // a triangular hole
+  EXPECT_TRUE(!r.closed && r.boundary_edges == 3u);
+
+  std::vector<Vec3> flipped = box;  // one triangle walked the other way: closed but misoriented
+  std::swap(flipped[1], flipped[2]);
+  r = describeMesh(weldVertices(flipped, 1.0, "f"));
+  EXPECT_TRUE(r.closed && r.misoriented_edges == 3u);
+
+  std::vector<Vec3> slivers = box;  // a repeated corner and a collinear triangle: kept and counted
+  slivers.insert(slivers.end(), {box[0], box[0], box[1], Vec3{0, 0, 0}, Vec3{0.5, 0, 0}, Vec3{0.25, 0, 0}});
+  r = describeMesh(weldVertices(slivers, 1.0, "f"));
+  EXPECT_TRUE(r.triangle_count == 14u && r.degenerate_triangles == 2u);
+  EXPECT_EQ(r.boundary_edges, 3u);  // the collinear one has real, unshared edges
 }
 
 }  // namespace
