@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "geometry/containment.h"
 #include "geometry/findClearCells.h"
 #include "geometry/isClosedSurface.h"
+#include "geometry/objectOutside.h"
 #include "testMeshes.h"
 
 using namespace plasmabox;
@@ -190,6 +192,29 @@ TEST(ClearCells, NothingIsClearWithoutAUsableGridOrWithANaNBox) {
     for (const Vec3& p : {Vec3{NAN, 0.5, 0.5}, Vec3{-0.5, 0.5, 0.5}, Vec3{0.5, INFINITY, 0.5}})
       EXPECT_FALSE(inClearPart(clear, p)) << c.what;  // off the mesh or not a number: the query decides
   }
+}
+
+// Each triangle is tested against every cell its box (widened by the margin
+// the proof needs) comes near. Far from the origin with long edges that margin
+// spans many cells (a 300 m plate with holes on 0.7 m cells: 10^8 pairs, minutes
+// and gigabytes); past the budget nothing is proved and the query decides.
+TEST(ObjectOutside, NothingIsProvedWhenTheTrianglesWouldMeetTooManyCells) {
+  const Grid g = cube(21, 0.0, 1.0);
+  const AmfObject sphere = toObject(sphereMesh("s", {0.5, 0.5, 0.5}, 0.3, 2));
+  const ObjectOutside full = objectOutside(g, sphere, {1e-9, 1e-9, 1e-9}, std::size_t{1} << 22, 1);
+  ASSERT_TRUE(full.known);
+  std::size_t region = full.region.count(), pairs = 0;  // pairs: at most what the rule counts
+  for (const Triangle& t : sphere.triangles) {
+    std::size_t n = 1;
+    for (int a = 0; a < 3; ++a) {
+      const double lo = std::min({t.a[a], t.b[a], t.c[a]}), hi = std::max({t.a[a], t.b[a], t.c[a]});
+      n *= static_cast<std::size_t>(std::floor(hi * 20) - std::floor(lo * 20) + 3);  // and a cell either side
+    }
+    pairs += n;
+  }
+  ASSERT_GT(pairs, region);  // a budget between the two tells the rules apart
+  EXPECT_FALSE(objectOutside(g, sphere, {1e-9, 1e-9, 1e-9}, region + 1, 1).known);
+  EXPECT_TRUE(objectOutside(g, sphere, {1e-9, 1e-9, 1e-9}, 64 * pairs, 1).known);
 }
 
 TEST(ClearCells, MatchesOnlyTheObjectsItWasBuiltFor) {
