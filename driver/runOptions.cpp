@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -262,9 +263,20 @@ std::vector<OptionText> readInputsFile(const std::string& path) {
   std::vector<OptionText> found;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
+    const std::string place = "inputs file \"" + path + "\", line " + std::to_string(number);
+    // A binary file would otherwise be quoted back with its control bytes
+    // (a NUL ends the message early).
+    for (std::size_t c = 0; c < line.size(); ++c) {
+      const auto byte = static_cast<unsigned char>(line[c]);
+      if ((byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7f) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02x", byte);
+        throw std::invalid_argument(place + ": control character " + hex + " at column " + std::to_string(c + 1) +
+                                    ": not a text file of name = value lines");
+      }
+    }
     const std::string text = trimmed(line.substr(0, line.find('#')));
     if (text.empty()) continue;
-    const std::string place = "inputs file \"" + path + "\", line " + std::to_string(number);
     const std::size_t eq = text.find('=');
     if (eq == std::string::npos) throw std::invalid_argument(place + ": \"" + text + "\" is not of the form name = value");
     found.push_back({trimmed(text.substr(0, eq)), trimmed(text.substr(eq + 1)), place});

@@ -88,6 +88,9 @@ TEST(RunOptions, TheCommandLineOverridesTheInputsFile) {
   std::ofstream(deck) << "seed = x1\n";
   EXPECT_NE(errorOf(s, {"inputs=" + deck.string()}).find(", line 1: option \"seed\": \"x1\" is not an integer"),
             std::string::npos);
+  std::ofstream(deck) << "seed = 1\n" << std::string("\0\x01x", 3) << "\n";  // a binary file
+  EXPECT_NE(errorOf(s, {"inputs=" + deck.string()}).find("line 2: control character 0x00 at column 1"),
+            std::string::npos);
 }
 
 // A capacitor: electrode1 over i = 0, 1 and electrode2 over i = 9, 10 of 11 x 5 x 5
