@@ -230,7 +230,6 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   if (electrostatic) {
     for (Species& sp : species) computeGasProperties(sp, s.threads);
     computeChargeDensity(world, species);
-    computeCurrentDensity(world, species);
   }
   auto potential = std::make_unique<PotentialSolver>(world, s.potential);
   potential->buildMatrix();
@@ -283,7 +282,6 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
               << std::endl;
 
     computeChargeDensity(world, species);
-    computeCurrentDensity(world, species);
     bool solved = false;
     if (electrostatic) {
       if (world.ts % s.solve_every == 0) {
@@ -292,6 +290,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
       }
       electrostaticField(world);
     } else {
+      computeCurrentDensity(world, species);  // only the induction step reads the total current
       updateFields(world);
     }
     printStepLine(world, species);
