@@ -13,6 +13,7 @@
 #include "geometry/AmfObject.h"
 #include "geometry/IndexedMesh.h"
 #include "geometry/buildObjectBvh.h"
+#include "mesh/Grid.h"
 
 namespace plasmabox {
 
@@ -96,6 +97,19 @@ inline AmfObject toObject(const NamedMesh& m) {
     for (int a = 0; a < 3; ++a) o.bbox_min[a] = std::min(o.bbox_min[a], p[a]), o.bbox_max[a] = std::max(o.bbox_max[a], p[a]);
   o.bvh = buildObjectBvh(o);
   return o;
+}
+
+inline std::vector<AmfObject> objectsOf(const std::vector<NamedMesh>& meshes) {
+  std::vector<AmfObject> objects;
+  for (const NamedMesh& m : meshes) objects.push_back(toObject(m));
+  return objects;
+}
+
+// nodes^3 nodes from (lo, lo, lo) to (hi, hi, hi).
+inline Grid cube(int nodes, double lo, double hi) {
+  Grid g(nodes, nodes, nodes);
+  g.setExtents({lo, lo, lo}, {hi, hi, hi});
+  return g;
 }
 
 }  // namespace plasmabox

@@ -15,18 +15,6 @@ using namespace plasmabox;
 
 namespace {
 
-std::vector<AmfObject> objectsOf(const std::vector<NamedMesh>& meshes) {
-  std::vector<AmfObject> objects;
-  for (const NamedMesh& m : meshes) objects.push_back(toObject(m));
-  return objects;
-}
-
-Grid cube(int nodes, double lo, double hi) {
-  Grid g(nodes, nodes, nodes);
-  g.setExtents({lo, lo, lo}, {hi, hi, hi});
-  return g;
-}
-
 NamedMesh withoutLastTriangle(NamedMesh m) {
   m.mesh.triangles.pop_back();
   return m;
@@ -63,8 +51,8 @@ std::vector<Vec3> adversarialPoints(const std::vector<AmfObject>& objects, const
 }
 
 // Counts the points that the classification calls clear and the query puts
-// in an object (must be none), and the points outside every object that are
-// clear (the fast path's reach).
+// in an object (must be none), the points outside every object, and the clear
+// ones (the fast path's reach).
 struct Agreement {
   long wrong = 0, outside = 0, clear = 0;
 };
@@ -73,9 +61,7 @@ Agreement check(const std::vector<AmfObject>& objects, const ClearCells& c, cons
   for (const Vec3& p : points) {
     const bool clear = inClearPart(c, p);
     const int owner = findContainingObjectIndex(objects, p);
-    a.wrong += clear && owner >= 0;
-    a.outside += owner < 0;
-    a.clear += clear;
+    a.wrong += clear && owner >= 0, a.outside += owner < 0, a.clear += clear;
   }
   return a;
 }
@@ -125,27 +111,26 @@ NamedMesh table(double L, int m) {
 // sit on cell bounds; a plate thinner than a part; nested boxes; a box whose
 // surface is open (never cleared inside its box); the table. 1.5 million points.
 TEST(ClearCells, AClearPartNeverHoldsAPointTheQueryPutsInAnObject) {
-  const double L = 1e-3, none = NAN;
+  const double L = 1e-3;
   const struct {
     const char* scene;
     std::vector<NamedMesh> meshes;
     Grid grid;
-    double min_reach;  // least share of the random points outside all objects that must be clear
-    Vec3 hidden;       // a point outside the objects that the rays put in object 0 (NaN: none)
+    double min_reach;            // least share of the random points outside all objects that must be clear
+    Vec3 hidden = {NAN, 0, 0};  // a point outside the objects that the rays put in object 0 (NaN: none)
   } cases[] = {
       {"body and rings",
        {sphereMesh("Body", {0.05, 0.05, 0.05}, 0.02, 4), ringMesh("e1", {0.024, 0.05, 0.05}, 0.024, 0.03, 0.002, 64),
         ringMesh("e2", {0.076, 0.05, 0.05}, 0.024, 0.03, 0.002, 64)},
-       cube(41, 0.0, 0.1), 0.97, {none, 0, 0}},
+       cube(41, 0.0, 0.1), 0.97},
       {"boxes on cell bounds",
        {boxMesh("a", {0.25, 0.25, 0.25}, {0.5, 0.75, 0.5}), boxMesh("b", {0.5, 0.125, 0.5}, {0.875, 0.375, 0.625}, 5)},
-       cube(9, 0.0, 1.0), 0.85, {none, 0, 0}},
+       cube(9, 0.0, 1.0), 0.85},
       {"thin plate and nested boxes",
        {boxMesh("plate", {0.1, 0.1, 0.5}, {0.9, 0.9, 0.5 + 1e-4}), boxMesh("outer", {0.2, 0.2, 0.6}, {0.8, 0.8, 0.9}, 3),
         boxMesh("inner", {0.3, 0.3, 0.7}, {0.6, 0.6, 0.8})},
-       cube(13, 0.0, 1.0), 0.8, {none, 0, 0}},
-      {"open box", {withoutLastTriangle(boxMesh("open", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}))}, cube(11, 0.0, 1.0), 0.5,
-       {none, 0, 0}},
+       cube(13, 0.0, 1.0), 0.8},
+      {"open box", {withoutLastTriangle(boxMesh("open", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}))}, cube(11, 0.0, 1.0), 0.5},
       {"table with a hidden underside", {table(L, 20)}, cube(15, -0.2 * L, 1.2 * L), 0.5, {0.2 * L, 0.2 * L, 0.3 * L}},
   };
   std::mt19937 gen(2024);
@@ -228,32 +213,30 @@ TEST(ClearCells, MatchesOnlyTheObjectsItWasBuiltFor) {
 }
 
 TEST(IsClosedSurface, EveryEdgeMustBelongToAnEvenNumberOfTriangles) {
-  const NamedMesh box = boxMesh("b", {0, 0, 0}, {1, 1, 1});
-  const AmfObject closed = toObject(box);
-  std::vector<Triangle> two_boxes = closed.triangles;
-  for (const Triangle& t : toObject(boxMesh("c", {2, 0, 0}, {3, 1, 1})).triangles) two_boxes.push_back(t);
-  std::vector<Triangle> with_sliver = closed.triangles;  // a degenerate triangle's edges pair with each other
-  with_sliver.push_back({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}});
-  std::vector<Triangle> signed_zero = closed.triangles;  // -0 is the same corner as 0
+  const std::vector<Triangle> box = toObject(boxMesh("b", {0, 0, 0}, {1, 1, 1})).triangles;
+  const auto plus = [&](std::vector<Triangle> more) {
+    more.insert(more.begin(), box.begin(), box.end());
+    return more;
+  };
+  std::vector<Triangle> signed_zero = box;  // -0 is the same corner as 0
   for (Triangle& t : signed_zero)
     for (Vec3* v : {&t.a, &t.b, &t.c})
       if (v->x == 0.0) v->x = -0.0;
-  std::vector<Triangle> t_junction = closed.triangles;  // the face z = 1 split at a point on an edge
+  // The face z = 1 split at a point on an edge.
+  std::vector<Triangle> t_junction = plus({{{0, 0, 1}, {0.5, 0, 1}, {1, 1, 1}}, {{0.5, 0, 1}, {1, 0, 1}, {1, 1, 1}},
+                                           {{0, 0, 1}, {1, 1, 1}, {0, 1, 1}}});
   t_junction.erase(t_junction.begin() + 2, t_junction.begin() + 4);
-  for (const Triangle& t : {Triangle{{0, 0, 1}, {0.5, 0, 1}, {1, 1, 1}}, Triangle{{0.5, 0, 1}, {1, 0, 1}, {1, 1, 1}},
-                            Triangle{{0, 0, 1}, {1, 1, 1}, {0, 1, 1}}})
-    t_junction.push_back(t);
-  std::vector<Triangle> nan_corner = closed.triangles;
+  std::vector<Triangle> nan_corner = box;
   nan_corner[0].a.y = NAN;
   const struct {
     const char* what;
     std::vector<Triangle> triangles;
     bool closed;
   } cases[] = {
-      {"box", closed.triangles, true},
-      {"box without a triangle", toObject(withoutLastTriangle(box)).triangles, false},
-      {"two boxes", two_boxes, true},
-      {"box and a degenerate triangle", with_sliver, true},
+      {"box", box, true},
+      {"box without a triangle", {box.begin(), box.end() - 1}, false},
+      {"two boxes", plus(toObject(boxMesh("c", {2, 0, 0}, {3, 1, 1})).triangles), true},
+      {"box and a degenerate triangle", plus({{{0, 0, 0}, {0, 0, 0}, {1, 0, 0}}}), true},  // its edges pair with each other
       {"signed zeros", signed_zero, true},
       {"T-junction", t_junction, false},
       {"NaN corner", nan_corner, false},

@@ -9,13 +9,9 @@
 
 using namespace plasmabox;
 
-static void add(std::vector<AmfObject>& objects, const std::vector<NamedMesh>& meshes) {
-  for (const NamedMesh& m : meshes) objects.push_back(toObject(m));
-}
-
 TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
-  std::vector<AmfObject> world, nested;
-  add(world, {boxMesh("cube", {0, 0, 0}, {1, 1, 1}), sphereMesh("sphere", {3, 0.5, 0.5}, 1.0, 3)});
+  const std::vector<AmfObject> world =
+      objectsOf({boxMesh("cube", {0, 0, 0}, {1, 1, 1}), sphereMesh("sphere", {3, 0.5, 0.5}, 1.0, 3)});
   const struct {
     Vec3 p;
     int expected;  // -2: on the surface, only checked against the full scan
@@ -31,8 +27,9 @@ TEST(Containment, ClosedMeshesInsideOutsideOnTheSurfaceAndNested) {
   EXPECT_EQ(findContainingObject(world, {5, 5, 5}), "");
 
   // Outer lists its corner (3, 3, 3) first, inner (1, 1, 1); twin equals outer.
-  add(nested, {boxMesh("outer", {0, 0, 0}, {3, 3, 3}, 7), boxMesh("inner", {1, 1, 1}, {2.5, 2.5, 2.5}),
-               boxMesh("twin", {0, 0, 0}, {3, 3, 3}, 7)});
+  const std::vector<AmfObject> nested = objectsOf({boxMesh("outer", {0, 0, 0}, {3, 3, 3}, 7),
+                                                   boxMesh("inner", {1, 1, 1}, {2.5, 2.5, 2.5}),
+                                                   boxMesh("twin", {0, 0, 0}, {3, 3, 3}, 7)});
   EXPECT_EQ(findContainingObject(nested, {1.2, 1.2, 1.2}), "inner");  // nearer inner's first vertex
   EXPECT_EQ(findContainingObject(nested, {2.4, 2.4, 2.4}), "outer");  // inside both, outer's vertex nearer
   EXPECT_EQ(findContainingObject(nested, {0.5, 2.9, 0.5}), "outer");  // twin ties and comes later
@@ -59,9 +56,9 @@ static NamedMesh adversarialSoup(std::mt19937& gen, int count) {
 
 TEST(Containment, RayIndexCountsExactlyWhatTheFullScanCounts) {
   std::mt19937 gen(12345);
-  std::vector<AmfObject> world;
-  add(world, {sphereMesh("sphere", {0.1, -0.2, 0.3}, 0.9, 1), boxMesh("cube", {-0.5, -0.5, -0.5}, {0.25, 0.5, 0.75}),
-              sphereMesh("far", {880.0, 810.0, 3.0}, 5.0, 1), adversarialSoup(gen, 100)});
+  const std::vector<AmfObject> world =
+      objectsOf({sphereMesh("sphere", {0.1, -0.2, 0.3}, 0.9, 1), boxMesh("cube", {-0.5, -0.5, -0.5}, {0.25, 0.5, 0.75}),
+                 sphereMesh("far", {880.0, 810.0, 3.0}, 5.0, 1), adversarialSoup(gen, 100)});
   // Random points in each box and on its faces, vertices and neighbours, edge midpoints, face points.
   std::vector<Vec3> points;
   std::uniform_real_distribution<double> unit(0, 1);
@@ -93,10 +90,9 @@ TEST(ObjectPasses, VoltageAndMagnetisationGoToTheNodesOfNamedObjects) {
   World world(9, 9, 9);
   world.grid.setExtents({0, 0, 0}, {2, 2, 2});  // 0.25 m spacing
   // The electrode has mesh nodes on its faces; the magnet overlaps it.
-  std::vector<AmfObject> objects;
-  objects.push_back(toObject(boxMesh("electrode", {0.5, 0.5, 0.5}, {1.0, 1.5, 1.0})));
-  objects.push_back(toObject(sphereMesh("magnet", {1.3, 1.3, 1.3}, 0.6, 2)));
-  objects.push_back(toObject(boxMesh("ignored", {1.6, 0.1, 0.1}, {1.9, 0.4, 0.4})));
+  const std::vector<AmfObject> objects = objectsOf({boxMesh("electrode", {0.5, 0.5, 0.5}, {1.0, 1.5, 1.0}),
+                                                    sphereMesh("magnet", {1.3, 1.3, 1.3}, 0.6, 2),
+                                                    boxMesh("ignored", {1.6, 0.1, 0.1}, {1.9, 0.4, 0.4})});
   world.phi(0, 0, 0) = 7.0;  // untouched values stay
   testing::internal::CaptureStdout();
   amfread_voltage(world, objects, {{"electrode", -12.5}, {"nowhere", 3.0}}, 3);

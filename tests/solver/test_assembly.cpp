@@ -4,9 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "mesh/constants.h"
-#include "solver/PotentialSolver.h"
-#include "solver/SparseMatrix.h"
+#include "solver/MagnetostaticSolver.h"
 #include "solver/vectorAlgebra.h"
 #include "solverTestSupport.h"
 
@@ -14,16 +12,20 @@ using namespace plasmabox;
 
 namespace {
 
-TEST(SparseMatrix, SlotsAreClaimedInOrderAndReused) {
+using Slots = std::vector<std::pair<int, double>>;
+
+TEST(SparseMatrix, SlotsAreClaimedInOrderReusedAndSummedInOrder) {
   SparseMatrix A(8);
-  A(1, 5) = 1.0;
-  A(1, 0) = 2.0;
-  A(1, 5) = 3.0;  // same column: overwrites, no new slot
+  A(1, 5) = 1.0, A(1, 0) = 2.0, A(1, 5) = 3.0;  // the same column again overwrites, no new slot
   EXPECT_EQ(A.at(1, 7), 0.0);  // const lookup never claims
-  const MatrixRow& r = A.rows[1];
-  EXPECT_TRUE(r.col[0] == 5 && r.a[0] == 3.0 && r.col[1] == 0 && r.col[2] == -1);
+  EXPECT_EQ(slots(A.rows[1]), (Slots{{5, 3.0}, {0, 2.0}}));
   for (int c = 0; c < 7; ++c) A(2, c) = c;  // seven distinct columns fit
-  for (int c = 0; c < 7; ++c) EXPECT_EQ(A.rows[2].col[c], c);
+  EXPECT_EQ(slots(A.rows[2]), (Slots{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}}));
+  // 1e16 + 1 rounds back to 1e16: the sum is 0 when the 1 comes second, 1 when it comes last.
+  SparseMatrix B(3);
+  B(0, 0) = 1e16, B(0, 1) = 1.0, B(0, 2) = -1e16;
+  B(1, 0) = 1e16, B(1, 2) = -1e16, B(1, 1) = 1.0;
+  EXPECT_EQ(B * DenseVector({1, 1, 1}), (DenseVector{0.0, 1.0, 0.0}));
 }
 
 // On in release builds too: a full row would otherwise write into the next row.
@@ -34,25 +36,15 @@ TEST(SparseMatrixDeathTest, EighthDistinctColumnStopsTheProcess) {
   EXPECT_DEATH(A(3, 7) = 1.0, "v!=nvals");
 }
 
-TEST(SparseMatrix, RowsAreSummedInSlotOrder) {
-  // 1e16 + 1 rounds back to 1e16: the sum is 0 when the 1 comes second, 1 when it comes last.
-  SparseMatrix B(3);
-  B(0, 0) = 1e16, B(0, 1) = 1.0, B(0, 2) = -1e16;
-  B(1, 0) = 1e16, B(1, 2) = -1e16, B(1, 1) = 1.0;
-  const DenseVector ones{1, 1, 1};
-  EXPECT_EQ(B * ones, (DenseVector{0.0, 1.0, 0.0}));
-}
-
 TEST(SparseMatrix, PreconditionerAndDiagonalShift) {
   SparseMatrix A(3);
   for (int i = 0; i < 3; ++i) A(i, i) = 2.0;
   A(0, 2) = 7.0;
   const SparseMatrix M = diagPreconditioner(A);
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(M.rows[i].col[0] == i && M.rows[i].a[0] == 0.5 && M.rows[i].col[1] == -1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(slots(M.rows[i]), (Slots{{i, 0.5}})) << i;
   const SparseMatrix C = A - DenseVector{1.0, 0.5, -3.0};
   EXPECT_EQ(A.at(0, 0), 2.0);  // operand untouched
-  EXPECT_EQ(C.at(1, 1), 1.5);
-  EXPECT_EQ(C.at(0, 2), 7.0);
+  EXPECT_TRUE(C.at(0, 0) == 1.0 && C.at(1, 1) == 1.5 && C.at(0, 2) == 7.0);
 }
 
 TEST(VectorAlgebra, NormIsTheRootMeanSquare) {
@@ -63,34 +55,20 @@ TEST(VectorAlgebra, NormIsTheRootMeanSquare) {
   EXPECT_EQ(norm(DenseVector{}), 0.0);
 }
 
-struct Slot {
-  int col;
-  double a;
-};
-
-void expectRow(const SparseMatrix& A, int u, const std::vector<Slot>& slots) {
-  const MatrixRow& r = A.rows[static_cast<std::size_t>(u)];
-  for (std::size_t v = 0; v < slots.size(); ++v) {
-    EXPECT_EQ(r.col[v], slots[v].col) << "row " << u << " slot " << v;
-    EXPECT_EQ(r.a[v], slots[v].a) << "row " << u << " slot " << v;
-  }
-  EXPECT_TRUE(slots.size() == 7 || r.col[slots.size()] == -1) << "row " << u << " has extra entries";
-}
-
 TEST(PotentialAssembly, RowsByNodeClass) {
   // Spacings 0.5, 0.25, 2 m: idx = 2, idy = 4, idz = 0.5.
   auto w = makeWorld(4, 5, 6, {0.5, 0.25, 2.0});
   w->object_id(2, 0, 0) = 1;   // object on a wall edge: identity wins
   w->object_id(1, 2, 3) = 3;   // any id >= 1 is an object
   w->object_id(2, 2, 2) = -1;  // negative ids are free nodes
-  PotentialSolver s(*w, potential(1, 10, 1e-3));  // Newton's method reads the matrix
-  s.buildMatrix();
+  const auto solver = potentialSolver(*w, potential(1, 10, 1e-3));  // Newton's method reads the matrix
+  const PotentialSolver& s = *solver;
   const auto u = [](int i, int j, int k) { return i + j * 4 + k * 20; };
   const double idx = 2, idy = 4, idz = 0.5;
   const int U = u(2, 2, 2);
   const struct {
     int i, j, k, type;
-    std::vector<Slot> slots;
+    Slots slots;
   } cases[] = {
       {2, 0, 0, NODE_FIXED, {{u(2, 0, 0), 1.0}}},
       {1, 2, 3, NODE_FIXED, {{u(1, 2, 3), 1.0}}},
@@ -105,14 +83,12 @@ TEST(PotentialAssembly, RowsByNodeClass) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "node " << c.i << "," << c.j << "," << c.k);
     EXPECT_EQ(s.node_type[static_cast<std::size_t>(u(c.i, c.j, c.k))], c.type);
-    expectRow(s.A, u(c.i, c.j, c.k), c.slots);
+    EXPECT_EQ(slots(s.A.rows[static_cast<std::size_t>(u(c.i, c.j, c.k))]), c.slots);
   }
   // Every non-object row annihilates a constant potential.
   const DenseVector r = s.A * DenseVector(static_cast<std::size_t>(s.A.nu), 1.0);
   for (int n = 0; n < s.A.nu; ++n) EXPECT_TRUE(s.node_type[n] == NODE_FIXED || std::abs(r[n]) < 1e-12) << n;
-  World flat(2, 4, 4);  // no interior node along x
-  flat.grid.setExtents({0, 0, 0}, {1, 1, 1});
-  EXPECT_THROW(PotentialSolver(flat, potential(0, 10, 1e-3)), std::invalid_argument);
+  EXPECT_THROW(PotentialSolver(*makeWorld(2, 4, 4), potential(0, 10, 1e-3)), std::invalid_argument);  // no interior node along x
 }
 
 TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
@@ -136,6 +112,28 @@ TEST(PotentialAssembly, BoltzmannInversionSetsFreeNodesOnly) {
   w->phi(1, 1, 1) = 9.0;
   EXPECT_FALSE(s.solve());
   EXPECT_EQ(w->phi(1, 1, 1), 9.0);
+}
+
+// The pin must sit on a node some equation reads: the walls copy their inner
+// neighbour and no other row reads them, so a pin there would fix nothing.
+TEST(MagnetostaticSolver, PinnedNodeIsTheOriginClampedOffTheWalls) {
+  const struct {
+    Vec3 x0;
+    int i, j, k;  // expected pinned node of the origin; 5 nodes 0.5 m apart per axis
+  } cases[] = {
+      {{-1, -1, -1}, 2, 2, 2},        // origin inside: its cell's lower node
+      {{-0.7, -1.9, -0.2}, 1, 3, 1},  // truncated, not rounded; k = 0 would be a wall
+      {{-5, 0.5, -2.1}, 3, 1, 3},     // origin outside the mesh: the nearest interior node
+      {{0, 0, 0}, 1, 1, 1},           // the mesh starts at the origin, as in the bundled example
+  };
+  for (const auto& c : cases) {
+    auto w = makeWorld(5, 5, 5, {0.5, 0.5, 0.5}, c.x0);
+    MagnetostaticSolver s(*w, magnetostatic(10, 1e-6));
+    const int u = c.i + 5 * c.j + 25 * c.k;
+    EXPECT_EQ(s.pin_node_1, u) << c.x0.x << "," << c.x0.y << "," << c.x0.z;
+    EXPECT_EQ(slots(s.row(u)), (Slots{{u, 1.0}}));
+  }
+  EXPECT_THROW(MagnetostaticSolver(*makeWorld(2, 5, 5), magnetostatic(10, 1e-6)), std::invalid_argument);
 }
 
 }  // namespace
