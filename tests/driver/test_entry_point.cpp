@@ -110,11 +110,8 @@ TEST(EndToEnd, OutputIsWrittenAtMultiplesOfTheIntervalWhateverTheStandardInput) 
       if (name.rfind("output_O_", 0) == 0) written.insert(std::stoi(name.substr(9)));
     }
     EXPECT_EQ(written, c.steps);
-    for (int s : c.steps) {
-      char vti[32];
-      std::snprintf(vti, sizeof vti, "vti/%05d.vti", s);
-      EXPECT_TRUE(fs::exists(dir.path / vti) && fs::exists(dir.path / ("output_e_" + std::to_string(s) + ".csv"))) << s;
-    }
+    for (int s : c.steps)
+      EXPECT_TRUE(fs::exists(dir.file(vtiName(s))) && fs::exists(dir.file("output_e_" + std::to_string(s) + ".csv"))) << s;
   }
 }
 

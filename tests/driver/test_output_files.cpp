@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -27,10 +27,8 @@ const std::string READBACK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/
 // Ions loaded over the whole 5^3 mesh (6400 macro-particles), no electrons, no
 // injection; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
 ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
-  std::vector<std::string> args = CommandLine().set(30, "5e9").set(31, "2").with(
-      {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"});
-  args.insert(args.end(), options.begin(), options.end());
-  return runProgram(PLASMABOX_BINARY, args, dir.string());
+  options.insert(options.begin(), {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"});
+  return runProgram(PLASMABOX_BINARY, CommandLine().set(30, "5e9").set(31, "2").with(options), dir.string());
 }
 
 using Listed = std::tuple<double, int, std::string>;  // time, part, file
@@ -51,14 +49,14 @@ std::vector<Listed> expectedSeries(const std::vector<int>& field_steps, const st
   double time = 0;
   for (int ts = 0; ts <= 6; ++ts) {
     time += 1e-11;
-    char name[32];
-    std::snprintf(name, sizeof name, "vti/%05d", ts);
-    if (std::count(field_steps.begin(), field_steps.end(), ts)) listed.emplace_back(time, 0, name + std::string(".vti"));
+    if (std::count(field_steps.begin(), field_steps.end(), ts)) listed.emplace_back(time, 0, vtiName(ts));
     if (std::count(particle_steps.begin(), particle_steps.end(), ts))
-      for (const int part : {1, 2}) listed.emplace_back(time, part, name + std::string(part == 1 ? ".O+.vtp" : ".e-.vtp"));
+      for (const int part : {1, 2}) listed.emplace_back(time, part, vtiName(ts, part == 1 ? ".O+.vtp" : ".e-.vtp"));
   }
   return listed;
 }
+
+const char* const NO_VTK = "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
 
 // An interpreter with VTK's Python module, or "" (then the read-back is skipped).
 std::string pythonWithVtk() {
@@ -73,31 +71,30 @@ std::string pythonWithVtk() {
 TEST(OutputFiles, TextAndBinaryFilesOfOneSeededRunHoldTheSameArrays) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> formats = {
       {"text", {}}, {"binary", {"vtk_format=binary"}}, {"compressed", {"vtk_format=binary", "vtk_compress=on"}}};
-  std::vector<std::unique_ptr<TempFolder>> folders;
-  std::vector<fs::path> dirs;
+  std::deque<TempFolder> dirs;
   for (const auto& [name, options] : formats) {
-    dirs.push_back(folders.emplace_back(std::make_unique<TempFolder>("output_files_" + name))->path);
-    const ProgramResult r = run(dirs.back(), options);
+    const fs::path& dir = dirs.emplace_back("output_files_" + name).path;
+    const ProgramResult r = run(dir, options);
     ASSERT_EQ(r.exit_code, 0) << name << ": " << r.err;
-    EXPECT_EQ(seriesOf(dirs.back()), expectedSeries({0, 2, 4, 6}, {0, 3, 6})) << name;
+    EXPECT_EQ(seriesOf(dir), expectedSeries({0, 2, 4, 6}, {0, 3, 6})) << name;
     // The ions' sample: 500 evenly spaced of those alive at step 3; no electrons.
     const std::size_t line = r.out.find("ts: 3\t O+:");
     ASSERT_NE(line, std::string::npos) << r.out;
     const std::size_t alive = std::stoul(r.out.substr(line + 10));
     for (const auto& [species, count] : {std::pair{"O+", sampleParticles(alive, 500).count}, {"e-", 0ul}}) {
-      const std::string file = readWholeFile((dirs.back() / ("vti/00003." + std::string(species) + ".vtp")).string());
+      const std::string file = readWholeFile((dir / vtiName(3, std::string(".") + species + ".vtp")).string());
       EXPECT_NE(file.find("<Piece NumberOfPoints=\"" + std::to_string(count) + "\""), std::string::npos) << name << species;
     }
   }
   const std::string python = pythonWithVtk();
-  if (python.empty()) GTEST_SKIP() << "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
+  if (python.empty()) GTEST_SKIP() << NO_VTK;
   for (const int step : {3, 6}) {  // 3 has particles, no fields: the read-back of its image must fail
-    const ProgramResult r = runProgram(python, {READBACK, "compare", dirs[0].string(), dirs[1].string(), dirs[2].string(),
-                                                std::to_string(step)});
+    const ProgramResult r = runProgram(python, {READBACK, "compare", dirs[0].path.string(), dirs[1].path.string(),
+                                                dirs[2].path.string(), std::to_string(step)});
     EXPECT_EQ(r.exit_code, step == 6 ? 0 : 1) << r.out << r.err;
   }
-  for (const fs::path& d : dirs) {
-    const ProgramResult r = runProgram(python, {READBACK, "series", d.string()});
+  for (const TempFolder& d : dirs) {
+    const ProgramResult r = runProgram(python, {READBACK, "series", d.path.string()});
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
   }
 }
@@ -105,11 +102,10 @@ TEST(OutputFiles, TextAndBinaryFilesOfOneSeededRunHoldTheSameArrays) {
 TEST(OutputFiles, AStepThatCannotBeWrittenLeavesTheOtherStepsAndTheSeriesValid) {
   const TempFolder folder("output_files_failures");
   const fs::path dir = folder.path;
-  fs::create_directories(dir / "vti" / "00004.vti");           // step 4: the image cannot be opened
-  fs::create_symlink("/dev/full", dir / "vti" / "00002.vti");  // step 2: the disk is full
-  fs::create_symlink("/dev/full", dir / "vti" / "00003.O+.vtp");
-  fs::create_symlink("/dev/full", dir / "output_O_2.csv");
-  fs::create_symlink("/dev/full", dir / "series.pvd.tmp");     // the first rewrite of the series fails
+  fs::create_directories(dir / "vti" / "00004.vti");  // step 4: the image cannot be opened
+  // The disk is full for these, series.pvd.tmp on the series' first rewrite.
+  for (const char* full : {"vti/00002.vti", "vti/00003.O+.vtp", "output_O_2.csv", "series.pvd.tmp"})
+    fs::create_symlink("/dev/full", dir / full);
   const ProgramResult r = run(dir, {"vtk_format=binary", "vtk_compress=on"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("Simulation took"), std::string::npos);
@@ -128,7 +124,7 @@ TEST(OutputFiles, AStepThatCannotBeWrittenLeavesTheOtherStepsAndTheSeriesValid) 
   EXPECT_FALSE(fs::exists(dir / "series.pvd.tmp"));
   EXPECT_EQ(readWholeFile((dir / "output_e_2.csv").string()).rfind("x,y,z,data\n", 0), 0u);  // the step's other files are whole
   const std::string python = pythonWithVtk();
-  if (python.empty()) GTEST_SKIP() << "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
+  if (python.empty()) GTEST_SKIP() << NO_VTK;
   const ProgramResult read = runProgram(python, {READBACK, "series", dir.string()});
   EXPECT_EQ(read.exit_code, 0) << read.out << read.err;
 }

@@ -34,6 +34,7 @@ TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
   EXPECT_EQ(s.particles.at(0).vel, (Vec3{10.0 - k * 1000.0, 0.0 - k * -2000.0, 0.0}));
 }
 
+// Counts that cannot be stored are refused before allocating (nullptr line).
 TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
   const struct {
     const char* what;
@@ -46,12 +47,20 @@ TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
       {"exactly 3", {0, 0, 0}, {1, 1, 1}, 3.0, 3, "1 3 3\n"},
       {"none", {0, 0, 0}, {1, 1, 1}, 0.0, 0, "1 0 0\n"},
       {"corners reversed along all axes", {1, 1, 1}, {0, 0, 0.5}, 5.0, 3, "1 2.5 2.5\n"},
+      {"1e15, which would take 64 PB", {0, 0, 0}, {1, 1, 1}, 1e15, 0, nullptr},
+      {"NaN", {0, 0, 0}, {1, 1, 1}, NAN, 0, nullptr},
   };
   World w(5, 5, 5);
   setUpCube(w, 0.0, 1.0);
   for (const auto& c : cases) {
     Species s("O+", 16 * AMU, QE, 1, w);
     testing::internal::CaptureStdout();
+    if (!c.line) {
+      EXPECT_THROW(loadParticlesBox(s, c.x1, c.x2, c.num_den), std::exception) << c.what;
+      testing::internal::GetCapturedStdout();
+      EXPECT_EQ(s.particles.capacity(), 0u) << c.what;
+      continue;
+    }
     loadParticlesBox(s, c.x1, c.x2, c.num_den);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line) << c.what;
     ASSERT_EQ(s.particles.size(), c.count) << c.what;
@@ -74,18 +83,6 @@ TEST(LoadParticlesBox, FillsTheBoxWithParticlesAtRestInDrawOrder) {
     const double x = unit(reference), y = unit(reference), z = unit(reference);
     ASSERT_EQ(p.pos, (Vec3{x, y, z}));
     ASSERT_EQ(p.vel, Vec3{});
-  }
-}
-
-TEST(LoadParticlesBox, RefusesCountsThatCannotBeStoredBeforeAllocating) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 1.0);
-  for (double num_den : {1e15, double(NAN)}) {  // 1e15 macro-particles would take 64 PB
-    Species s("e-", ME, -QE, 1, w);
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(loadParticlesBox(s, {0, 0, 0}, {1, 1, 1}, num_den), std::exception) << num_den;
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(s.particles.capacity(), 0u);
   }
 }
 

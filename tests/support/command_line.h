@@ -11,28 +11,18 @@ struct CommandLine {
 
   // A 5 x 5 x 5 mesh over [0, 0.04]^3, no loading, no injection, two magnet tuples.
   explicit CommandLine(const std::string& amf_path = "missing.amf") {
-    args = {"5", "5", "5",                         // 1-3 node counts
-            "0", "0.04", "0", "0.04", "0", "0.04",  // 4-9 extents
-            amf_path,                               // 10
-            "0", "0", "0", "0.04", "0.04", "0.04",  // 11-16 electron box
-            "0", "0", "0", "0.04", "0.04", "0.04",  // 17-22 ion box
-            "1e-11", "100",                         // 23, 24 unused
-            "",                                     // 25 csv prefix
-            "16",                                   // 26 ion mass (amu)
-            "100", "1e-6",                          // 27, 28 potential solver
-            "0", "0",                               // 29, 30 densities
-            "50",                                   // 31 output interval
-            "0",                                    // 32 inject mode
-            "1", "1",                               // 33, 34 inject faces
-            "1000", "1000",                         // 35, 36 drift speeds
-            "1e10", "1e10",                         // 37, 38 inject densities
+    args = {"5", "5", "5", "0", "0.04", "0", "0.04", "0", "0.04",  // 1-3 node counts, 4-9 extents
+            amf_path,                                                    // 10
+            "0", "0", "0", "0.04", "0.04", "0.04",                       // 11-16 electron box
+            "0", "0", "0", "0.04", "0.04", "0.04",                       // 17-22 ion box
+            "1e-11", "100", "", "16",  // 23, 24 unused, 25 csv prefix, 26 ion mass (amu)
+            "100", "1e-6", "0", "0",   // 27, 28 potential solver, 29, 30 densities
+            "50", "0", "1", "1",       // 31 output interval, 32 inject mode, 33, 34 inject faces
+            "1000", "1000", "1e10", "1e10",                // 35, 36 drift speeds, 37, 38 inject densities
             "0", "0", "0.001", "0.04", "0.04", "0.001",  // 39-44 ion plane
             "0", "0", "0.001", "0.04", "0.04", "0.001",  // 45-50 electron plane
-            "100", "1e-6",                          // 51, 52 magnetostatic solver
-            "2",                                    // 53 N
-            "0.5", "0.7",                           // remanence
-            "magnet1", "0", "0", "1",               // tuple 0
-            "magnet2", "1", "0", "0"};              // tuple 1
+            "100", "1e-6", "2", "0.5", "0.7",            // 51, 52 magnetostatic solver, 53 N, remanence
+            "magnet1", "0", "0", "1", "magnet2", "1", "0", "0"};  // the two tuples
   }
 
   CommandLine& set(int position, const std::string& value) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,6 +46,25 @@ inline std::string readWholeFile(const std::string& path) {
   std::ostringstream s;
   s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
+}
+
+// The cells of each line of a CSV file without quoting, the header included.
+inline std::vector<std::vector<std::string>> readCsv(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(readWholeFile(path));
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string>& row = rows.emplace_back();
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ',');) row.push_back(cell);
+  }
+  return rows;
+}
+
+// The name the program gives the image of step ts, relative to its csv folder.
+inline std::string vtiName(int ts, const std::string& suffix = ".vti") {
+  char name[32];
+  std::snprintf(name, sizeof name, "vti/%05d", ts);
+  return name + suffix;
 }
 
 // Runs program with args in directory cwd; standard input comes from stdin_path
