@@ -24,7 +24,7 @@ std::string errorOf(RunSettings& s, const std::vector<std::string>& options) {
   return "";
 }
 
-TEST(RunOptions, ValuesAndErrors) {
+TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
   for (const char* taken : {"dt=2.5e-12", "max_step=0", "macro_weight=12.5", "seed=4294967295", "threads=3",
                             "potential_method=3", "voltage.electrode1=-40", "voltage.grid 2=5", "boltzmann_kTe=2",
                             "boltzmann_phi0=-3", "boltzmann_ne0=1e15", "vtk_format=binary", "series=on",
@@ -64,13 +64,12 @@ TEST(RunOptions, ValuesAndErrors) {
   EXPECT_EQ(s.dt, 3e-12);  // a later option wins
   EXPECT_EQ(s.requested_threads, 3);
   EXPECT_EQ(s.voltages, (std::map<std::string, double>{{"Body", 0}, {"electrode1", -40}, {"electrode2", 0}, {"grid", 5}}));
-}
 
-TEST(RunOptions, TheCommandLineOverridesTheInputsFile) {
+  // The command line overrides the inputs file.
   const TempFolder folder("inputs_deck");
   const std::string deck = "inputs=" + folder.write("deck.txt", "# a run deck\n\n  dt = 2e-12   # seconds\nmax_step=7\n"
                                                                 "voltage.electrode1 = 100\n");
-  RunSettings s;
+  s = RunSettings();
   applyRunOptions(s, {"max_step=9", deck}, 54);
   EXPECT_TRUE(s.dt == 2e-12 && s.max_step == 9 && s.voltages.at("electrode1") == 100.0);
   const std::pair<std::string, const char*> bad_decks[] = {

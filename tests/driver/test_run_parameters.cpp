@@ -33,17 +33,12 @@ TEST(Conversions, FollowTheStandardLibrary) {
       {"12abc", 12, ""}, {"  -7", -7, ""}, {"0x1A", 0, ""}, {"-2147483648", INT32_MIN, ""},
       {"  ", 0, "invalid stoi argument"}, {"-", 0, "invalid stoi argument"},
   };
-  for (const auto& c : ints) {
-    EXPECT_EQ(messageOf([&] { EXPECT_EQ(convertInt(c.text), c.value) << c.text; }), c.error) << c.text;
-  }
+  for (const auto& c : ints) EXPECT_EQ(messageOf([&] { EXPECT_EQ(convertInt(c.text), c.value) << c.text; }), c.error) << c.text;
   EXPECT_EQ(convertDouble("1.5e3xyz"), 1500.0);
   EXPECT_EQ(convertDouble(" \t.5"), 0.5);
   EXPECT_TRUE(std::isnan(convertDouble("nan")));
-  const struct {
-    const char* text;
-    const char* error;
-  } reals[] = {{"e5", "invalid stod argument"}, {"1e-999", "stod argument out of range"}};
-  for (const auto& c : reals) EXPECT_EQ(messageOf([&] { convertDouble(c.text); }), c.error) << c.text;
+  EXPECT_EQ(messageOf([] { convertDouble("e5"); }), "invalid stod argument");
+  EXPECT_EQ(messageOf([] { convertDouble("1e-999"); }), "stod argument out of range");
   EXPECT_THROW(convertInt("2147483648"), std::out_of_range);
 }
 
@@ -61,15 +56,13 @@ TEST(RunParameters, ReadsEveryPositionIntoItsParameter) {
   EXPECT_TRUE(parseRunParameters(cl.args)->remanence.empty());
 }
 
-TEST(RunParameters, RemanenceOverrideTouchesOnlyTheFirstTwoExistingEntries) {
+// The remanence override touches only the first two existing entries.
+TEST(RunParameters, RemanenceOverrideAndMagnetisationTableWhereTheLastTupleWins) {
   for (auto [given, expected] : {std::pair{std::vector<double>{0.5, 0.7, 0.9}, std::vector<double>{1.2, 1.2, 0.9}},
                                  {{0.3}, {1.2}}, {{}, {}}}) {
     overrideRemanence(given, 1.2);
     EXPECT_EQ(given, expected);
   }
-}
-
-TEST(RunParameters, MagnetisationTableScalesDirectionsAndLastTupleWins) {
   CommandLine cl;  // N = 3: remanence, then three tuples
   cl.args.resize(52);
   for (const char* a : {"3", "0.5", "0.7", "0.5", "m0", "0", "0", "1", "m1", "1", "0", "0", "m2", "1", "0", "0"})

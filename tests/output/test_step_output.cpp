@@ -12,37 +12,6 @@ using namespace plasmabox;
 
 namespace {
 
-TEST(VtkFileName, ZeroPaddedStepInAVtiDirectoryBesideTheCsvFiles) {
-  EXPECT_EQ(vtkFileName("run/a_output_O_40.csv", 40), "run/vti/00040.vti");
-  EXPECT_EQ(vtkFileName("output_O_7.csv", 7), "vti/00007.vti");
-  EXPECT_EQ(vtkFileName("out/deep/p_output_O_123456.csv", 123456), "out/deep/vti/123456.vti");
-  EXPECT_EQ(vtkFileNameAsBuilt("run/a_output_O_40.csv", 40), "run/a_output_O_40.csv//..//vti//00040.vti");
-}
-
-// 2 x 3 x 4 nodes with distinct values in a few fields, two species.
-struct SmallRun {
-  World world{2, 3, 4};
-  std::vector<Species> species;
-  SmallRun() {
-    world.grid.setExtents({-0.5, 0, 0}, {0.5, 0.2, 3});
-    world.ts = 40;
-    for (double& v : world.grid.node_vol.data) v = 0.25;
-    for (int i = 0; i < 2; ++i)
-      for (int j = 0; j < 3; ++j)
-        for (int k = 0; k < 4; ++k) world.phi(i, j, k) = i + 10 * j + 100 * k;
-    world.object_id(1, 2, 3) = 1, world.B(0, 0, 1) = {1e-3, -2, 0.5};
-    species.reserve(2);
-    // Charges of +-2 C and densities of 0.5 in two depositions make the
-    // current density equal the velocity, or its negative.
-    species.emplace_back("O+", 2.6e-26, 2.0, 1, world);
-    species.emplace_back("e-", 9.1e-31, -2.0, 1, world);
-    species[0].den(0, 1, 2) = species[0].den_prev(0, 1, 2) = 0.5;
-    species[0].vel(0, 1, 2) = {1.5, -2, 1e20};
-    species[1].den(1, 0, 0) = species[1].den_prev(1, 0, 0) = 0.5;
-    species[1].vel(1, 0, 0) = {1234567, 3, -0.0001};
-  }
-};
-
 std::string array(const std::string& name, int components, const std::string& rows) {
   if (rows.empty()) {  // all zero: 4 planes of 6 nodes
     std::string row;
@@ -54,9 +23,27 @@ std::string array(const std::string& name, int components, const std::string& ro
 }
 
 TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
+  // 2 x 3 x 4 nodes with distinct values in a few fields, two species.
+  World world(2, 3, 4);
+  world.grid.setExtents({-0.5, 0, 0}, {0.5, 0.2, 3});
+  world.ts = 40;
+  for (double& v : world.grid.node_vol.data) v = 0.25;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 4; ++k) world.phi(i, j, k) = i + 10 * j + 100 * k;
+  world.object_id(1, 2, 3) = 1, world.B(0, 0, 1) = {1e-3, -2, 0.5};
+  std::vector<Species> species;
+  species.reserve(2);
+  // Charges of +-2 C and densities of 0.5 in two depositions make the
+  // current density equal the velocity, or its negative.
+  species.emplace_back("O+", 2.6e-26, 2.0, 1, world);
+  species.emplace_back("e-", 9.1e-31, -2.0, 1, world);
+  species[0].den(0, 1, 2) = species[0].den_prev(0, 1, 2) = 0.5;
+  species[0].vel(0, 1, 2) = {1.5, -2, 1e20};
+  species[1].den(1, 0, 0) = species[1].den_prev(1, 0, 0) = 0.5;
+  species[1].vel(1, 0, 0) = {1234567, 3, -0.0001};
   const TempFolder dir("step_output_vtk");
-  SmallRun run;
-  writeOutput(run.world, run.species, dir.file("a_output_O_40.csv"), dir.file("a_output_e_40.csv"));
+  writeOutput(world, species, dir.file("a_output_O_40.csv"), dir.file("a_output_e_40.csv"));
   const std::string quarter = "0.25 0.25 0.25 0.25 0.25 0.25 \n";
   const std::string z3 = "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n";  // an all-zero plane of a vector array
   const std::string n4 = "-0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 -0 \n", n3 = "-0 -0 -0 -0 -0 -0 " + n4;
@@ -75,6 +62,7 @@ TEST(WriteOutput, VtkFileHoldsEveryArrayInOrderLineByLine) {
       array("B", 3, z3 + "0.001 -2 0.5 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 \n" + z3 + z3) + array("H", 3, "") +
       array("M", 3, "") + "</PointData>\n</ImageData>\n</VTKFile>\n";
   EXPECT_EQ(readWholeFile(dir.file("vti/00040.vti")), expect);  // the missing vti directory was made
+  EXPECT_EQ(vtkFileName("out/deep/p_output_O_123456.csv", 123456), "out/deep/vti/123456.vti");  // past 5 digits
 }
 
 TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpecies) {

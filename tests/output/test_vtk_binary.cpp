@@ -83,6 +83,15 @@ TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
   const std::map<std::string, const VectorField*> vectors = {
       {"j.O+", &j_of[0]}, {"j.e-", &j_of[1]}, {"vel.O+", &species[0].vel}, {"vel.e-", &species[1].vel},
       {"ef", &w.ef}, {"B", &w.B}, {"H", &w.H}, {"M", &w.M}};
+  std::map<std::string, std::vector<double>> expected;  // each array's values in VTK's point order
+  std::vector<int32_t> ids;
+  for (int p = 0; p < 60; ++p) {
+    const int i = p % 3, j = p / 3 % 4, k = p / 12;  // i fastest
+    ids.push_back(w.object_id(i, j, k));
+    for (const auto& [name, f] : scalars) expected[name].push_back((*f)(i, j, k));
+    for (const auto& [name, f] : vectors)
+      for (int d = 0; d < 3; ++d) expected[name].push_back((*f)(i, j, k)[d]);
+  }
   // 400 bytes: blocks of 4 planes of doubles (the last one partial), of 1 plane of vectors.
   const AppendedOptions cases[] = {{false, 1}, {true, 1}, {true, 1, 400}, {true, 3, 400}, {false, 1, 400}};
   std::map<int, std::string> compressed_by_threads;
@@ -106,20 +115,10 @@ TEST(VtkImageBinary, EveryArrayHoldsTheValuesInMemoryInVtkPointOrder) {
       const std::string name = names.emplace_back(a.attribute("Name").value());
       const uint64_t offset = a.attribute("offset").as_ullong();
       EXPECT_STREQ(a.attribute("type").value(), name == "object_id" ? "Int32" : "Float64");
-      const std::vector<int32_t> ints = arrayAt<int32_t>(file, offset, c.compress);
-      const std::vector<double> doubles = arrayAt<double>(file, offset, c.compress);
-      ASSERT_EQ(doubles.size(), name == "object_id" ? 30u : scalars.count(name) ? 60u : 180u) << name;
-      for (int k = 0; k < 5; ++k)
-        for (int j = 0; j < 4; ++j)
-          for (int i = 0; i < 3; ++i) {
-            const std::size_t p = static_cast<std::size_t>(i + 3 * (j + 4 * k));  // VTK's point order
-            if (name == "object_id")
-              ASSERT_EQ(ints[p], w.object_id(i, j, k));
-            else if (scalars.count(name))
-              ASSERT_EQ(doubles[p], (*scalars.at(name))(i, j, k)) << name;
-            else
-              for (int d = 0; d < 3; ++d) ASSERT_EQ(doubles[3 * p + d], (*vectors.at(name))(i, j, k)[d]) << name;
-          }
+      if (name == "object_id")
+        EXPECT_EQ(arrayAt<int32_t>(file, offset, c.compress), ids);
+      else
+        EXPECT_EQ(arrayAt<double>(file, offset, c.compress), expected.at(name)) << name;
     }
     EXPECT_EQ(names, (std::vector<std::string>{"object_id", "NodeVol", "phi", "rho", "j.O+", "j.e-", "vel.O+", "vel.e-",
                                                "ef", "phi_m", "phi_m_theory", "B", "H", "M"}));
@@ -137,12 +136,15 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
   }
   World world(3, 3, 3);
   Species s("O+", 2.6e-26, 1.6e-19, 1, world);
-  for (int n = 0; n < 11; ++n) s.particles.push_back({{n * 0.1, 1.0 / 3, -n * 1e-7}, {n * 1e5, -1, 2}, 50.0 + n});
-  OutputSettings settings;
-  settings.vtk_format = VtkFormat::BINARY;
-  settings.particles_sample = 5;  // stride 3: particles 0, 3, 6, 9
+  std::vector<double> pos, vel, weight;  // of the sample of 5 at most: stride 3, particles 0, 3, 6, 9
+  for (int n = 0; n < 11; ++n) {
+    const Particle& p = s.particles.emplace_back(Vec3{n * 0.1, 1.0 / 3, -n * 1e-7}, Vec3{n * 1e5, -1, 2}, 50.0 + n);
+    if (n % 3) continue;
+    pos.insert(pos.end(), {p.pos.x, p.pos.y, p.pos.z}), vel.insert(vel.end(), {p.vel.x, p.vel.y, p.vel.z});
+    weight.push_back(p.weight);
+  }
   for (const bool compress : {false, true}) {
-    settings.vtk_compress = compress;
+    const OutputSettings settings{.vtk_format = VtkFormat::BINARY, .vtk_compress = compress, .particles_sample = 5};
     std::stringstream out;
     ASSERT_TRUE(writeParticleSnapshot(out, s, settings, 48));  // 48 bytes: several blocks per array
     pugi::xml_document doc;
@@ -152,14 +154,9 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
       const pugi::xml_node a = piece.child(parent).find_child_by_attribute("DataArray", "Name", name);
       return arrayAt<T>(out.str(), a.attribute("offset").as_ullong(), compress);
     };
-    const std::vector<double> pos = array("Points", "Points", 0.0), vel = array("PointData", "velocity", 0.0);
-    const std::vector<double> weight = array("PointData", "weight", 0.0);
-    ASSERT_TRUE(pos.size() == 12 && vel.size() == 12 && weight.size() == 4);
-    for (int q = 0; q < 4; ++q) {
-      const Particle& p = s.particles[3 * q];
-      EXPECT_EQ(weight[q], p.weight);
-      for (int d = 0; d < 3; ++d) EXPECT_TRUE(pos[3 * q + d] == p.pos[d] && vel[3 * q + d] == p.vel[d]) << q;
-    }
+    EXPECT_EQ(array("Points", "Points", 0.0), pos);
+    EXPECT_EQ(array("PointData", "velocity", 0.0), vel);
+    EXPECT_EQ(array("PointData", "weight", 0.0), weight);
     EXPECT_EQ(array("Verts", "connectivity", int64_t{}), (std::vector<int64_t>{0, 1, 2, 3}));
     EXPECT_EQ(array("Verts", "offsets", int64_t{}), (std::vector<int64_t>{1, 2, 3, 4}));
   }

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <string>
+
 #include "mesh/World.h"
 #include "particles/Particle.h"
+#include "particles/loading.h"
 
 namespace plasmabox {
 
@@ -11,6 +17,27 @@ inline void setUpCube(World& w, double lo, double hi, double dt = 1e-9) {
   w.dt = dt;
 }
 
+// n^3 nodes over [lo, hi]^3 (m), time step dt (s).
+struct Cube : World {
+  Cube(int n, double lo, double hi, double step = 1e-9) : World(n, n, n) { setUpCube(*this, lo, hi, step); }
+};
+
 inline Particle at(Vec3 pos, Vec3 vel, double weight = 1.0) { return Particle{pos, vel, weight}; }
+
+// loadParticlesBox with the line it prints captured, and the message of what it threw ("" if nothing).
+struct Loaded {
+  std::string out, error;
+};
+inline Loaded loadBox(Species& s, Vec3 x1, Vec3 x2, double num_den, Vec3 drift = {}, double temperature_ev = 0) {
+  Loaded r;
+  testing::internal::CaptureStdout();
+  try {
+    loadParticlesBox(s, x1, x2, num_den, drift, temperature_ev);
+  } catch (const std::exception& e) {
+    r.error = e.what();
+  }
+  r.out = testing::internal::GetCapturedStdout();
+  return r;
+}
 
 }  // namespace plasmabox

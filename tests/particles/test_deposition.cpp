@@ -22,8 +22,7 @@ namespace {
 // Node volumes halve on faces and again on edges, so one particle on a node
 // gives twice the interior density on a face and four times on an edge.
 TEST(ComputeGasProperties, AParticleOnANodeGivesItsDensityAndVelocityThere) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 4.0);  // dh = 1 m
+  Cube w(5, 0.0, 4.0);  // dh = 1 m
   for (const auto& [pos, den] : {std::pair{Vec3{2, 1, 3}, 8.0}, {Vec3{0, 2, 2}, 16.0}, {Vec3{0, 0, 3}, 32.0}}) {
     Species s("O+", 16 * AMU, QE, 50, w);
     s.particles = {at(pos, {3, -4, 5}, 8.0)};
@@ -38,9 +37,10 @@ TEST(ComputeGasProperties, AParticleOnANodeGivesItsDensityAndVelocityThere) {
   }
 }
 
-TEST(ComputeGasProperties, CurrentUsesTheMeanOfThisAndThePreviousDensity) {
-  World w(3, 3, 3);
-  setUpCube(w, 0.0, 2.0);
+// The current uses the mean of this and the previous density; the sums over
+// the species take them in list order, and a neutral one contributes nothing.
+TEST(ChargeAndCurrentDensity, MeanOfTwoDepositionsSummedOverTheChargedSpecies) {
+  Cube w(3, 0.0, 2.0);
   Species s("O+", 16 * AMU, QE, 50, w);
   s.particles = {at({1, 1, 1}, {2, 0, -1}, 4.0)};
   computeGasProperties(s, 1);
@@ -50,26 +50,21 @@ TEST(ComputeGasProperties, CurrentUsesTheMeanOfThisAndThePreviousDensity) {
   s.particles[0].weight = 6.0;
   computeGasProperties(s, 1);
   EXPECT_EQ(currentDensityAt(s, q).x, (h * (6.0 + 4.0)) * 2.0);
-}
 
-TEST(ChargeAndCurrentDensity, SumTheChargedSpeciesInListOrder) {
-  World w(3, 3, 3);
-  setUpCube(w, 0.0, 2.0);
-  std::vector<Species> list;  // the neutral one contributes nothing
+  std::vector<Species> list;
   list.reserve(3);
-  for (double q : {QE, -QE, 0.0}) list.emplace_back(q > 0 ? "O+" : q < 0 ? "e-" : "n", 16 * AMU, q, 50, w);
-  for (Species& s : list) {
-    s.particles = {at({0.25, 1.5, 1.0}, {1, 2, 3}, 50.0)};
-    computeGasProperties(s, 2);
+  for (double charge : {QE, -QE, 0.0}) {
+    Species& t = list.emplace_back(charge > 0 ? "O+" : charge < 0 ? "e-" : "n", 16 * AMU, charge, 50, w);
+    t.particles = {at({0.25, 1.5, 1.0}, {1, 2, 3}, 50.0)};
+    computeGasProperties(t, 2);
   }
   w.rho.data.assign(w.rho.size(), 99.0);  // stale values must not survive
   computeChargeDensity(w, list);
   for (double r : w.rho.data) EXPECT_EQ(r, 0.0);  // +e and -e at equal density
   computeCurrentDensity(w, list);
-  for (std::size_t q = 0; q < w.j_total.size(); ++q)
-    EXPECT_EQ(w.j_total.data[q], currentDensityAt(list[0], q) + currentDensityAt(list[1], q));
+  for (std::size_t n = 0; n < w.j_total.size(); ++n)
+    EXPECT_EQ(w.j_total.data[n], currentDensityAt(list[0], n) + currentDensityAt(list[1], n));
 }
-
 
 // Scenarios for the deposition's two paths: a list in random order (all
 // particles binned afresh), the same list sorted (each tile reads its range),

@@ -9,7 +9,6 @@
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "particles/injection.h"
-#include "particles/loading.h"
 #include "particles/random.h"
 
 using namespace plasmabox;
@@ -17,8 +16,7 @@ using namespace plasmabox;
 namespace {
 
 TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
-  World w(4, 4, 4);
-  setUpCube(w, 0.0, 1.0);
+  Cube w(4, 0.0, 1.0);
   // One rounding step below xm maps to logical 3.0, the last node: its cell lies off the mesh.
   for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.5, 1.0, 0.5}, false},
                                     {Vec3{0.5, NAN, 0.5}, false}, {Vec3{std::nextafter(1.0, 0.0), 0.5, 0.5}, false}}) {
@@ -34,7 +32,8 @@ TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
   EXPECT_EQ(s.particles.at(0).vel, (Vec3{10.0 - k * 1000.0, 0.0 - k * -2000.0, 0.0}));
 }
 
-// Counts that cannot be stored are refused before allocating (nullptr line).
+// Counts that cannot be stored are refused before allocating, with a message
+// naming the species and the count.
 TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
   const struct {
     const char* what;
@@ -42,42 +41,35 @@ TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
     double num_den;  // m^-3; with mpw0 = 1, density times volume is the macro-particle count
     std::size_t count;
     const char* line;
+    const char* refusal;  // the message up to the count, "" when the load succeeds
   } cases[] = {
-      {"2.5 particles", {0, 0, 0}, {1, 1, 0.5}, 5.0, 3, "1 2.5 2.5\n"},
-      {"exactly 3", {0, 0, 0}, {1, 1, 1}, 3.0, 3, "1 3 3\n"},
-      {"none", {0, 0, 0}, {1, 1, 1}, 0.0, 0, "1 0 0\n"},
-      {"corners reversed along all axes", {1, 1, 1}, {0, 0, 0.5}, 5.0, 3, "1 2.5 2.5\n"},
-      {"1e15, which would take 64 PB", {0, 0, 0}, {1, 1, 1}, 1e15, 0, nullptr},
-      {"NaN", {0, 0, 0}, {1, 1, 1}, NAN, 0, nullptr},
+      {"2.5 particles", {0, 0, 0}, {1, 1, 0.5}, 5.0, 3, "1 2.5 2.5\n", ""},
+      {"exactly 3", {0, 0, 0}, {1, 1, 1}, 3.0, 3, "1 3 3\n", ""},
+      {"none", {0, 0, 0}, {1, 1, 1}, 0.0, 0, "1 0 0\n", ""},
+      {"corners reversed along all axes", {1, 1, 1}, {0, 0, 0.5}, 5.0, 3, "1 2.5 2.5\n", ""},
+      {"1e15, which would take 64 PB", {0, 0, 0}, {1, 1, 1}, 1e15, 0, "1 1e+15 1e+15\n",
+       "loadParticlesBox: species \"O+\" would need 1e+15"},
+      {"NaN", {0, 0, 0}, {1, 1, 1}, NAN, 0, "1 nan nan\n", "loadParticlesBox: species \"O+\" would need nan"},
   };
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 1.0);
+  Cube w(5, 0.0, 1.0);
   for (const auto& c : cases) {
     Species s("O+", 16 * AMU, QE, 1, w);
-    testing::internal::CaptureStdout();
-    if (!c.line) {
-      EXPECT_THROW(loadParticlesBox(s, c.x1, c.x2, c.num_den), std::exception) << c.what;
-      testing::internal::GetCapturedStdout();
-      EXPECT_EQ(s.particles.capacity(), 0u) << c.what;
-      continue;
-    }
-    loadParticlesBox(s, c.x1, c.x2, c.num_den);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line) << c.what;
+    const Loaded r = loadBox(s, c.x1, c.x2, c.num_den);
+    EXPECT_EQ(r.out, c.line) << c.what;
+    EXPECT_EQ(r.error.substr(0, r.error.find(" more macro-particles")), c.refusal) << r.error;
     ASSERT_EQ(s.particles.size(), c.count) << c.what;
+    EXPECT_TRUE(!*c.refusal || s.particles.capacity() == 0) << c.what;
     for (const Particle& p : s.particles) EXPECT_LE(std::fabs(2 * p.pos.z - c.x1.z - c.x2.z), std::fabs(c.x2.z - c.x1.z)) << c.what;
   }
 }
 
 TEST(LoadParticlesBox, FillsTheBoxWithParticlesAtRestInDrawOrder) {
-  World w(11, 11, 11);
-  setUpCube(w, -0.5, 1.5);
+  Cube w(11, -0.5, 1.5);
   Species s("e-", ME, -QE, 50, w);
   seedRandom(7);
   std::mt19937 reference(7);  // the process-wide generator is a seeded mt19937
   std::uniform_real_distribution<double> unit(0.0, 1.0);
-  testing::internal::CaptureStdout();
-  loadParticlesBox(s, {0, 0, 0}, {1, 1, 1}, 5e5);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "50 10000 500000\n");
+  EXPECT_EQ(loadBox(s, {0, 0, 0}, {1, 1, 1}, 5e5).out, "50 10000 500000\n");
   ASSERT_EQ(s.particles.size(), 10000u);
   for (const Particle& p : s.particles) {
     const double x = unit(reference), y = unit(reference), z = unit(reference);
@@ -93,8 +85,7 @@ TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
   const struct {
     int dim, fixed_axis, first, second;  // in-plane axes drawn in this order
   } cases[] = {{1, 2, 0, 1}, {2, 0, 1, 2}, {3, 1, 0, 2}};
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 4.0, 0.5);
+  Cube w(5, 0.0, 4.0, 0.5);
   const Vec3 x1{0.5, 1.0, 1.5}, x2{3.5, 3.0, 3.5}, d = x2 - x1;
   for (const auto& c : cases) {
     Species s("O+", 16 * AMU, QE, 0.25, w);

@@ -10,7 +10,6 @@
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "particles/injection.h"
-#include "particles/loading.h"
 #include "particles/maxwellian.h"
 #include "particles/push.h"
 #include "particles/random.h"
@@ -26,19 +25,15 @@ struct Gyration {
 };
 
 Gyration gyrate(double ey, int steps) {
-  World w(11, 11, 11);
-  setUpCube(w, 0.0, 4e-3, 1e-11);  // the drift carries the electron about 1 mm
-  const double bz = 0.01;
+  Cube w(11, 0.0, 4e-3, 1e-11);  // the drift carries the electron about 1 mm
+  const double bz = 0.01, v0 = 1e5, drift = ey / bz;  // the speed in the drifting frame stays v0
   for (Vec3& b : w.B.data) b = {0, 0, bz};
   for (Vec3& e : w.ef.data) e = {0, ey, 0};
   Species s("e-", ME, -QE, 1, w);
-  const double v0 = 1e5;
   s.particles = {at({1e-3, 2e-3, 2e-3}, {0, v0, 0})};
   Gyration g;
-  double x_min = 1, x_max = -1, first_crossing = -1, last_crossing = -1;
+  double x_min = 1, x_max = -1, first_crossing = -1, last_crossing = -1, previous_vx = 0;
   int crossings = 0;
-  double previous_vx = s.particles[0].vel.x;
-  const double drift = ey / bz;  // the speed in the drifting frame stays v0
   for (int step = 1; step <= steps; ++step) {
     advance(s, {}, {}, 1, true);
     const Particle& p = s.particles.at(0);
@@ -71,8 +66,7 @@ TEST(MagneticPush, GyrationKeepsTheSpeedAndHasTheCyclotronPeriodAndRadius) {
 }
 
 TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
-  World w(9, 9, 9);
-  setUpCube(w, 0.0, 1.0, 1e-3);
+  Cube w(9, 0.0, 1.0, 1e-3);
   for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), 2.0, -1.0};
   Species plain("O+", 1.0, 1.0, 1, w), magnetic("O+", 1.0, 1.0, 1, w);
   plain.particles = magnetic.particles = {at({0.3, 0.4, 0.5}, {1, 2, 3}), at({0.7, 0.1, 0.2}, {-1, 0, 4})};
@@ -82,14 +76,11 @@ TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
 }
 
 TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 1.0, 1e-9);
+  Cube w(5, 0.0, 1.0, 1e-9);
   seedRandom(17);
   const double T = 2.0, sigma = thermalSpeed(T, ME);  // eV, m/s
   Species s("e-", ME, -QE, 1, w);
-  testing::internal::CaptureStdout();
-  loadParticlesBox(s, {0, 0, 0}, {1, 1, 1}, 200000, {1e5, 0, 0}, T);
-  testing::internal::GetCapturedStdout();
+  loadBox(s, {0, 0, 0}, {1, 1, 1}, 200000, {1e5, 0, 0}, T);
   Vec3 mean{}, square{};
   for (const Particle& p : s.particles) mean += p.vel, square += Vec3{p.vel.x * p.vel.x, p.vel.y * p.vel.y, p.vel.z * p.vel.z};
   const double n = static_cast<double>(s.particles.size());

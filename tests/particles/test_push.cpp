@@ -17,8 +17,7 @@ using namespace plasmabox;
 namespace {
 
 TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 4.0, 0.5);
+  Cube w(5, 0.0, 4.0, 0.5);
   Species s("O+", 16 * AMU, QE, 50, w);
   s.particles = {at({1, 1, 1}, {1, -0.5, 0.25})};
   advance(s, {}, {}, 2);
@@ -43,8 +42,7 @@ TEST(Advance, ZeroFieldDriftsUniformFieldAcceleratesThenMoves) {
 // Particles that leave the mesh are dropped; those that end in an object are
 // also counted for it, weighted, whatever the team.
 TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObjectAndTalliesTheLatter) {
-  World w(5, 5, 5);
-  setUpCube(w, 0.0, 4.0, 1.0);
+  Cube w(5, 0.0, 4.0, 1.0);
   const std::vector<AmfObject> objects{toObject(boxMesh("near", {0.5, 0.5, 0.5}, {1.0, 1.0, 1.0})),
                                        toObject(boxMesh("Body", {1.5, 1.5, 1.5}, {2.5, 2.5, 2.5}))};
   for (int team : {1, 2, 60}) {
@@ -100,8 +98,7 @@ TEST(RemoveDeadParticles, TheLastLiveParticlesFillTheHoles) {
 // query in clear parts of cells gives exactly the lists the query alone gives,
 // and any team the same list as one thread.
 TEST(Advance, ClearCellsAndTeamSizeChangeNoParticle) {
-  World w(21, 21, 21);
-  setUpCube(w, 0.0, 1.0, 1e-3);
+  Cube w(21, 0.0, 1.0, 1e-3);
   for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), std::cos(0.07 * q), 0.5};
   const std::vector<AmfObject> objects{toObject(sphereMesh("Body", {0.5, 0.5, 0.5}, 0.2, 3)),
                                        toObject(ringMesh("ring", {0.5, 0.5, 0.5}, 0.3, 0.35, 0.05, 32))};

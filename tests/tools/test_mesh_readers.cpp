@@ -153,22 +153,31 @@ TEST(WeldVertices, ScaledEqualCornersBecomeOneVertexInOrderOfFirstUse) {
 
 TEST(DescribeMesh, DetectsOpenNonManifoldMisorientedAndDegenerateMeshes) {
   const std::vector<Vec3> box = boxCorners({-1, 2, 3}, {4, 5, 6});
-  MeshReport r = describeMesh(weldVertices(box, 1.0, "f"));
-  EXPECT_TRUE(r.vertex_count == 8u && r.bbox_min == (Vec3{-1, 2, 3}) && r.bbox_max == (Vec3{4, 5, 6}) && r.closed);
-
-  r = describeMesh(weldVertices({box.begin(), box.end() - 3}, 1.0, "f"));  // a triangular hole
-  EXPECT_TRUE(!r.closed && r.boundary_edges == 3u);
-
-  std::vector<Vec3> flipped = box;  // one triangle walked the other way: closed but misoriented
+  std::vector<Vec3> flipped = box, fin = box, slivers = box;
   std::swap(flipped[1], flipped[2]);
-  r = describeMesh(weldVertices(flipped, 1.0, "f"));
-  EXPECT_TRUE(r.closed && r.misoriented_edges == 3u);
-
-  std::vector<Vec3> slivers = box;  // a repeated corner and a collinear triangle: kept and counted
+  fin.insert(fin.end(), {box[0], box[1], Vec3{9, 9, 9}});
   slivers.insert(slivers.end(), {box[0], box[0], box[1], Vec3{0, 0, 0}, Vec3{0.5, 0, 0}, Vec3{0.25, 0, 0}});
-  r = describeMesh(weldVertices(slivers, 1.0, "f"));
-  EXPECT_TRUE(r.triangle_count == 14u && r.degenerate_triangles == 2u);
-  EXPECT_EQ(r.boundary_edges, 3u);  // the collinear one has real, unshared edges
+  const struct {
+    const char* what;
+    std::vector<Vec3> corners;
+    bool closed;
+    std::size_t triangles, boundary, non_manifold, misoriented, degenerate;
+  } cases[] = {
+      {"closed box", box, true, 12, 0, 0, 0, 0},
+      {"a triangular hole", {box.begin(), box.end() - 3}, false, 11, 3, 0, 0, 0},
+      {"one triangle walked the other way", flipped, true, 12, 0, 0, 3, 0},
+      {"a fin on one edge", fin, false, 13, 2, 1, 0, 0},
+      // A repeated corner and a collinear triangle are kept and counted; the collinear one has real, unshared edges.
+      {"slivers", slivers, false, 14, 3, 0, 0, 2},
+  };
+  for (const auto& c : cases) {
+    const MeshReport r = describeMesh(weldVertices(c.corners, 1.0, "f"));
+    EXPECT_TRUE(r.closed == c.closed && r.triangle_count == c.triangles && r.boundary_edges == c.boundary &&
+                r.non_manifold_edges == c.non_manifold && r.misoriented_edges == c.misoriented &&
+                r.degenerate_triangles == c.degenerate) << c.what;
+  }
+  const MeshReport r = describeMesh(weldVertices(box, 1.0, "f"));
+  EXPECT_TRUE(r.vertex_count == 8u && r.bbox_min == (Vec3{-1, 2, 3}) && r.bbox_max == (Vec3{4, 5, 6}));
 }
 
 }  // namespace
