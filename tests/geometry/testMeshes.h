@@ -105,7 +105,6 @@ inline std::vector<AmfObject> objectsOf(const std::vector<NamedMesh>& meshes) {
   return objects;
 }
 
-// nodes^3 nodes from (lo, lo, lo) to (hi, hi, hi).
 inline Grid cube(int nodes, double lo, double hi) {
   Grid g(nodes, nodes, nodes);
   g.setExtents({lo, lo, lo}, {hi, hi, hi});

@@ -1,7 +1,7 @@
-// The mesh, its node fields, gather and scatter, and the field operators.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <random>
 
 #include "mesh/Grid.h"
@@ -14,6 +14,13 @@ using namespace plasmabox;
 
 namespace {
 
+template <class F>
+void eachNode(int ni, int nj, int nk, F f) {
+  for (int i = 0; i < ni; ++i)
+    for (int j = 0; j < nj; ++j)
+      for (int k = 0; k < nk; ++k) f(i, j, k);
+}
+
 TEST(Grid, NodeVolumesAreCellShareAndBoundsIncludeTheLowerFacesOnly) {
   Grid v(3, 3, 3);
   v.setExtents({0, 0, 0}, {2, 2, 2});
@@ -23,9 +30,7 @@ TEST(Grid, NodeVolumesAreCellShareAndBoundsIncludeTheLowerFacesOnly) {
               v.node_vol(2, 2, 2) == 0.125);
   Grid u(7, 4, 9);
   u.setExtents({-0.1, 0.2, 1.0}, {0.5, 0.35, 1.8});
-  double sum = 0;
-  for (double x : u.node_vol.data) sum += x;
-  EXPECT_NEAR(sum, 0.6 * 0.15 * 0.8, 1e-15);  // the box's volume
+  EXPECT_NEAR(std::accumulate(u.node_vol.data.begin(), u.node_vol.data.end(), 0.0), 0.6 * 0.15 * 0.8, 1e-15);  // its volume
   Grid w(5, 5, 5);
   w.setExtents({-1, -1, -1}, {1, 1, 1});
   const struct {
@@ -67,12 +72,8 @@ TEST(NodeField, CountsLayoutZeroFillAndArithmetic) {
 
 TEST(Gather, ExactAtNodesMeanAtCellCentresLinearAnywhere) {
   VectorField f(5, 5, 5);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 5; ++j)
-      for (int k = 0; k < 5; ++k) f(i, j, k) = {1.0 * i * j + k, 2.0 * i - j + 3.0 * k, 0.1 * i};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 4; ++k) EXPECT_EQ(gather(f, {double(i), double(j), double(k)}), f(i, j, k));
+  eachNode(5, 5, 5, [&](int i, int j, int k) { f(i, j, k) = {1.0 * i * j + k, 2.0 * i - j + 3.0 * k, 0.1 * i}; });
+  eachNode(4, 4, 4, [&](int i, int j, int k) { EXPECT_EQ(gather(f, {double(i), double(j), double(k)}), f(i, j, k)); });
   Vec3 mean{};
   for (int n = 0; n < 8; ++n) mean += 0.125 * f(1 + (n & 1), 1 + (n >> 1 & 1), 1 + (n >> 2));
   EXPECT_NEAR(gather(f, {1.5, 1.5, 1.5}).x, mean.x, 1e-14);  // x = i j + k is not linear
@@ -95,13 +96,11 @@ TEST(Gather, SameBitsAsTheSumCornerByCorner) {
     const Vec3 l{5 * u(gen), 6 * u(gen), 4 * u(gen)};
     const CellWeights c = cellWeights(l);
     Vec3 sum{};
-    for (int a = 0; a < 2; ++a)
-      for (int b = 0; b < 2; ++b)
-        for (int e = 0; e < 2; ++e) {
-          const double w = c.wx[a] * c.wy[b] * c.wz[e];
-          const Vec3 corner = f(c.i + a, c.j + b, c.k + e);
-          sum.x += w * corner.x, sum.y += w * corner.y, sum.z += w * corner.z;
-        }
+    for (int q = 0; q < 8; ++q) {  // k fastest
+      const double w = c.wx[q >> 2] * c.wy[q >> 1 & 1] * c.wz[q & 1];
+      const Vec3 corner = f(c.i + (q >> 2), c.j + (q >> 1 & 1), c.k + (q & 1));
+      sum.x += w * corner.x, sum.y += w * corner.y, sum.z += w * corner.z;
+    }
     const Vec3 g = gather(f, l);
     ASSERT_TRUE(g.x == sum.x && g.y == sum.y && g.z == sum.z) << l.x << " " << l.y << " " << l.z;
   }
@@ -135,9 +134,7 @@ void setSpacing(Grid& g, Vec3 dh) { g.setExtents({0, 0, 0}, {dh.x * (g.ni - 1), 
 template <class F>
 Field fieldOf(int ni, int nj, int nk, F f) {
   Field r(ni, nj, nk);
-  for (int i = 0; i < ni; ++i)
-    for (int j = 0; j < nj; ++j)
-      for (int k = 0; k < nk; ++k) r(i, j, k) = f(i, j, k);
+  eachNode(ni, nj, nk, [&](int i, int j, int k) { r(i, j, k) = f(i, j, k); });
   return r;
 }
 
@@ -155,9 +152,8 @@ TEST(MinusGradient, ExactOnLinearAndQuadraticFieldsWallsIncluded) {
     setSpacing(u, {1, 1, 1});
     const auto q = [axis](int i, int j, int k) { return double(axis == 0 ? i : axis == 1 ? j : k); };
     const VectorField g = minusGradient(fieldOf(n[0], n[1], n[2], [&](int i, int j, int k) { return q(i, j, k) * q(i, j, k); }), u);
-    for (int i = 0; i < n[0]; ++i)
-      for (int j = 0; j < n[1]; ++j)
-        for (int k = 0; k < n[2]; ++k) EXPECT_EQ(g(i, j, k)[axis], -2.0 * q(i, j, k)) << axis << ": " << i << j << k;
+    eachNode(n[0], n[1], n[2],
+             [&](int i, int j, int k) { EXPECT_EQ(g(i, j, k)[axis], -2.0 * q(i, j, k)) << axis << ": " << i << j << k; });
   }
 }
 
@@ -169,17 +165,13 @@ TEST(Curl, ConstantGivesZeroLinearGivesItsCurlOnCells) {
   for (const Vec3& v : curl(F, 1, w).data) EXPECT_EQ(v, Vec3{});
   // F = (a y, b z, c x): curl F = (-b, -c, -a) on cells, zero on the padding layers.
   const double a = 3, b = -5, c = 0.5;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 5; ++j)
-      for (int k = 0; k < 3; ++k) F(i, j, k) = {a * (0.25 * j), b * (2.0 * k), c * (0.5 * i)};
+  eachNode(4, 5, 3, [&](int i, int j, int k) { F(i, j, k) = {a * (0.25 * j), b * (2.0 * k), c * (0.5 * i)}; });
   for (int pad : {0, 1}) {
     const VectorField r = curl(F, static_cast<uint8_t>(pad), w);
-    for (int i = 0; i < r.ni; ++i)
-      for (int j = 0; j < r.nj; ++j)
-        for (int k = 0; k < r.nk; ++k) {
-          const bool cell = i >= pad && j >= pad && k >= pad && i - pad < 3 && j - pad < 4 && k - pad < 2;
-          EXPECT_EQ(r(i, j, k), (cell ? Vec3{-b, -c, -a} : Vec3{})) << pad << ": " << i << j << k;
-        }
+    eachNode(r.ni, r.nj, r.nk, [&](int i, int j, int k) {
+      const bool cell = i >= pad && j >= pad && k >= pad && i - pad < 3 && j - pad < 4 && k - pad < 2;
+      EXPECT_EQ(r(i, j, k), (cell ? Vec3{-b, -c, -a} : Vec3{})) << pad << ": " << i << j << k;
+    });
   }
 }
 
@@ -191,9 +183,7 @@ TEST(UpdateFields, LinearPotentialAndUniformCurrentAreTaperedAtTheWalls) {
   w.phi = fieldOf(6, 5, 5, [](int i, int, int) { return 10.0 * (0.25 * i); });  // V, phi = 10 x
   updateFields(w);
   const double taper[] = {0, 0.75, 1, 1, 0.75, 0};
-  for (int i = 0; i < 6; ++i)
-    for (int j = 0; j < 5; ++j)
-      for (int k = 0; k < 5; ++k) EXPECT_EQ(w.ef(i, j, k), (Vec3{-10 * taper[i], 0, 0})) << i << j << k;
+  eachNode(6, 5, 5, [&](int i, int j, int k) { EXPECT_EQ(w.ef(i, j, k), (Vec3{-10 * taper[i], 0, 0})) << i << j << k; });
 
   w.phi.clear();
   const double J = 2.5e3;  // A/m^2

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -80,12 +79,11 @@ inline std::vector<std::pair<int, double>> slots(const MatrixRow& r) {
   return s;
 }
 
-// What a call printed on standard output and standard error, and what it returned if a flag.
+// What a call printed on standard output and standard error, and the flag it returned.
 struct Console {
   std::string out, err;
   bool ok = false;
   int outLines() const { return static_cast<int>(std::count(out.begin(), out.end(), '\n')); }
-  bool outStartsWith(const std::string& s) const { return out.rfind(s, 0) == 0; }
   std::string lastLine() const { return out.substr(out.rfind('\n', out.size() - 2) + 1); }  // newline kept
 };
 
@@ -93,9 +91,7 @@ template <class F>
 Console captureConsole(F&& f) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  bool ok = false;
-  if constexpr (std::is_same_v<std::invoke_result_t<F&>, bool>) ok = f();
-  else f();
+  const bool ok = f();
   std::string out = testing::internal::GetCapturedStdout();
   return {out, testing::internal::GetCapturedStderr(), ok};
 }
