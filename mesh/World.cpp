@@ -2,8 +2,14 @@
 
 namespace plasmabox {
 
-World::World(int32_t ni_, int32_t nj_, int32_t nk_)
-    : grid(ni_, nj_, nk_),
+World::World(int32_t ni_, int32_t nj_, int32_t nk_) : World(wholeMesh(ni_), nj_, nk_) {}
+
+World::World(const Decomposition& part_, int32_t nj_, int32_t nk_)
+    : World(part_, part_.localCount(), nj_, nk_) {}
+
+World::World(const Decomposition& part_, int32_t ni_, int32_t nj_, int32_t nk_)
+    : part(part_),
+      grid(ni_, nj_, nk_, part_.localBegin(), part_.first_plane.back()),
       phi(ni_, nj_, nk_),
       rho(ni_, nj_, nk_),
       j_total(ni_, nj_, nk_),

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "mesh/Decomposition.h"
 #include "mesh/Grid.h"
 #include "mesh/NodeField.h"
 #include "mesh/Vec3.h"
@@ -13,6 +14,7 @@ namespace plasmabox {
 // species keep pointers to it. The geometry objects are kept apart (see
 // geometry/AmfObject.h): the mesh knows nothing of triangles.
 struct World {
+  Decomposition part;  // which planes of the mesh this process holds; all of them on one process
   Grid grid;
 
   Field phi;           // V, electrostatic potential
@@ -35,7 +37,16 @@ struct World {
   // All fields zero with counts (ni, nj, nk); extents zero until grid.setExtents.
   World(int32_t ni, int32_t nj, int32_t nk);
 
+  // This process's slab of part (its planes and ghost planes) of a mesh with
+  // nj x nk nodes per plane.
+  World(const Decomposition& part, int32_t nj, int32_t nk);
+
   World(const World&) = delete;
+
+ private:
+  World(const Decomposition& part, int32_t ni, int32_t nj, int32_t nk);
+
+ public:
   World& operator=(const World&) = delete;
 };
 

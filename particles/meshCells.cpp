@@ -49,7 +49,8 @@ double upperLimit(double x0, double xm, double dh, int n) {
 MeshCellLimits meshCellLimits(const Grid& grid) {
   MeshCellLimits m;
   m.lo = grid.x0;
-  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.dh[d], grid.nn[d]);
+  const int32_t whole[3] = {grid.gni, grid.nj, grid.nk};  // the whole box: leaving a slab is not leaving the mesh
+  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.dh[d], whole[d]);
   return m;
 }
 

@@ -1,0 +1,73 @@
+#include "mesh/ghostPlanes.h"
+
+#include <mpi.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace plasmabox {
+
+namespace {
+
+constexpr int TO_UPPER = 11;  // message tags: which way a plane travels
+constexpr int TO_LOWER = 12;
+
+// Sends count bytes from send to process to and receives as many into recv
+// from process from; either may be -1 (nothing to send or receive).
+void swapPlanes(const void* send, int to, void* recv, int from, std::size_t count, int tag) {
+  if (count > static_cast<std::size_t>(INT32_MAX)) throw std::runtime_error("a plane of the mesh is too large to send");
+  const int n = static_cast<int>(count);
+  MPI_Sendrecv(send, to >= 0 ? n : 0, MPI_BYTE, to >= 0 ? to : MPI_PROC_NULL, tag, recv, from >= 0 ? n : 0, MPI_BYTE,
+               from >= 0 ? from : MPI_PROC_NULL, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+}
+
+template <class T>
+void exchange(const Decomposition& part, NodeField<T>& f) {
+  if (!part.distributed() || f.ni < 2) return;
+  const std::size_t plane = static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk);
+  const std::size_t bytes = plane * sizeof(T);
+  const int lower = part.lower(), upper = part.upper();
+  T* const first_ghost = f.data.data();                                    // local plane 0, below
+  T* const last_ghost = f.data.data() + plane * static_cast<std::size_t>(f.ni - 1);  // local plane ni - 1, above
+  const T* const first_owned = lower >= 0 ? first_ghost + plane : first_ghost;
+  const T* const last_owned = upper >= 0 ? last_ghost - plane : last_ghost;
+  // Upwards: my last owned plane becomes the upper neighbour's lower ghost.
+  swapPlanes(last_owned, upper, first_ghost, lower, bytes, TO_UPPER);
+  // Downwards: my first owned plane becomes the lower neighbour's upper ghost.
+  swapPlanes(first_owned, lower, last_ghost, upper, bytes, TO_LOWER);
+}
+
+template <class T>
+void addToOwners(const Decomposition& part, NodeField<T>& f) {
+  if (!part.distributed() || f.ni < 2) return;
+  const std::size_t plane = static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk);
+  const std::size_t bytes = plane * sizeof(T);
+  const int lower = part.lower(), upper = part.upper();
+  T* const first_ghost = f.data.data();
+  T* const last_ghost = f.data.data() + plane * static_cast<std::size_t>(f.ni - 1);
+  T* const first_owned = lower >= 0 ? first_ghost + plane : first_ghost;
+  T* const last_owned = upper >= 0 ? last_ghost - plane : last_ghost;
+  std::vector<T> received(plane);
+  // Upper ghost contributions go up and are added to the neighbour's first owned plane.
+  swapPlanes(last_ghost, upper, received.data(), lower, bytes, TO_UPPER);
+  if (lower >= 0)
+    for (std::size_t q = 0; q < plane; ++q) first_owned[q] += received[q];
+  // Lower ghost contributions go down, to the neighbour's last owned plane.
+  swapPlanes(first_ghost, lower, received.data(), upper, bytes, TO_LOWER);
+  if (upper >= 0)
+    for (std::size_t q = 0; q < plane; ++q) last_owned[q] += received[q];
+  // Every copy now shows the owner's total.
+  exchange(part, f);
+}
+
+}  // namespace
+
+void exchangeGhostPlanes(const Decomposition& part, Field& f) { exchange(part, f); }
+void exchangeGhostPlanes(const Decomposition& part, VectorField& f) { exchange(part, f); }
+void exchangeGhostPlanes(const Decomposition& part, IntField& f) { exchange(part, f); }
+void addGhostPlanesToOwners(const Decomposition& part, Field& f) { addToOwners(part, f); }
+void addGhostPlanesToOwners(const Decomposition& part, VectorField& f) { addToOwners(part, f); }
+
+}  // namespace plasmabox
