@@ -10,7 +10,10 @@
 namespace plasmabox {
 
 int chooseTeamSize(int requested) {
-  int team = std::min(requested, omp_get_num_procs());
+  // Processes that mpirun placed on this machine share its processors.
+  int sharing = 1;
+  if (const char* local = std::getenv("OMPI_COMM_WORLD_LOCAL_SIZE")) sharing = std::max(std::atoi(local), 1);
+  int team = std::min(requested, std::max(omp_get_num_procs() / sharing, 1));
   // omp_get_max_threads() reports OMP_NUM_THREADS (its first value) when that is set.
   if (std::getenv("OMP_NUM_THREADS") != nullptr) team = std::min(team, omp_get_max_threads());
   return std::max(team, 1);

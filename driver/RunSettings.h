@@ -75,8 +75,9 @@ void finishRunSettings(RunSettings& settings);
 int positionalArgumentCount(const RunParameters& positional);
 
 // Threads every parallel region runs: the requested count, lowered to the
-// processors available to the process and to OMP_NUM_THREADS when that is set
-// (at least 1).
+// processors available to the process (shared evenly among the processes
+// mpirun placed on this machine) and to OMP_NUM_THREADS when that is set (at
+// least 1).
 int chooseTeamSize(int requested);
 
 }  // namespace plasmabox

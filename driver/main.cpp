@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/processConsole.h"
 #include "driver/simulation.h"
 #include "mesh/messagePassing.h"
 
@@ -26,18 +27,24 @@ int main(int argc, char** argv) {
   // it by the load average (on a busy machine that meant one thread).
   omp_set_dynamic(0);
   const MessagePassingStop stop;
+  bool several = false;  // processes started together by mpirun
   try {
+    const plasmabox::ProcessPlace place = plasmabox::joinProcesses();
+    several = place.size > 1;
+    plasmabox::printOnFirstProcessOnly(place.rank);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     return plasmabox::runSimulation(args);
+  } catch (const plasmabox::RunStopped&) {
+    return 1;  // every process knows, and the message is out
   } catch (const std::bad_alloc&) {
-    std::cout.flush();
-    std::cerr << "out of memory (std::bad_alloc): the mesh or the particle count is too large" << std::endl;
+    plasmabox::printFailure("out of memory (std::bad_alloc): the mesh or the particle count is too large");
   } catch (const std::exception& e) {
-    std::cout.flush();
-    std::cerr << e.what() << std::endl;
+    plasmabox::printFailure(e.what());
   } catch (...) {
-    std::cout.flush();
-    std::cerr << "unknown error" << std::endl;
+    plasmabox::printFailure("unknown error");
   }
+  // A failure of this process alone during the run: the others would wait
+  // for it for ever in their next exchange.
+  if (several) plasmabox::abortProcesses(1);
   return 1;
 }

@@ -1,9 +1,11 @@
 #include "driver/simulation.h"
 
+#include "driver/processConsole.h"
 #include "driver/runOptions.h"
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -20,6 +22,8 @@
 #include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
 #include "mesh/World.h"
+#include "mesh/messagePassing.h"
+#include "mesh/processReduction.h"
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
 #include "mesh/fieldEnergy.h"
@@ -117,6 +121,7 @@ void warnOnResolution(const World& world, const std::vector<Species>& species, c
   if (s.potential.method >= 1) ne = std::max(ne, s.potential.ne0);
   double b_max = 0.0;  // T
   for (const Vec3& b : world.B.data) b_max = std::max(b_max, std::sqrt(dot(b, b)));
+  b_max = maxOverProcesses(world.part, b_max);
   const double omega_ce = QE * b_max / ME;
   if (s.magnetic_force && omega_ce * world.dt > 0.5)
     std::cerr << "warning: omega_ce*dt = " << omega_ce * world.dt << " in the largest B on the mesh (" << b_max
@@ -139,17 +144,35 @@ HistoryRow historyRow(const World& world, const std::vector<Species>& species, c
   row.currents = currents;
   row.step = world.ts;
   row.time = world.time;
-  for (const Species& sp : species) row.species.emplace_back(sp.particles.size(), kineticEnergy(sp));
+  const Decomposition& part = world.part;
+  for (const Species& sp : species)
+    row.species.emplace_back(static_cast<std::size_t>(sumOverProcesses(part, static_cast<int64_t>(sp.particles.size()))),
+                             sumOverProcesses(part, kineticEnergy(sp)));
   row.field_energy = electricFieldEnergy(world);
-  const auto [lo, hi] = std::minmax_element(world.phi.data.begin(), world.phi.data.end());
-  row.phi_min = lo == world.phi.data.end() ? 0.0 : *lo;
-  row.phi_max = hi == world.phi.data.end() ? 0.0 : *hi;
+  // The owned planes' range, then the range over the processes.
+  const std::size_t plane = static_cast<std::size_t>(world.grid.nj) * static_cast<std::size_t>(world.grid.nk);
+  const auto first = world.phi.data.begin() + static_cast<std::ptrdiff_t>(plane * world.grid.ownedBegin());
+  const auto last = world.phi.data.begin() + static_cast<std::ptrdiff_t>(plane * world.grid.ownedEnd());
+  const auto [lo, hi] = std::minmax_element(first, last);
+  row.phi_min = lo == last ? 0.0 : *lo;
+  row.phi_max = hi == last ? 0.0 : *hi;
+  if (part.distributed()) {
+    row.phi_min = minOverProcesses(part, lo == last ? INFINITY : *lo);
+    row.phi_max = maxOverProcesses(part, hi == last ? -INFINITY : *hi);
+    sumOverProcesses(part, row.currents);
+  }
   row.solved = solved && solver;
   if (row.solved) {
     row.solve_iterations = solver->last_iterations;
     row.solve_residual = solver->last_residual;
   }
   return row;
+}
+
+// Refuses, before anything is read, what a run on several processes cannot do.
+void checkDistributable(const RunSettings& s, const Decomposition& part) {
+  if (!part.distributed()) return;
+  (void)s;
 }
 
 }  // namespace
@@ -163,27 +186,36 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
     std::cout << "plasmabox " << PLASMABOX_VERSION << "\n";
     return 0;
   }
-  const std::optional<RunParameters> parsed = parseRunParameters(args);
-  if (!parsed) return 1;
-  validateRunParameters(*parsed);
-  RunSettings settings = makeRunSettings(*parsed);
-  const int first = positionalArgumentCount(*parsed);
-  const std::vector<std::string> options(args.begin() + first, args.end());
-  applyRunOptions(settings, options, first + 1);
-  finishRunSettings(settings);
+  const ProcessPlace place = joinProcesses();
+  std::optional<RunSettings> settings;
+  std::vector<std::string> options;
+  std::exception_ptr failure;
+  try {
+    const std::optional<RunParameters> parsed = parseRunParameters(args);
+    if (!parsed) return 1;  // the same on every process: each stops here
+    validateRunParameters(*parsed);
+    settings = makeRunSettings(*parsed);
+    const int first = positionalArgumentCount(*parsed);
+    options.assign(args.begin() + first, args.end());
+    applyRunOptions(*settings, options, first + 1);
+    finishRunSettings(*settings);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
 
-  if (settings.seed) seedRandom(*settings.seed);
-  if (!options.empty()) std::cout << effectiveOptionsLine(settings, randomSeed()) << std::endl;
-  return runWithSettings(settings, args, input);
+  if (settings->seed) seedRandom(*settings->seed);
+  if (!options.empty()) std::cout << effectiveOptionsLine(*settings, randomSeed()) << std::endl;
+  return runWithSettings(*settings, args, input);
 }
 
 namespace {
 
-// The mesh's fields, or an error naming the node counts when they do not fit
-// in memory (the run cannot start).
-World makeWorld(int32_t ni, int32_t nj, int32_t nk) {
+// This process's part of the mesh's fields, or an error naming the node
+// counts when they do not fit in memory (the run cannot start).
+std::unique_ptr<World> makeWorld(const Decomposition& part, int32_t ni, int32_t nj, int32_t nk) {
   try {
-    return World(ni, nj, nk);
+    return part.distributed() ? std::make_unique<World>(part, nj, nk) : std::make_unique<World>(ni, nj, nk);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("the mesh of " + std::to_string(ni) + " x " + std::to_string(nj) + " x " +
                              std::to_string(nk) + " nodes (arguments 1 to 3) needs more memory than there is");
@@ -196,22 +228,42 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   const RunParameters& p = s.positional;
   const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
   const int64_t run_start = steadyNanoseconds();
-  World world = makeWorld(p.ni, p.nj, p.nk);
-  world.grid.setExtents(p.x0, p.xm);
-  world.dt = s.dt;
-  world.num_ts = s.max_step;
+  const ProcessPlace place = joinProcesses();
 
+  // The set-up each process does on its own, up to the first message between
+  // them: a failure on any process stops them all here.
+  std::unique_ptr<World> world_here;
   std::vector<AmfObject> objects;
-  amfread(objects, p.amf_path, input);
+  std::map<std::string, Vec3> magnetisation;
+  ClearCells clear_cells;
+  std::vector<Species> species;
+  std::exception_ptr failure;
+  try {
+    const Decomposition part =
+        place.size > 1 ? splitIntoSlabs(p.ni, place.rank, place.size) : wholeMesh(p.ni);
+    checkDistributable(s, part);
+    world_here = makeWorld(part, p.ni, p.nj, p.nk);
+    World& w = *world_here;
+    w.grid.setExtents(p.x0, p.xm);
+    w.dt = s.dt;
+    w.num_ts = s.max_step;
 
-  std::vector<double> remanence = p.remanence;
-  overrideRemanence(remanence, s.remanence_override);
-  const std::map<std::string, Vec3> magnetisation = buildMagnetisationTable(args, remanence);
-  amfread_voltage(world, objects, s.voltages, s.threads);
-  // Where no object can contain a particle: the push skips the query there.
-  const ClearCells clear_cells = findClearCells(world.grid, objects, s.threads);
+    amfread(objects, p.amf_path, input);
 
-  std::vector<Species> species = createSpecies(world, s);
+    std::vector<double> remanence = p.remanence;
+    overrideRemanence(remanence, s.remanence_override);
+    magnetisation = buildMagnetisationTable(args, remanence);
+    amfread_voltage(w, objects, s.voltages, s.threads);
+    // Where no object can contain a particle: the push skips the query there.
+    // Every process classifies the whole box's cells: its particles may reach any.
+    clear_cells = part.distributed() ? findClearCells(Grid::lattice(p.ni, p.nj, p.nk, p.x0, p.xm), objects, s.threads)
+                                     : findClearCells(w.grid, objects, s.threads);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
+  World& world = *world_here;
+  species = createSpecies(world, s);
 
   const bool ions_injected = injectsIons(p.inject_mode);
   const bool electrons_injected = injectsElectrons(p.inject_mode);
@@ -246,7 +298,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   }
 
   HistoryFile history;
-  if (!s.history_path.empty()) {
+  if (!s.history_path.empty() && world.part.rank == 0) {
     std::vector<std::string> species_names, object_names;
     for (const Species& sp : species) species_names.push_back(sp.name);
     for (const AmfObject& o : objects) object_names.push_back(o.name);
@@ -295,8 +347,11 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     }
     printStepLine(world, species);
     digits = 3;
-    if (history.out.is_open())
-      writeHistoryRow(history, historyRow(world, species, potential.get(), solved, currents));
+    if (!s.history_path.empty()) {
+      // Every process forms the row (its totals need them all); the first writes it.
+      const HistoryRow row = historyRow(world, species, potential.get(), solved, currents);
+      if (history.out.is_open()) writeHistoryRow(history, row);
+    }
 
     writeStepOutput(output, world, species);
   }

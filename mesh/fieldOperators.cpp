@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mesh/constants.h"
+#include "mesh/ghostPlanes.h"
 
 namespace plasmabox {
 
@@ -65,17 +66,20 @@ void pickLines(Rule rule, int q, int n, LineAt line, const double*& a, const dou
   }
 }
 
-// Writes minus the gradient of f into out, which has f's counts.
-void minusGradientInto(const Field& f, const Vec3& dh, VectorField& out) {
+// Writes minus the gradient of f into out, which has f's counts, at the
+// planes grid owns; the rule along x follows the plane's place in the whole
+// mesh (a slab's ghost planes are neighbours, not walls).
+void minusGradientInto(const Field& f, const Grid& grid, VectorField& out) {
   const int ni = f.ni, nj = f.nj, nk = f.nk;
   if (f.size() == 0) return;
+  const Vec3& dh = grid.dh;
   const double two_dz = 2.0 * dh.z;
-  for (int i = 0; i < ni; ++i)
+  for (int i = grid.ownedBegin(); i < grid.ownedEnd(); ++i)
     for (int j = 0; j < nj; ++j) {
       Vec3* o = out.line(i, j);
       const double *a, *b, *c;
 
-      const Rule rx = ruleAt(i, ni);
+      const Rule rx = ruleAt(grid.i0 + i, grid.gni);
       pickLines(rx, i, ni, [&](int q) { return f.line(q, j); }, a, b, c);
       minusDerivativeAcrossLines<&Vec3::x>(rx, a, b, c, dh.x, o, nk);
 
@@ -150,17 +154,19 @@ void curlLineOrZero(const VectorField& F, int i, int j, const Vec3& dh, Vec3* ou
   }
 }
 
-std::vector<double> taperWeights(int n) {
-  std::vector<double> w(static_cast<std::size_t>(std::max(n, 0)));
-  for (int q = 0; q < n; ++q) w[static_cast<std::size_t>(q)] = taperWeight(q, n);
+// The taper weights of the count indices first, first + 1, ... on an axis of n nodes.
+std::vector<double> taperWeights(int count, int first, int n) {
+  std::vector<double> w(static_cast<std::size_t>(std::max(count, 0)));
+  for (int q = 0; q < count; ++q) w[static_cast<std::size_t>(q)] = taperWeight(first + q, n);
   return w;
 }
+std::vector<double> taperWeights(int n) { return taperWeights(n, 0, n); }
 
 }  // namespace
 
 VectorField minusGradient(const Field& f, const Grid& grid) {
   VectorField out(f.ni, f.nj, f.nk);
-  minusGradientInto(f, grid.dh, out);
+  minusGradientInto(f, grid, out);
   return out;
 }
 
@@ -184,9 +190,11 @@ double taperWeight(int q, int n) {
   return 1.0;
 }
 
-void dampBoundaryLayers(VectorField& ef) {
+void dampBoundaryLayers(VectorField& ef) { dampBoundaryLayers(ef, 0, ef.ni); }
+
+void dampBoundaryLayers(VectorField& ef, int32_t i0, int32_t gni) {
   if (ef.size() == 0) return;
-  const std::vector<double> wi = taperWeights(ef.ni), wj = taperWeights(ef.nj),
+  const std::vector<double> wi = taperWeights(ef.ni, i0, gni), wj = taperWeights(ef.nj),
                             wk = taperWeights(ef.nk);
   for (int i = 0; i < ef.ni; ++i)
     for (int j = 0; j < ef.nj; ++j) {
@@ -202,8 +210,10 @@ void dampBoundaryLayers(VectorField& ef) {
 void electrostaticField(World& world) {
   if (world.ef.ni != world.phi.ni || world.ef.nj != world.phi.nj || world.ef.nk != world.phi.nk)
     world.ef = VectorField(world.phi.ni, world.phi.nj, world.phi.nk);
-  minusGradientInto(world.phi, world.grid.dh, world.ef);
-  dampBoundaryLayers(world.ef);
+  exchangeGhostPlanes(world.part, world.phi);
+  minusGradientInto(world.phi, world.grid, world.ef);
+  dampBoundaryLayers(world.ef, world.grid.i0, world.grid.gni);
+  exchangeGhostPlanes(world.part, world.ef);  // the push reads a cell's upper plane
 }
 
 void updateFields(World& world) {
@@ -214,15 +224,21 @@ void updateFields(World& world) {
   const int ni = phi.ni, nj = phi.nj, nk = phi.nk;
   if (ef.ni != ni || ef.nj != nj || ef.nk != nk) ef = VectorField(ni, nj, nk);
 
-  // 1. ef := -grad phi, written straight into ef.
-  minusGradientInto(phi, world.grid.dh, ef);
+  // 1. ef := -grad phi, written straight into ef. On a slab every step works
+  // on the owned planes; a cell's upper plane may be a ghost, refreshed from
+  // its owner before each curl.
+  const Grid& grid = world.grid;
+  exchangeGhostPlanes(world.part, world.phi);
+  minusGradientInto(phi, grid, ef);
   if (phi.size() == 0) return;
+  exchangeGhostPlanes(world.part, ef);
+  const int i_begin = grid.ownedBegin(), i_end = grid.ownedEnd();
 
   const double dt = world.dt;
   std::vector<Vec3> c(static_cast<std::size_t>(nk));  // curl of one line of cells
 
   // 2. B := B - dt * curl(ef). curl reads only ef, so B can change in place.
-  for (int i = 0; i < ni; ++i)
+  for (int i = i_begin; i < i_end; ++i)
     for (int j = 0; j < nj; ++j) {
       curlLineOrZero(ef, i, j, world.grid.dh, c.data());
       Vec3* b = B.line(i, j);
@@ -235,8 +251,9 @@ void updateFields(World& world) {
 
   // 3 and 4. ef := (ef + dt * (C2 * curl(B) - j_total / EPS_0)) * taper, one
   // pass; curl reads only the finished B, so ef can change in place.
-  const std::vector<double> wi = taperWeights(ni), wj = taperWeights(nj), wk = taperWeights(nk);
-  for (int i = 0; i < ni; ++i)
+  exchangeGhostPlanes(world.part, B);
+  const std::vector<double> wi = taperWeights(ni, grid.i0, grid.gni), wj = taperWeights(nj), wk = taperWeights(nk);
+  for (int i = i_begin; i < i_end; ++i)
     for (int j = 0; j < nj; ++j) {
       curlLineOrZero(B, i, j, world.grid.dh, c.data());
       Vec3* e = ef.line(i, j);
@@ -248,6 +265,7 @@ void updateFields(World& world) {
         e[k].z = (e[k].z + dt * (C2 * c[k].z - INV_EPS_0 * J[k].z)) * wk[k];
       }
     }
+  exchangeGhostPlanes(world.part, ef);
 }
 
 }  // namespace plasmabox

@@ -16,7 +16,8 @@ namespace plasmabox {
 // potential in V). Interior nodes use the central difference; the wall nodes
 // use the second-order one-sided differences (coefficients -3, 4, -1 and
 // 1, -4, 3 over twice the spacing), so linear and quadratic fields come out
-// exact. An axis with only 2 nodes falls back to the one plain difference
+// exact. On a slab of a distributed mesh only the owned planes are written.
+// An axis with only 2 nodes falls back to the one plain difference
 // between them; an axis with a single node gives a zero component.
 VectorField minusGradient(const Field& f, const Grid& grid);
 
@@ -36,6 +37,10 @@ double taperWeight(int q, int n);
 // index along that component's own axis (x by w(i, ni), y by w(j, nj), z by
 // w(k, nk)), so the field normal to a wall vanishes on it.
 void dampBoundaryLayers(VectorField& ef);
+
+// The same on a slab whose local plane 0 is global plane i0 of gni: the
+// weights along x follow the global index.
+void dampBoundaryLayers(VectorField& ef, int32_t i0, int32_t gni);
 
 // The electric field of the electrostatic model: ef := minusGradient(phi),
 // tapered at the walls by dampBoundaryLayers. B is left alone.
