@@ -8,6 +8,8 @@
 #include <exception>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -169,6 +171,21 @@ HistoryRow historyRow(const World& world, const std::vector<Species>& species, c
   return row;
 }
 
+// A failure the tests provoke on one process of a distributed run, to check
+// that it ends every process: PLASMABOX_TEST_FAILURE=RANK:STEP makes process
+// RANK throw at step STEP. Unset in every real run.
+struct TestFailure {
+  int rank = -1;
+  int32_t step = -1;
+};
+
+TestFailure testFailure() {
+  TestFailure f;
+  const char* text = std::getenv("PLASMABOX_TEST_FAILURE");
+  if (text == nullptr || std::sscanf(text, "%d:%d", &f.rank, &f.step) != 2) return {};
+  return f;
+}
+
 // Refuses, before anything is read, what a run on several processes cannot do.
 void checkDistributable(const RunSettings& s, const Decomposition& part) {
   if (!part.distributed()) return;
@@ -308,12 +325,16 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   RunOutput output{s.output, p.csv_prefix, p.output_interval, {}};
   std::vector<double> absorbed(objects.size()), currents(objects.size());
   int digits = 6;  // significant digits of the console's timing lines
+  const TestFailure test_failure = testFailure();
   while (true) {
     world.time += world.dt;
     const int32_t previous = world.ts;
     world.ts = previous + 1;
     if (previous >= world.num_ts) break;
 
+    if (world.ts == test_failure.step && world.part.rank == test_failure.rank)
+      throw std::runtime_error("test failure on process " + std::to_string(test_failure.rank) + " at step " +
+                               std::to_string(test_failure.step));
     const int64_t t0 = steadyNanoseconds();
     if (ions_injected)
       for (Source& src : ion_sources) injectFromPlane(src, p.ion_inject_face, p.ion_inject_1, p.ion_inject_2);

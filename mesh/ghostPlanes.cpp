@@ -11,6 +11,8 @@ namespace plasmabox {
 
 namespace {
 
+uint64_t bytes_sent = 0;
+
 constexpr int TO_UPPER = 11;  // message tags: which way a plane travels
 constexpr int TO_LOWER = 12;
 
@@ -19,6 +21,7 @@ constexpr int TO_LOWER = 12;
 void swapPlanes(const void* send, int to, void* recv, int from, std::size_t count, int tag) {
   if (count > static_cast<std::size_t>(INT32_MAX)) throw std::runtime_error("a plane of the mesh is too large to send");
   const int n = static_cast<int>(count);
+  if (to >= 0) bytes_sent += count;
   MPI_Sendrecv(send, to >= 0 ? n : 0, MPI_BYTE, to >= 0 ? to : MPI_PROC_NULL, tag, recv, from >= 0 ? n : 0, MPI_BYTE,
                from >= 0 ? from : MPI_PROC_NULL, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }
@@ -63,6 +66,8 @@ void addToOwners(const Decomposition& part, NodeField<T>& f) {
 }
 
 }  // namespace
+
+uint64_t ghostBytesSent() { return bytes_sent; }
 
 void exchangeGhostPlanes(const Decomposition& part, Field& f) { exchange(part, f); }
 void exchangeGhostPlanes(const Decomposition& part, VectorField& f) { exchange(part, f); }

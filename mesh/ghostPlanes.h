@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "mesh/Decomposition.h"
 #include "mesh/NodeField.h"
 
@@ -21,5 +23,9 @@ void exchangeGhostPlanes(const Decomposition& part, IntField& f);
 // adds the neighbour's values after its own, the same order on every run.
 void addGhostPlanesToOwners(const Decomposition& part, Field& f);
 void addGhostPlanesToOwners(const Decomposition& part, VectorField& f);
+
+// Bytes this process has sent in ghost planes since it started (for the
+// benchmark's account of the traffic between processes).
+uint64_t ghostBytesSent();
 
 }  // namespace plasmabox

@@ -7,6 +7,10 @@
         the particle files of O+ and e- the same values (text keeps them exact).
     vtk_readback.py series DIR
         Every file listed in DIR/series.pvd reads.
+    vtk_readback.py close DIR_A DIR_B STEP RTOL
+        The images of one step of two runs hold the same arrays, integers equal,
+        every double array within RTOL of its largest magnitude (a run on one
+        process against the same run on several).
 
 Exits 1 naming the first difference; an error or warning of a VTK reader fails.
 """
@@ -56,6 +60,18 @@ def compare(dirs, step):
             raise ValueError("%s: differs between the formats" % pname)
 
 
+def close(dir_a, dir_b, step, rtol):
+    name = "vti/%05d.vti" % step
+    (a, aa), (b, ba) = (read(os.path.join(d, name)) for d in (dir_a, dir_b))
+    if a.GetDimensions() != b.GetDimensions() or [x[:2] for x in aa] != [x[:2] for x in ba]:
+        raise ValueError("%s: dimensions or arrays differ" % name)
+    for (array, typ, av), (_, _, bv) in zip(aa, ba):
+        scale = float(np.max(np.abs(av))) if av.size else 0.0
+        worst = float(np.max(np.abs(av - bv))) if av.size else 0.0
+        if (typ != "double" and worst != 0) or worst > rtol * scale + 1e-300:
+            raise ValueError("%s: %s differs by %g (largest value %g)" % (name, array, worst, scale))
+
+
 def series(folder):
     for d in ET.parse(os.path.join(folder, "series.pvd")).getroot().find("Collection").findall("DataSet"):
         read(os.path.join(folder, d.get("file")))
@@ -64,7 +80,12 @@ def series(folder):
 if __name__ == "__main__":
     args = sys.argv[1:]
     try:
-        compare(args[1:4], int(args[4])) if args[0] == "compare" else series(args[1])
+        if args[0] == "compare":
+            compare(args[1:4], int(args[4]))
+        elif args[0] == "close":
+            close(args[1], args[2], int(args[3]), float(args[4]))
+        else:
+            series(args[1])
     except (ValueError, OSError, ET.ParseError) as e:
         sys.exit("vtk_readback: FAILED: %s" % e)
     print("vtk_readback: ok")

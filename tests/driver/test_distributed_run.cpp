@@ -1,0 +1,108 @@
+// The program on two processes started by mpirun against the same run on one:
+// the same fields, the same particle counts within sampling noise, the same
+// plasma frequency, and a failure on one process ending both.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/amf_boxes.h"
+#include "support/command_line.h"
+#include "support/run_on_processes.h"
+
+using namespace plasmabox;
+
+namespace {
+
+// Two electrodes near the x walls and a magnet across the border of the two
+// processes' slabs (17 planes: 0-8 and 9-16, the border at x = 2.25 cm).
+CommandLine twoElectrodesAndAMagnet(const TempFolder& dir) {
+  dir.write("scene.amf", boxesAmf({{"electrode1", {0.002, 0.01, 0.01}, {0.008, 0.03, 0.03}},
+                                   {"electrode2", {0.032, 0.01, 0.01}, {0.038, 0.03, 0.03}},
+                                   {"magnet1", {0.014, 0.014, 0.014}, {0.027, 0.026, 0.026}}}));
+  CommandLine cl(dir.file("scene.amf"));
+  cl.set(1, "17").set(2, "9").set(3, "11");
+  cl.set(27, "20000").set(28, "1e-9").set(51, "20000").set(52, "1e-9").set(31, "1");
+  return cl;
+}
+
+TEST(DistributedRun, FieldsEqualThoseOfOneProcess) {
+  const std::string python = "python3";
+  const std::string readback = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/vtk_readback.py";
+  for (const char* solvers : {"potential_solver=sor magnetic_solver=gs", "potential_solver=multigrid magnetic_solver=multigrid"}) {
+    const TempFolder one("fields_1"), two("fields_2");
+    std::vector<std::string> options = {"max_step=0", "voltage.electrode1=100", "voltage.electrode2=-50", "threads=1"};
+    const std::string s = solvers;
+    options.push_back(s.substr(0, s.find(' ')));
+    options.push_back(s.substr(s.find(' ') + 1));
+    for (const TempFolder* d : {&one, &two}) {
+      const ProgramResult r = runOnProcesses(d == &one ? 1 : 2, twoElectrodesAndAMagnet(*d).with(options), d->path.string());
+      ASSERT_EQ(r.exit_code, 0) << solvers << "\n" << r.out << r.err;
+    }
+    const ProgramResult r = runProgram(python, {readback, "close", one.path.string(), two.path.string(), "0", "1e-6"});
+    EXPECT_EQ(r.exit_code, 0) << solvers << "\n" << r.out << r.err;
+  }
+}
+
+// Count columns of a history file, one row per step.
+std::vector<std::vector<double>> countsPerStep(const std::string& path) {
+  std::vector<std::vector<double>> rows;
+  const std::vector<std::vector<std::string>> csv = readCsv(path);
+  for (std::size_t q = 1; q < csv.size(); ++q) rows.push_back({std::stod(csv[q].at(2)), std::stod(csv[q].at(4))});
+  return rows;
+}
+
+TEST(DistributedRun, ParticleCountsFollowTheSingleProcessRun) {
+  // Both species loaded over the whole box and injected through the x = 1 mm
+  // plane, drifting across the slabs' border; the electrostatic model.
+  const TempFolder one("counts_1"), two("counts_2");
+  std::vector<std::vector<double>> counts[2];
+  for (int n = 1; n <= 2; ++n) {
+    const TempFolder& d = n == 1 ? one : two;
+    CommandLine cl = twoElectrodesAndAMagnet(d);
+    cl.set(29, "2e10").set(30, "2e10").set(31, "100").set(32, "3").set(33, "2").set(34, "2");
+    cl.set(35, "2e5").set(36, "2e5").set(37, "1e10").set(38, "1e10").set(28, "1e-4");
+    const ProgramResult r = runOnProcesses(n, cl.with({"field_model=electrostatic", "max_step=40", "dt=2e-9", "seed=3", "threads=1",
+                                              "potential_solver=multigrid", "temperature_e=1", "temperature_i=1",
+                                              "history=history.csv"}),
+                                  d.path.string());
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    counts[n - 1] = countsPerStep(d.file("history.csv"));
+  }
+  ASSERT_EQ(counts[0].size(), 41u);
+  ASSERT_EQ(counts[1].size(), 41u);
+  for (std::size_t step = 0; step < counts[0].size(); ++step)
+    for (int q = 0; q < 2; ++q) {
+      const double a = counts[0][step][q], b = counts[1][step][q];
+      EXPECT_GT(a, 1000.0);
+      EXPECT_NEAR(b, a, 5.0 * std::sqrt(a)) << "species " << q << " step " << step;
+    }
+}
+
+TEST(DistributedRun, AFailureEndsEveryProcessWithOneMessage) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> options;
+    const char* failure;  // PLASMABOX_TEST_FAILURE, or empty
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"bad option on every process", {"max_step=-3"}, "", "max_step"},
+      {"failure of process 1 during the run", {"max_step=5"}, "1:2", "test failure on process 1 at step 2"},
+      {"failure of process 0 during the run", {"max_step=5"}, "0:3", "test failure on process 0 at step 3"},
+  };
+  for (const Case& c : cases) {
+    const TempFolder d("failure");
+    if (*c.failure) setenv("PLASMABOX_TEST_FAILURE", c.failure, 1);
+    const ProgramResult r = runOnProcesses(2, twoElectrodesAndAMagnet(d).with(c.options), d.path.string());
+    unsetenv("PLASMABOX_TEST_FAILURE");
+    EXPECT_FALSE(r.timed_out) << c.what;
+    EXPECT_NE(r.exit_code, 0) << c.what;
+    const std::size_t at = r.err.find(c.message);
+    ASSERT_NE(at, std::string::npos) << c.what << "\n" << r.err;
+    EXPECT_EQ(r.err.find(c.message, at + 1), std::string::npos) << c.what << ": printed twice\n" << r.err;
+  }
+}
+
+}  // namespace
