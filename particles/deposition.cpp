@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mesh/DoublePair.h"
+#include "mesh/ghostPlanes.h"
 #include "particles/currentDensity.h"
 #include "particles/ParticleBins.h"
 #include "particles/ParticleTiles.h"
@@ -71,6 +72,21 @@ void claimRanges(ParticleTiles& pt, const TileGrid& tiles, std::size_t n) {
   if (pt.sorted_start.size() != count + 1) return;
   for (std::size_t b = 0; b < count; ++b)
     pt.claimed[b] = static_cast<uint32_t>(std::min<std::size_t>(pt.sorted_start[b], n));
+}
+
+// Per node, the summed weight and momentum become the number density
+// (m^-3) and the mean velocity (m/s). Shared out over the threads of the
+// enclosing team; each node reads and writes only itself.
+void sumsToMeans(double* den, Vec3* vel, const double* node_vol, int64_t nodes) {
+#pragma omp for schedule(static)
+  for (int64_t q = 0; q < nodes; ++q) {
+    const double w = den[q];  // summed weight at the node
+    if (w != 0.0)
+      vel[q] = {vel[q].x / w, vel[q].y / w, vel[q].z / w};
+    else
+      vel[q] = {};
+    den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
+  }
 }
 
 }  // namespace
@@ -193,6 +209,7 @@ void computeGasProperties(Species& species, int threads) {
   const uint32_t* const tail_start = pt.tail_bins.start.data();
   const uint32_t* const both = pt.mover_start.data();
   const double* const node_vol = grid.node_vol.data.data();
+  const bool distributed = species.world->part.distributed();
 #pragma omp parallel num_threads(team)
   {
     const int t = omp_get_thread_num(), given = mover_team == 1 ? 1 : omp_get_num_threads();
@@ -215,17 +232,20 @@ void computeGasProperties(Species& species, int threads) {
       }
     }
     // The node-wise steps: each node reads and writes only itself, once all
-    // movers are in.
+    // movers are in. On a slab the sums first need the neighbours' shares.
+    if (!distributed) {
 #pragma omp barrier
-#pragma omp for schedule(static)
-    for (int64_t q = 0; q < nodes; ++q) {
-      const double w = den[q];  // summed weight at the node
-      if (w != 0.0)
-        vel[q] = {vel[q].x / w, vel[q].y / w, vel[q].z / w};
-      else
-        vel[q] = {};
-      den[q] = node_vol[q] != 0.0 ? w / node_vol[q] : 0.0;
+      sumsToMeans(den, vel, node_vol, nodes);
     }
+  }
+  if (distributed) {
+    // The cells of a slab's last owned plane deposit into the ghost plane
+    // above, which stands for the upper neighbour's first plane: every stored
+    // plane must hold the whole sums before they are divided.
+    addGhostPlanesToOwners(species.world->part, species.den);
+    addGhostPlanesToOwners(species.world->part, species.vel);
+#pragma omp parallel num_threads(team)
+    sumsToMeans(den, vel, node_vol, nodes);
   }
 }
 

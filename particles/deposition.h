@@ -19,10 +19,18 @@ namespace plasmabox {
 // the tiles around it in a fixed tile order, each tile's in list order, so
 // the result is the same for any team size. Another list order of the same
 // particles changes only the rounding of the sums.
+//
+// On a slab of a distributed run (every process calls it: it exchanges the
+// border planes) the particles are those in this process's cells (see
+// migrateParticles); the sums of the planes stored by two processes are added
+// up (addGhostPlanesToOwners) before the divisions, so that every stored
+// plane, ghost planes included, holds the whole mesh's values. A slab's lower
+// ghost plane bounds a cell that holds no particle: its tiles stay empty.
 void computeGasProperties(Species& species, int threads);
 
 // world.rho := sum over the species, in list order, of charge * den (C/m^3);
-// species with charge exactly 0 are skipped.
+// species with charge exactly 0 are skipped. Node by node, so on a slab every
+// stored plane holds the whole mesh's value when den does.
 void computeChargeDensity(World& world, const std::vector<Species>& species);
 
 // world.j_total := sum over the species, in list order, of their current

@@ -6,6 +6,7 @@
 #include "particles/maxwellian.h"
 #include "particles/random.h"
 #include "particles/reserveParticles.h"
+#include "particles/slabShare.h"
 
 namespace plasmabox {
 
@@ -26,14 +27,21 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
   const double n = sigma > 0.0 ? oneSidedFlux(std::fabs(source.inject_density), v, sigma) *
                                      std::fabs(area * source.world->dt) / species.mpw0
                                : std::fabs(source.inject_density * v * area * source.world->dt) / species.mpw0;
-  const double count = std::trunc(n + rnd());  // the count draw comes first
+  // On a slab: this process's share of the plane, by the part of its length
+  // along x in this process's cells (all or nothing for a plane normal to x),
+  // with a count draw of its own, so that no fraction is lost between processes.
+  const World& world = *species.world;
+  const bool distributed = world.part.distributed();
+  const SlabShare share = distributed ? slabShare(world.grid, world.part, x1.x, dim == 2 ? x1.x : x2.x) : SlabShare{};
+  const double mine = distributed ? n * share.fraction() : n;
+  const double count = std::trunc(mine + rnd());  // the count draw comes first
   const std::size_t num = checkedParticleCount(species, count, "injectFromPlane");
   reserveParticles(species.particles, species.particles.size() + num);
   for (std::size_t p = 0; p < num; ++p) {
     Vec3 pos;
     Vec3 vel;
     if (dim == 1) {
-      pos.x = x1.x + rnd() * d.x;
+      pos.x = distributed ? share.at(rnd()) : x1.x + rnd() * d.x;
       pos.y = x1.y + rnd() * d.y;
       pos.z = x1.z;
       vel.z = v;
@@ -43,7 +51,7 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
       pos.z = x1.z + rnd() * d.z;
       vel.x = v;
     } else {
-      pos.x = x1.x + rnd() * d.x;
+      pos.x = distributed ? share.at(rnd()) : x1.x + rnd() * d.x;
       pos.y = x1.y;
       pos.z = x1.z + rnd() * d.z;
       vel.y = v;

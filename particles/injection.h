@@ -24,6 +24,12 @@ namespace plasmabox {
 // one draw), then the two in-plane components in axis order (normalDraw, two
 // draws each). Throws std::length_error or
 // std::runtime_error when the count cannot be stored (see checkedParticleCount).
+//
+// In a distributed run each process injects only into its own cells (see
+// slabStarts): N times the fraction of the rectangle's length along x that
+// its cells hold (all of N on the process holding a plane normal to x), with
+// the count draw and the draws per particle from its own stream; x is drawn
+// uniformly over its part.
 void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2);
 
 }  // namespace plasmabox

@@ -12,6 +12,7 @@
 #include "particles/meshCells.h"
 #include "particles/random.h"
 #include "particles/reserveParticles.h"
+#include "particles/slabShare.h"
 
 namespace plasmabox {
 
@@ -58,7 +59,11 @@ std::size_t checkedParticleCount(const Species& species, double count, const cha
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight) {
   const World& world = *species.world;
   if (!insideMeshCells(world.grid, pos)) return;
-  const Vec3 e = gather(world.ef, world.grid.toLogical(pos));
+  const Vec3 l = world.grid.toLogical(pos);
+  // Below a slab's first cell lies a neighbour's particle: not this process's to
+  // store (its field there is not held here). Never true on one process.
+  if (l.x < world.grid.ownedBegin()) return;
+  const Vec3 e = gather(world.ef, l);
   // Velocity change over half a step in e, so the velocity lags the position by dt/2.
   const double k = (species.charge / species.mass) * (0.5 * world.dt);
   const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
@@ -67,22 +72,31 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
 
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift,
                       double temperature_ev) {
+  const World& world = *species.world;
+  const Decomposition& part = world.part;
   const Vec3 d = x2 - x1;
   // Corners in decreasing order along an axis still describe the same box.
   const double volume = std::fabs(d.x * d.y * d.z);  // m^3
   const double num_real = num_den * volume;          // real particles in the box
   const double num_sim = num_real / species.mpw0;    // macro-particles, not rounded
-  std::cout << species.mpw0 << " " << num_sim << " " << num_real << std::endl;
+  if (part.rank == 0) std::cout << species.mpw0 << " " << num_sim << " " << num_real << std::endl;
 
   // Every whole p with 0 <= p < num_sim gives one particle: ceil(num_sim) of them.
   // A count that is not finite goes on to be rejected with a message.
   const double count = !std::isfinite(num_sim) ? num_sim : (num_sim > 0.0 ? std::ceil(num_sim) : 0.0);
-  const std::size_t n = checkedParticleCount(species, count, "loadParticlesBox");
+  // On a slab: the particles of the box's part in this process's cells, its
+  // share of the length along x. Each process rounds the running total at
+  // its cells' ends, so the shares add up to exactly the whole count.
+  const SlabShare share = part.distributed() ? slabShare(world.grid, part, x1.x, x2.x) : SlabShare{};
+  const double mine = part.distributed() && std::isfinite(count) && count > 0.0
+                          ? std::floor(count * share.above + 0.5) - std::floor(count * share.below + 0.5)
+                          : count;
+  const std::size_t n = checkedParticleCount(species, mine, "loadParticlesBox");
   reserveParticles(species.particles, species.particles.size() + n);
   const double sigma = temperature_ev > 0.0 ? thermalSpeed(temperature_ev, species.mass) : 0.0;  // m/s
   for (std::size_t p = 0; p < n; ++p) {
     Vec3 pos;
-    pos.x = x1.x + rnd() * d.x;
+    pos.x = part.distributed() ? share.at(rnd()) : x1.x + rnd() * d.x;
     pos.y = x1.y + rnd() * d.y;
     pos.z = x1.z + rnd() * d.z;
     const Vec3 vel = sigma > 0.0 ? drift + maxwellianVelocity(sigma) : drift;

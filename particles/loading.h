@@ -8,7 +8,8 @@
 namespace plasmabox {
 
 // Appends one particle at pos (m) with weight (real particles per macro-particle)
-// when pos lies inside the mesh (see insideMeshCells); otherwise the particle is
+// when pos lies inside the mesh (see insideMeshCells) and, on a slab of a
+// distributed run, not below this process's cells; otherwise the particle is
 // silently discarded. The stored velocity is vel (m/s) set back half a time step
 // in the electric field gathered at pos, as the leapfrog push expects.
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
@@ -24,6 +25,11 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
 // maxwellianVelocity); at temperature 0 no velocity is drawn. Throws
 // std::length_error or std::runtime_error (see checkedParticleCount) when
 // that many particles cannot be stored.
+//
+// In a distributed run each process creates only the particles in its own
+// cells (see slabStarts): of the count, the share of the box's length along x
+// that its cells hold (the shares of all processes add up to the count), at x
+// uniform over that part, in the same draw order. Only process 0 prints.
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift = {},
                       double temperature_ev = 0.0);
 

@@ -1,5 +1,6 @@
 #include "particles/meshCells.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -52,6 +53,24 @@ MeshCellLimits meshCellLimits(const Grid& grid) {
   const int32_t whole[3] = {grid.gni, grid.nj, grid.nk};  // the whole box: leaving a slab is not leaving the mesh
   for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.dh[d], whole[d]);
   return m;
+}
+
+std::vector<double> slabStarts(const Grid& grid, const Decomposition& part) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> starts(static_cast<std::size_t>(part.size) + 1, inf);
+  starts[0] = -inf;
+  for (std::size_t r = 1; r < static_cast<std::size_t>(part.size); ++r) {
+    // The largest coordinate whose cell lies below plane first_plane[r], then the next double.
+    const double below = upperLimit(grid.x0.x, grid.xm.x, grid.dh.x, part.first_plane[r] + 1);
+    starts[r] = std::nextafter(below, inf);
+  }
+  return starts;
+}
+
+int ownerOfPosition(const std::vector<double>& starts, double x) {
+  // The last process whose first coordinate is at or below x.
+  const auto above = std::upper_bound(starts.begin() + 1, starts.end() - 1, x);
+  return static_cast<int>(above - (starts.begin() + 1));
 }
 
 }  // namespace plasmabox

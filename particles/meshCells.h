@@ -1,7 +1,10 @@
 #pragma once
 
-#include "mesh/Vec3.h"
+#include <vector>
+
+#include "mesh/Decomposition.h"
 #include "mesh/Grid.h"
+#include "mesh/Vec3.h"
 
 namespace plasmabox {
 
@@ -35,6 +38,29 @@ MeshCellLimits meshCellLimits(const Grid& grid);
 inline bool insideLimits(const MeshCellLimits& m, const Vec3& p) {
   // Written so that a NaN coordinate or a NaN limit fails.
   return p.x >= m.lo.x && p.x <= m.hi.x && p.y >= m.lo.y && p.y <= m.hi.y && p.z >= m.lo.z && p.z <= m.hi.z;
+}
+
+// Where along x the particles of each process of a distributed run lie: a
+// particle belongs to the process owning its cell along x, the whole part of
+// (x - x0) / dh (computed as Grid::toLogical computes it, plus i0: the value
+// every process's gather works with). That coordinate never decreases as x
+// grows, so each process's particles fill one interval of x:
+// starts[r] <= x < starts[r + 1], starts[r] the smallest coordinate of the
+// first cell of process r, found by bisection over the doubles as the limits
+// above. starts[0] = -inf and starts[size] = +inf: a particle beyond a wall of
+// the box along x is the first or last process's to discard. size + 1
+// entries; any process's grid of the run gives the same values (they depend
+// on the whole box only). NaN throughout when the extents are not set.
+std::vector<double> slabStarts(const Grid& grid, const Decomposition& part);
+
+// The process whose cells hold coordinate x (m), for starts from slabStarts.
+// A NaN coordinate gives the last process.
+int ownerOfPosition(const std::vector<double>& starts, double x);
+
+// Whether process rank's cells hold coordinate x; false for NaN.
+inline bool ownsPosition(const std::vector<double>& starts, int rank, double x) {
+  const auto r = static_cast<std::size_t>(rank);
+  return x >= starts[r] && x < starts[r + 1];
 }
 
 }  // namespace plasmabox

@@ -1,5 +1,7 @@
 #include "particles/random.h"
 
+#include <mpi.h>
+
 #include <chrono>
 #include <exception>
 #include <random>
@@ -49,5 +51,24 @@ void seedRandom(uint32_t seed) {
 }
 
 uint32_t randomSeed() { return source().seed; }
+
+void useProcessStream(uint32_t seed, int rank, int size) {
+  if (size <= 1) {
+    seedRandom(seed);
+    return;
+  }
+  // The seed sequence spreads the three numbers over the whole generator
+  // state: neighbouring ranks get unrelated streams.
+  std::seed_seq mixed{seed, static_cast<uint32_t>(rank), static_cast<uint32_t>(size)};
+  source().seed = seed;
+  source().gen.seed(mixed);
+}
+
+void useProcessStream(const Decomposition& part) {
+  if (!part.distributed()) return;
+  uint32_t seed = randomSeed();
+  MPI_Bcast(&seed, 1, MPI_UINT32_T, 0, MPI_COMM_WORLD);
+  useProcessStream(seed, part.rank, part.size);
+}
 
 }  // namespace plasmabox
