@@ -29,6 +29,7 @@
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
 #include "mesh/fieldEnergy.h"
+#include "mesh/ghostPlanes.h"
 #include "output/historyFile.h"
 #include "output/stepLine.h"
 #include "output/runOutput.h"
@@ -36,11 +37,12 @@
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/injection.h"
-#include "particles/kineticEnergy.h"
 #include "particles/loading.h"
+#include "particles/migrateParticles.h"
 #include "particles/push.h"
 #include "particles/random.h"
 #include "particles/sortParticles.h"
+#include "particles/speciesTotals.h"
 #include "solver/MagnetostaticSolver.h"
 #include "solver/PotentialSolver.h"
 
@@ -147,9 +149,8 @@ HistoryRow historyRow(const World& world, const std::vector<Species>& species, c
   row.step = world.ts;
   row.time = world.time;
   const Decomposition& part = world.part;
-  for (const Species& sp : species)
-    row.species.emplace_back(static_cast<std::size_t>(sumOverProcesses(part, static_cast<int64_t>(sp.particles.size()))),
-                             sumOverProcesses(part, kineticEnergy(sp)));
+  for (const SpeciesTotal& total : speciesTotals(species))
+    row.species.emplace_back(static_cast<std::size_t>(total.particles), total.kinetic_energy);
   row.field_energy = electricFieldEnergy(world);
   // The owned planes' range, then the range over the processes.
   const std::size_t plane = static_cast<std::size_t>(world.grid.nj) * static_cast<std::size_t>(world.grid.nk);
@@ -280,6 +281,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   }
   stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
   World& world = *world_here;
+  useProcessStream(world.part);  // each process its own stream, derived from the run's seed
   species = createSpecies(world, s);
 
   const bool ions_injected = injectsIons(p.inject_mode);
@@ -326,6 +328,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   std::vector<double> absorbed(objects.size()), currents(objects.size());
   int digits = 6;  // significant digits of the console's timing lines
   const TestFailure test_failure = testFailure();
+  int64_t bytes_migrated = 0;  // particle records this process sent to others
   while (true) {
     world.time += world.dt;
     const int32_t previous = world.ts;
@@ -346,6 +349,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     for (Species& sp : species) {
       if (sort_now) sortParticlesByCell(sp, s.threads);
       advance(sp, objects, clear_cells, s.threads, s.magnetic_force, &absorbed);
+      bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
       // A: the charge of the real particles each object absorbed, per second of the step.
       for (std::size_t o = 0; o < currents.size(); ++o) currents[o] += sp.charge * absorbed[o] / world.dt;
       computeGasProperties(sp, s.threads);
@@ -377,6 +381,15 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
     writeStepOutput(output, world, species);
   }
 
+  if (world.part.distributed()) {
+    // The traffic between the processes, for scaling estimates: ghost planes
+    // (fields, solver sweeps, deposition) and particle records, per step.
+    const double steps = std::max(world.num_ts + 1, 1);
+    const double planes = sumOverProcesses(world.part, static_cast<double>(ghostBytesSent())) / steps;
+    const double moved = sumOverProcesses(world.part, static_cast<double>(bytes_migrated)) / steps;
+    std::cout << "Exchanged between processes: " << planes << " bytes of ghost planes and " << moved
+              << " bytes of particles per step (all processes, set-up solves included)" << std::endl;
+  }
   const double seconds = static_cast<double>(steadyNanoseconds() - run_start) / 1e9;
   std::cout << "Simulation took " << secondsText(seconds, digits) << " seconds" << std::endl;
   return 0;
