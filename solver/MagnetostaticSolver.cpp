@@ -5,11 +5,14 @@
 
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
+#include "mesh/ghostPlanes.h"
+#include "mesh/processReduction.h"
 #include "solver/gaussSeidel.h"
 #include "solver/gsWavefront.h"
 #include "solver/laplaceRow.h"
 #include "solver/multigridSolve.h"
 #include "solver/solverSupport.h"
+#include "solver/unknownGhostPlanes.h"
 
 namespace plasmabox {
 
@@ -25,10 +28,12 @@ int32_t pinnedIndex(double offset, double spacing, int32_t n) {
   return static_cast<int32_t>(l);
 }
 
+// The pinned node is chosen on the whole mesh; -1 when this slab does not store it.
 int32_t pinnedUnknown(const Grid& g, const Vec3& p) {
-  const int32_t i = pinnedIndex(p.x - g.x0.x, g.dh.x, g.ni);
+  const int32_t i = pinnedIndex(p.x - g.x0.x, g.dh.x, g.gni) - g.i0;
   const int32_t j = pinnedIndex(p.y - g.x0.y, g.dh.y, g.nj);
   const int32_t k = pinnedIndex(p.z - g.x0.z, g.dh.z, g.nk);
+  if (i < 0 || i >= g.ni) return -1;
   return static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
 }
 
@@ -60,17 +65,24 @@ MagnetostaticSolver::MagnetostaticSolver(World& world_, const MagnetostaticSetti
   for (int32_t k = 0; k < g.nk; ++k)
     for (int32_t j = 0; j < g.nj; ++j)
       for (int32_t i = 0; i < g.ni; ++i) {
-        const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
-        RowKind kind = INTERIOR;  // the first matching rule, as the assembly of a wall row takes it
-        if (u == pin_node_1 || u == pin_node_2) kind = PINNED;
-        else if (i == 0) kind = WALL_I_LOW;
-        else if (i == g.ni - 1) kind = WALL_I_HIGH;
-        else if (j == 0) kind = WALL_J_LOW;
-        else if (j == g.nj - 1) kind = WALL_J_HIGH;
-        else if (k == 0) kind = WALL_K_LOW;
-        else if (k == g.nk - 1) kind = WALL_K_HIGH;
-        row_kind[static_cast<std::size_t>(u)] = kind;
+        const bool ghost = i < g.ownedBegin() || i >= g.ownedEnd();
+        row_kind[unknownIndex(i, j, k, g.ni, g.nj)] = ghost ? GHOST : equationKind(i, j, k);
       }
+}
+
+MagnetostaticSolver::RowKind MagnetostaticSolver::equationKind(int32_t i, int32_t j, int32_t k) const {
+  // The first matching rule, as the assembly of a wall row takes it; the
+  // walls along i are those of the whole box.
+  const Grid& g = world.grid;
+  const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
+  if (u == pin_node_1 || u == pin_node_2) return PINNED;
+  if (g.i0 + i == 0) return WALL_I_LOW;
+  if (g.i0 + i == g.gni - 1) return WALL_I_HIGH;
+  if (j == 0) return WALL_J_LOW;
+  if (j == g.nj - 1) return WALL_J_HIGH;
+  if (k == 0) return WALL_K_LOW;
+  if (k == g.nk - 1) return WALL_K_HIGH;
+  return INTERIOR;
 }
 
 MatrixRow MagnetostaticSolver::row(int32_t u) const {
@@ -84,7 +96,8 @@ MatrixRow MagnetostaticSolver::row(int32_t u) const {
     r.a[v] = a;
   };
   switch (row_kind[static_cast<std::size_t>(u)]) {
-    case PINNED: set(0, u, 1.0); break;
+    case PINNED:
+    case GHOST: set(0, u, 1.0); break;
     case WALL_I_LOW: set(0, u, idx), set(1, u + 1, -idx); break;
     case WALL_I_HIGH: set(0, u, idx), set(1, u - 1, -idx); break;
     case WALL_J_LOW: set(0, u, idy), set(1, u + ni, -idy); break;
@@ -112,7 +125,12 @@ double MagnetostaticSolver::residual(const DenseVector& b) const {
     for (int v = 0; v < MatrixRow::nvals && rw.col[v] >= 0; ++v) sum += rw.a[v] * xv[rw.col[v]];
     r[static_cast<std::size_t>(u)] = sum - b[static_cast<std::size_t>(u)];
   }
-  return norm(r);  // summed in unknown order: the same for any team
+  if (!world.part.distributed()) return norm(r);  // summed in unknown order: the same for any team
+  double sum = 0.0;
+  for (std::size_t u = 0; u < r.size(); ++u)
+    if (row_kind[u] != GHOST) sum += r[u] * r[u];
+  const Grid& g = world.grid;
+  return std::sqrt(sumOverProcesses(world.part, sum) / (static_cast<double>(g.gni) * g.nj * g.nk));
 }
 
 DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
@@ -136,14 +154,33 @@ bool MagnetostaticSolver::solveBySweeps(const DenseVector& b) {
   const auto nu = static_cast<int32_t>(x.size());
   const GSWavefrontPlan plan = gsWavefrontPlan(rows, nu, world.grid.ni);
   BorderCopies borders;
+  // On a slab the ghost rows are identity rows: their right-hand side is set
+  // to the value received, so that a sweep keeps it, and the owned nodes next
+  // to them read the neighbour's values from before the sweep.
+  const bool distributed = world.part.distributed();
+  UnknownGhostPlanes ghosts(world.part, world.grid);
+  DenseVector b_slab;
+  if (distributed) b_slab = b;
+  const DenseVector& b_sweep = distributed ? b_slab : b;
+  auto receive = [&] {
+    ghosts.exchange(x);
+    for (std::size_t u = 0; u < b_slab.size(); ++u)
+      if (row_kind[u] == GHOST) b_slab[u] = x[u];
+  };
+  bool ghosts_current = false;
   double R = 0.0;
   for (int32_t it = 0; it < settings.max_it; ++it) {
-    sweepRows(rows, nu, x, b, plan, settings.threads, borders);
+    if (distributed && !ghosts_current) receive();
+    sweepRows(rows, nu, x, b_sweep, plan, settings.threads, borders);
+    ghosts_current = false;
     if (it % settings.check_interval == 0) {
+      if (distributed) receive();
+      ghosts_current = true;
       R = residual(b);
       if (reportResidual(R, settings.tol)) return true;
     }
   }
+  if (!ghosts_current) ghosts.exchange(x);
   reportGSFailure(R);
   return false;
 }
@@ -154,15 +191,25 @@ bool MagnetostaticSolver::solveByMultigrid(const DenseVector& b) {
     return false;
   }
   const Grid& g = world.grid;
+  // Ghost nodes by their own equations: a pinned one is held, others couple
+  // to this slab's nodes as the library's off-process unknowns.
   std::vector<int32_t> node_type(row_kind.size());
-  for (std::size_t u = 0; u < row_kind.size(); ++u)
-    node_type[u] = row_kind[u] == PINNED ? NODE_FIXED : row_kind[u] == INTERIOR ? NODE_INTERIOR : NODE_WALL;
+  for (int32_t k = 0; k < g.nk; ++k)
+    for (int32_t j = 0; j < g.nj; ++j)
+      for (int32_t i = 0; i < g.ni; ++i) {
+        const RowKind kind = equationKind(i, j, k);
+        node_type[unknownIndex(i, j, k, g.ni, g.nj)] =
+            kind == PINNED ? NODE_FIXED : kind == INTERIOR ? NODE_INTERIOR : NODE_WALL;
+      }
   ReducedSystem s = laplaceSystem(g, node_type, b, nullptr, x, settings.threads);
   StructMultigrid mg(s.op);
+  UnknownGhostPlanes ghosts(world.part, g);
+  const double unknowns = static_cast<double>(g.gni) * g.nj * g.nk;
   const MultigridRun run = solveToTolerance(
-      mg, s, settings.tol, std::sqrt(static_cast<double>(x.size())), settings.max_it,
+      mg, s, settings.tol, std::sqrt(unknowns), settings.max_it,
       [&] {
         fillLaplace(s, g, node_type, b, x, settings.threads);
+        ghosts.exchange(x);
         return residual(b);
       },
       true);
@@ -171,14 +218,16 @@ bool MagnetostaticSolver::solveByMultigrid(const DenseVector& b) {
 }
 
 bool MagnetostaticSolver::solveMagnetostatics() {
+  exchangeGhostPlanes(world.part, world.M);  // the divergence on the owned border planes reads them
   DenseVector b = divergence(world.M);
-  b[static_cast<std::size_t>(pin_node_1)] = 0.0;
-  b[static_cast<std::size_t>(pin_node_2)] = 0.0;
+  if (pin_node_1 >= 0) b[static_cast<std::size_t>(pin_node_1)] = 0.0;
+  if (pin_node_2 >= 0) b[static_cast<std::size_t>(pin_node_2)] = 0.0;
   const bool converged = settings.multigrid ? solveByMultigrid(b) : solveBySweeps(b);
 
   // phi_m receives x unchanged, so H from the field equals H from x.
   vectorToField(x, world.phi_m);
   world.H = minusGradient(world.phi_m, world.grid);
+  exchangeGhostPlanes(world.part, world.H);  // a ghost plane's one-sided difference replaced by its owner's
 
   const VectorField& M = world.M;
   for (std::size_t n = 0; n < M.size(); ++n) {

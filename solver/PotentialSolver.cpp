@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <stdexcept>
+#include <string>
 
 #include "mesh/constants.h"
 #include "solver/solverSupport.h"
@@ -9,7 +11,16 @@
 namespace plasmabox {
 
 PotentialSolver::PotentialSolver(World& world_, const PotentialSettings& settings_)
-    : world(world_), settings(settings_), nu(checkedUnknownCount(world_.grid, 3, "PotentialSolver")) {}
+    : world(world_), settings(settings_), nu(checkedUnknownCount(world_.grid, 3, "PotentialSolver")) {
+  // Newton's iteration works on the assembled matrix of the whole mesh (its
+  // conjugate gradients and inner multigrid solves are not shared out).
+  const bool newton = settings.method == 1 || (settings.method == 3 && settings.multigrid);
+  if (newton && world.part.distributed())
+    throw std::runtime_error("potential_method=" + std::to_string(settings.method) +
+                             (settings.method == 3 ? " with potential_solver=multigrid" : "") +
+                             " runs on one process only: use potential_method=0, 2 or 3 (potential_solver=sor for 3) "
+                             "with mpirun");
+}
 
 PotentialSolver::~PotentialSolver() = default;
 
@@ -48,7 +59,8 @@ bool PotentialSolver::solveQN() {
         // The floor keeps the logarithm finite where there is no ion charge
         // (a NaN ratio passes through, as it is not below the floor).
         if (ratio < 1.0e-6) ratio = 1.0e-6;
-        const bool wall = i == 0 || j == 0 || k == 0 || i == g.ni - 1 || j == g.nj - 1 || k == g.nk - 1;
+        const bool wall =
+            g.i0 + i == 0 || j == 0 || k == 0 || g.i0 + i == g.gni - 1 || j == g.nj - 1 || k == g.nk - 1;
         world.phi(i, j, k) = settings.grounded_walls && wall ? 0.0 : settings.phi0 + settings.kTe * std::log(ratio);
       }
   return true;

@@ -21,6 +21,15 @@ namespace plasmabox {
 // Use: construct, buildMatrix() once the objects and their voltages are on
 // the mesh, then solve(). The solver keeps a reference to the World, which
 // must outlive it.
+//
+// On a slab of a distributed mesh (World(part, nj, nk)) every process calls
+// the same functions with the same settings: the relaxation solvers and the
+// multigrid solve share the work by planes (each process relaxes its own,
+// reading its neighbours' border planes as exchanged before each sweep), sum
+// their residuals over all processes and so stop together, and leave the
+// ghost planes of phi holding the neighbours' final values. The walls and
+// pinned corners are those of the whole box. Newton's method (method 1, and
+// method 3 with multigrid) runs on one process only.
 struct PotentialSolver {
   World& world;
   PotentialSettings settings;
@@ -39,7 +48,9 @@ struct PotentialSolver {
 
   // Stores the settings; A and node_type stay empty until buildMatrix. Throws
   // std::invalid_argument when a node count is below 3 and std::out_of_range
-  // when the node count does not fit the 32-bit unknown numbering.
+  // when the node count does not fit the 32-bit unknown numbering;
+  // std::runtime_error naming potential_method when Newton's method is asked
+  // for on a slab of a distributed mesh.
   PotentialSolver(World& world, const PotentialSettings& settings);
   ~PotentialSolver();
 

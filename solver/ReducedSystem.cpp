@@ -9,9 +9,10 @@ namespace plasmabox {
 
 namespace {
 
-// Number of box walls node (i, j, k) lies on (0 inside).
+// Number of box walls node (i, j, k) lies on (0 inside). On a slab of a
+// distributed mesh the ghost planes are no walls.
 int wallCount(const Grid& g, int i, int j, int k) {
-  return (i == 0 || i == g.ni - 1) + (j == 0 || j == g.nj - 1) + (k == 0 || k == g.nk - 1);
+  return (g.i0 + i == 0 || g.i0 + i == g.gni - 1) + (j == 0 || j == g.nj - 1) + (k == 0 || k == g.nk - 1);
 }
 
 // The node a wall node copies (the first matching rule: i walls, then j, then
@@ -22,8 +23,8 @@ struct WallRule {
 };
 WallRule wallRule(const Grid& g, int i, int j, int k) {
   const double idx = 1.0 / g.dh.x, idy = 1.0 / g.dh.y, idz = 1.0 / g.dh.z;
-  if (i == 0) return {1, j, k, idx};
-  if (i == g.ni - 1) return {g.ni - 2, j, k, idx};
+  if (g.i0 + i == 0) return {1, j, k, idx};
+  if (g.i0 + i == g.gni - 1) return {g.ni - 2, j, k, idx};
   if (j == 0) return {i, 1, k, idy};
   if (j == g.nj - 1) return {i, g.nj - 2, k, idy};
   if (k == 0) return {i, j, 1, idz};
@@ -32,12 +33,17 @@ WallRule wallRule(const Grid& g, int i, int j, int k) {
 
 // The interior box as the library sees it: axis 0 is the storage's fastest
 // mesh axis (k for node fields, i for unknown vectors), so that building the
-// system and writing the solution back both walk memory in order.
+// system and writing the solution back both walk memory in order. On a slab
+// of a distributed mesh the box holds the interior nodes of the owned planes,
+// local planes 1 .. ni-2 either way (a ghost plane or a wall on each side),
+// and the library numbers them globally (i0 added along i).
 struct BoxAxes {
   bool k_fastest;
   int n[3];  // interior nodes along box axes 0, 1, 2
+  int i0;       // global index of local plane 0
+  bool shared;  // a slab: the other processes hold the rest of the box
 
-  BoxAxes(const Grid& g, bool k_fastest_) : k_fastest(k_fastest_) {
+  BoxAxes(const Grid& g, bool k_fastest_) : k_fastest(k_fastest_), i0(g.i0), shared(g.ni != g.gni) {
     n[0] = (k_fastest ? g.nk : g.ni) - 2;
     n[1] = g.nj - 2;
     n[2] = (k_fastest ? g.ni : g.nk) - 2;
@@ -57,6 +63,10 @@ struct BoxAxes {
     SevenPointOperator op;
     op.lower = {1, 1, 1};
     op.upper = {n[0], n[1], n[2]};
+    const std::size_t along_i = k_fastest ? 2 : 0;
+    op.lower[along_i] += i0;
+    op.upper[along_i] += i0;
+    op.shared = shared;
     return op;
   }
 };
@@ -146,7 +156,7 @@ void fillAll(const ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fi
         for (int a0 = 0; a0 <= last[0]; a0 = whole_line || a0 == last[0] ? a0 + 1 : last[0]) {
           int i, j, k;
           box.mesh(a0, a1, a2, i, j, k);
-          if (wallCount(g, i, j, k) != walls) continue;
+          if (wallCount(g, i, j, k) != walls || i < g.ownedBegin() || i >= g.ownedEnd()) continue;
           if (corner(i, j, k)) {
             write(i, j, k, 0.0);
           } else if (fixed(i, j, k)) {
@@ -164,7 +174,7 @@ void fillAll(const ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fi
 ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
                             bool with_operator, int threads) {
   const Grid& g = world.grid;
-  auto first = [&](int i, int j, int k) { return hold_first && i == 1 && j == 1 && k == 1; };
+  auto first = [&](int i, int j, int k) { return hold_first && g.i0 + i == 1 && j == 1 && k == 1; };
   auto fixed = [&](int i, int j, int k) {
     return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0) || first(i, j, k);
   };
@@ -180,13 +190,13 @@ void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hol
   Field& phi = world.phi;
   auto fixed = [&](int i, int j, int k) {
     return world.object_id(i, j, k) > 0 || (grounded && wallCount(g, i, j, k) > 0) ||
-           (hold_first && i == 1 && j == 1 && k == 1);
+           (hold_first && g.i0 + i == 1 && j == 1 && k == 1);
   };
   auto value = [&](int i, int j, int k) { return world.object_id(i, j, k) > 0 ? phi(i, j, k) : 0.0; };
   auto read = [&](int i, int j, int k) { return phi(i, j, k); };
   auto zero = [](int, int, int) { return 0.0; };
   auto corner = [&](int i, int j, int k) {
-    return (i == 0 && j == 0 && k == 0) || (i == g.ni - 1 && j == g.nj - 1 && k == g.nk - 1);
+    return (g.i0 + i == 0 && j == 0 && k == 0) || (g.i0 + i == g.gni - 1 && j == g.nj - 1 && k == g.nk - 1);
   };
   fillAll(
       s, g, BoxAxes(g, true), fixed, value, zero, corner, read, [&](int i, int j, int k, double v) { phi(i, j, k) = v; },

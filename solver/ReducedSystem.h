@@ -25,6 +25,11 @@ namespace plasmabox {
 // The box's first axis is the fastest one of the storage the system is built
 // from: k for node fields (poissonSystem), i for unknown vectors
 // (laplaceSystem).
+// On a slab of a distributed mesh the box is the interior of the owned planes
+// in global indices; nodes of the ghost planes enter as held values (objects,
+// pinned nodes: their values must be there) or as the library's off-process
+// unknowns, and the walls along i are only those of the whole box. The fill
+// functions write the owned planes only: exchange the ghost planes afterwards.
 struct ReducedSystem {
   SevenPointOperator op;    // on the interior box
   std::vector<double> rhs;  // box order

@@ -24,8 +24,8 @@ void startLibrary() {
 }
 
 // The mapping of our nodes to the library's grid: the library indexes nodes
-// as the operator's box does. A distributed version gives each process
-// its own box here.
+// as the operator's box does, which on a distributed mesh is this process's
+// part of the global box.
 void boxOf(const SevenPointOperator& op, HYPRE_Int lower[3], HYPRE_Int upper[3]) {
   for (int d = 0; d < 3; ++d) {
     lower[d] = op.lower[static_cast<std::size_t>(d)];
@@ -50,6 +50,7 @@ struct StructMultigrid::Handles {
   HYPRE_StructVector b = nullptr, x = nullptr;
   HYPRE_StructSolver pcg = nullptr, pfmg = nullptr;
   HYPRE_Int lower[3] = {0, 0, 0}, upper[3] = {0, 0, 0};
+  MPI_Comm comm = MPI_COMM_SELF;
   bool set_up = false;
 
   ~Handles() {
@@ -67,7 +68,8 @@ StructMultigrid::StructMultigrid(const SevenPointOperator& op) : h_(std::make_un
   startLibrary();
   Handles& h = *h_;
   boxOf(op, h.lower, h.upper);
-  check(HYPRE_StructGridCreate(MPI_COMM_WORLD, 3, &h.grid), "grid creation");
+  h.comm = op.shared ? MPI_COMM_WORLD : MPI_COMM_SELF;
+  check(HYPRE_StructGridCreate(h.comm, 3, &h.grid), "grid creation");
   check(HYPRE_StructGridSetExtents(h.grid, h.lower, h.upper), "grid extents");
   check(HYPRE_StructGridAssemble(h.grid), "grid assembly");
 
@@ -75,7 +77,7 @@ StructMultigrid::StructMultigrid(const SevenPointOperator& op) : h_(std::make_un
   check(HYPRE_StructStencilCreate(3, 7, &h.stencil), "stencil creation");
   for (HYPRE_Int e = 0; e < 7; ++e) check(HYPRE_StructStencilSetElement(h.stencil, e, offsets[e]), "stencil entry");
 
-  check(HYPRE_StructMatrixCreate(MPI_COMM_WORLD, h.grid, h.stencil, &h.matrix), "matrix creation");
+  check(HYPRE_StructMatrixCreate(h.comm, h.grid, h.stencil, &h.matrix), "matrix creation");
   // Half the storage and of the memory traffic of every product.
   check(HYPRE_StructMatrixSetSymmetric(h.matrix, 1), "matrix symmetry");
   check(HYPRE_StructMatrixInitialize(h.matrix), "matrix initialisation");
@@ -86,12 +88,12 @@ StructMultigrid::StructMultigrid(const SevenPointOperator& op) : h_(std::make_un
         "matrix values");
   check(HYPRE_StructMatrixAssemble(h.matrix), "matrix assembly");
 
-  check(HYPRE_StructVectorCreate(MPI_COMM_WORLD, h.grid, &h.b), "vector creation");
-  check(HYPRE_StructVectorCreate(MPI_COMM_WORLD, h.grid, &h.x), "vector creation");
+  check(HYPRE_StructVectorCreate(h.comm, h.grid, &h.b), "vector creation");
+  check(HYPRE_StructVectorCreate(h.comm, h.grid, &h.x), "vector creation");
   check(HYPRE_StructVectorInitialize(h.b), "vector initialisation");
   check(HYPRE_StructVectorInitialize(h.x), "vector initialisation");
 
-  check(HYPRE_StructPFMGCreate(MPI_COMM_WORLD, &h.pfmg), "multigrid creation");
+  check(HYPRE_StructPFMGCreate(h.comm, &h.pfmg), "multigrid creation");
   HYPRE_StructPFMGSetMaxIter(h.pfmg, 1);  // one V-cycle per preconditioning
   HYPRE_StructPFMGSetTol(h.pfmg, 0.0);
   HYPRE_StructPFMGSetZeroGuess(h.pfmg);
@@ -102,7 +104,7 @@ StructMultigrid::StructMultigrid(const SevenPointOperator& op) : h_(std::make_un
   HYPRE_StructPFMGSetNumPostRelax(h.pfmg, 2);
   HYPRE_StructPFMGSetSkipRelax(h.pfmg, 1);
 
-  check(HYPRE_StructPCGCreate(MPI_COMM_WORLD, &h.pcg), "conjugate-gradient creation");
+  check(HYPRE_StructPCGCreate(h.comm, &h.pcg), "conjugate-gradient creation");
   HYPRE_StructPCGSetTwoNorm(h.pcg, 1);  // stop on the residual itself, not its preconditioned form
   HYPRE_StructPCGSetTol(h.pcg, 0.0);    // absolute bound only (set per solve)
   HYPRE_StructPCGSetPrecond(h.pcg, HYPRE_StructPFMGSolve, HYPRE_StructPFMGSetup, h.pfmg);

@@ -12,11 +12,17 @@ namespace plasmabox {
 // along the first, second, third axis. The coupling to the neighbour at +1 is
 // that neighbour's coupling back (the matrix is symmetric, so the library
 // stores only half of it). Couplings toward nodes outside the box must be
-// zero. Positive definite for the solver below.
+// zero, except, on a distributed mesh, those toward the boxes of other
+// processes: then every process gives its own box, in the global numbering,
+// and the library fetches the neighbours' values. Positive definite for the
+// solver below.
 struct SevenPointOperator {
   std::array<int, 3> lower{};  // first node of the box
   std::array<int, 3> upper{};  // last node of the box, inclusive
   std::vector<double> values;  // 4 per node
+  // The box is this process's part of a box shared by all the processes of
+  // the run; otherwise the process solves alone, even under mpirun.
+  bool shared = false;
 
   std::size_t nodes() const {
     return static_cast<std::size_t>(upper[0] - lower[0] + 1) * static_cast<std::size_t>(upper[1] - lower[1] + 1) *
@@ -39,7 +45,8 @@ struct MultigridOutcome {
 // library's objects, hence a class.
 class StructMultigrid {
  public:
-  // Builds the library's grid and matrix and sets the solver up. Throws
+  // Builds the library's grid and matrix and sets the solver up; on several
+  // processes every one of them calls it with its own box. Throws
   // std::runtime_error when the library refuses the operator.
   explicit StructMultigrid(const SevenPointOperator& op);
   ~StructMultigrid();

@@ -45,15 +45,17 @@ struct BorderCopies {
   }
 };
 
-// Runs relax(read, lo, hi) over the block [begin, end) of thread t of a team,
+// Runs relax(read, lo, hi) over the block [begin, end) of thread t of a team
+// sharing the unknowns [first, last) of the total stored ones (a process's own
+// planes; the planes copied from neighbour processes are read, never relaxed),
 // the parts within `width` of either end with a BorderRead and the middle with
 // a DirectRead, in increasing order; copies the border values first and waits
 // for the whole team before relaxing. Call from inside the parallel region.
 template <class Relax>
-void relaxBlockWithBorders(double* x, std::size_t total, std::size_t width, int team, int t,
-                           BorderCopies& copies, Relax relax) {
-  const IndexRange block = staticBlock(static_cast<int64_t>(total), team, t);
-  const auto begin = static_cast<std::size_t>(block.begin), end = static_cast<std::size_t>(block.end);
+void relaxBlockWithBorders(double* x, std::size_t first, std::size_t last, std::size_t total, std::size_t width,
+                           int team, int t, BorderCopies& copies, Relax relax) {
+  const IndexRange block = staticBlock(static_cast<int64_t>(last - first), team, t);
+  const auto begin = first + static_cast<std::size_t>(block.begin), end = first + static_cast<std::size_t>(block.end);
   const std::size_t below_start = begin > width ? begin - width : 0;
   const std::size_t above_end = std::min(total, end + width);
   double* below = copies.values.data() + 2 * width * static_cast<std::size_t>(t);

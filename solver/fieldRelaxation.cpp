@@ -7,12 +7,15 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iostream>
 #include <vector>
 
 #include "mesh/constants.h"
+#include "mesh/ghostPlanes.h"
+#include "mesh/processReduction.h"
 #include "solver/PotentialSolver.h"
 #include "solver/borderReads.h"
 #include "solver/gaussSeidel.h"
@@ -26,8 +29,12 @@ namespace plasmabox {
 namespace {
 
 // Strides and inverse squared spacings of the node mesh (field storage: k fastest).
+// On a slab of a distributed mesh the sweeps and residuals visit the planes
+// this process owns, [own_lo, own_hi); a plane 0 or ni-1 among them is a wall
+// of the box, so the wall rules below hold there and nowhere else.
 struct Stencil {
   int ni, nj, nk;
+  int own_lo, own_hi;       // owned planes along i
   std::size_t si, sj;       // index steps along i and j (the k step is 1)
   double idx2, idy2, idz2;  // 1/m^2
   double D;                 // 2*idx2 + 2*idy2 + 2*idz2, 1/m^2
@@ -36,6 +43,8 @@ struct Stencil {
       : ni(g.ni),
         nj(g.nj),
         nk(g.nk),
+        own_lo(g.ownedBegin()),
+        own_hi(g.ownedEnd()),
         si(static_cast<std::size_t>(g.nj) * static_cast<std::size_t>(g.nk)),
         sj(static_cast<std::size_t>(g.nk)),
         idx2(1.0 / (g.dh.x * g.dh.x)),
@@ -71,6 +80,8 @@ inline double nodeResidual(const Stencil& g, const double* phi, std::size_t n, s
 
 // Sum over the free nodes of the squared residual of the linear Poisson
 // equation; wall nodes contribute their difference to the inner neighbour.
+// Owned nodes only (their neighbours in ghost planes as last exchanged): the
+// caller sums the processes' parts.
 // Object nodes and the two corners that the sweep pins to 0 V are left out:
 // no sweep changes them, and measuring a pinned corner by its wall rule would
 // keep the residual above the difference to its neighbour however long the
@@ -81,7 +92,7 @@ double poissonResidualSum(const Stencil& g, const double* phi, const double* sou
   plane_sums.assign(static_cast<std::size_t>(g.ni), 0.0);
   const std::size_t last = g.at(g.ni - 1, g.nj - 1, g.nk - 1);
 #pragma omp parallel for schedule(static) num_threads(threads)
-  for (int i = 0; i < g.ni; ++i) {
+  for (int i = g.own_lo; i < g.own_hi; ++i) {
     double sum = 0.0;
     for (int j = 0; j < g.nj; ++j)
       for (int k = 0; k < g.nk; ++k) {
@@ -222,42 +233,64 @@ void sweepSORParallel(World& world, const std::vector<double>& source, double fa
   const PoissonSweep sweep{Stencil(world.grid), world.phi.data.data(), source.data(), world.object_id.data.data(),
                            factor, grounded};
   const std::size_t total = world.phi.size();
+  const std::size_t first = static_cast<std::size_t>(sweep.g.own_lo) * sweep.g.si;
+  const std::size_t last = static_cast<std::size_t>(sweep.g.own_hi) * sweep.g.si;
   borders.reserveFor(threads, sweep.g.si);  // a node reaches at most one plane away
 #pragma omp parallel num_threads(threads)
-  relaxBlockWithBorders(sweep.phi, total, sweep.g.si, omp_get_num_threads(), omp_get_thread_num(), borders,
+  relaxBlockWithBorders(sweep.phi, first, last, total, sweep.g.si, omp_get_num_threads(), omp_get_thread_num(),
+                        borders,
                         [&](const auto& read, std::size_t lo, std::size_t hi) { sweep.relaxRange(read, lo, hi); });
 }
 
 namespace {
 
-// The free nodes' source with its mean over the interior nodes removed: the
-// zero-gradient system without any held node is solvable only then.
-void removeInteriorMean(std::vector<double>& source, const Grid& g) {
+// The free nodes' source with its mean over the interior nodes of the whole
+// mesh removed: the zero-gradient system without any held node is solvable
+// only then. Each process sums its own interior planes.
+void removeInteriorMean(std::vector<double>& source, const Grid& g, const Decomposition& part) {
   double sum = 0.0;
-  for (int i = 1; i < g.ni - 1; ++i)
+  for (int i = std::max(1, g.ownedBegin()); i < std::min(g.ni - 1, g.ownedEnd()); ++i)
     for (int j = 1; j < g.nj - 1; ++j)
       for (int k = 1; k < g.nk - 1; ++k) sum += source[g.node_vol.index(i, j, k)];
-  const double mean = sum / (static_cast<double>(g.ni - 2) * (g.nj - 2) * (g.nk - 2));
+  sum = sumOverProcesses(part, sum);
+  const double mean = sum / (static_cast<double>(g.gni - 2) * (g.nj - 2) * (g.nk - 2));
   for (double& s : source) s -= mean;
 }
 
-// Shifts the potential to mean 0 over the nodes other than the two corners
-// the relaxation pins at 0 V (no equation reads them; they stay at 0 V).
-void shiftToZeroMean(Field& phi) {
+// Shifts the potential to mean 0 over the nodes of the whole mesh other than
+// the two corners the relaxation pins at 0 V (no equation reads them; they
+// stay at 0 V). Ghost planes move with their owners' nodes.
+void shiftToZeroMean(Field& phi, const Grid& g, const Decomposition& part) {
   const std::size_t n = phi.size();
   if (n < 3) return;
+  const std::size_t plane = static_cast<std::size_t>(g.nj) * static_cast<std::size_t>(g.nk);
+  // The corners are the first and last stored values of the slabs holding them.
+  const std::size_t lo = g.wallBelow() ? 1 : static_cast<std::size_t>(g.ownedBegin()) * plane;
+  const std::size_t hi = g.wallAbove() ? n - 1 : static_cast<std::size_t>(g.ownedEnd()) * plane;
   double sum = 0.0;
-  for (std::size_t q = 1; q + 1 < n; ++q) sum += phi.data[q];
-  const double mean = sum / static_cast<double>(n - 2);
-  for (std::size_t q = 1; q + 1 < n; ++q) phi.data[q] -= mean;
+  for (std::size_t q = lo; q < hi; ++q) sum += phi.data[q];
+  sum = sumOverProcesses(part, sum);
+  const double mean = sum / (static_cast<double>(g.gni) * static_cast<double>(plane) - 2.0);
+  const std::size_t first = g.wallBelow() ? 1 : 0, end = g.wallAbove() ? n - 1 : n;
+  for (std::size_t q = first; q < end; ++q) phi.data[q] -= mean;
+}
+
+// Nodes of the whole mesh: the count the root-mean-square residuals divide by.
+double meshNodeCount(const Grid& g) {
+  return static_cast<double>(g.gni) * static_cast<double>(g.nj) * static_cast<double>(g.nk);
 }
 
 }  // namespace
 
 bool PotentialSolver::zeroMeanSystem() {
   if (!settings.zero_mean_when_singular || settings.grounded_walls) return false;
+  bool held = false;
   for (int32_t id : world.object_id.data)
-    if (id > 0) return false;
+    if (id > 0) {
+      held = true;
+      break;
+    }
+  if (anyProcess(world.part, held)) return false;
   if (!said_zero_mean_)
     std::cerr << "warning: no object holds the potential and the walls have a zero normal gradient: the potential "
                  "is fixed only up to a constant; solving with the mean charge removed, for a potential of zero mean"
@@ -268,33 +301,42 @@ bool PotentialSolver::zeroMeanSystem() {
 
 bool PotentialSolver::solveSORParallel() {
   if (!settings.quiet) std::cout << "potential solve" << std::endl;
+  const Decomposition& part = world.part;
   const Stencil g(world.grid);
   const double* phi = world.phi.data.data();
   const int32_t* obj = world.object_id.data.data();
-  const double nodes = static_cast<double>(world.phi.size());
+  const double nodes = meshNodeCount(world.grid);
   const uint32_t limit = iterationLimit(settings.max_it);
   // rho / eps0 does not change during the solve: divided once here instead of
   // at every node of every sweep (the same quotient either way).
   std::vector<double> source = poissonSource(world);
   const bool zero_mean = zeroMeanSystem();
-  if (zero_mean) removeInteriorMean(source, world.grid);
+  if (zero_mean) removeInteriorMean(source, world.grid, part);
   BorderCopies borders;
   std::vector<double> plane_sums;
 
+  // Every sweep reads the neighbours' border planes as they stood before it;
+  // a residual check needs them as they stand after it.
+  bool ghosts_current = false;
   double R = 0.0;
   bool converged = false;
   uint32_t it = 0;
   while (it < limit && !converged) {
+    if (!ghosts_current) exchangeGhostPlanes(part, world.phi);
     sweepSORParallel(world, source, settings.sor_factor, settings.grounded_walls, settings.threads, borders);
+    ghosts_current = false;
     if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
-      R = std::sqrt(poissonResidualSum(g, phi, source.data(), obj, settings.grounded_walls, plane_sums,
-                                       settings.threads) /
-                    nodes);
+      exchangeGhostPlanes(part, world.phi);
+      ghosts_current = true;
+      const double sum = poissonResidualSum(g, phi, source.data(), obj, settings.grounded_walls, plane_sums,
+                                            settings.threads);
+      R = std::sqrt(sumOverProcesses(part, sum) / nodes);
       converged = settings.quiet ? settings.tol > R : reportResidual(R, settings.tol);
     }
     ++it;
   }
-  if (zero_mean) shiftToZeroMean(world.phi);
+  if (!ghosts_current) exchangeGhostPlanes(part, world.phi);
+  if (zero_mean) shiftToZeroMean(world.phi, world.grid, part);
   last_iterations = it;
   last_residual = R;
   if (!converged) reportGSFailure(R);
@@ -309,24 +351,30 @@ bool PotentialSolver::solveMultigrid() {
     reportGSFailure(0.0);
     return false;
   }
+  const Decomposition& part = world.part;
   const Stencil g(world.grid);
   std::vector<double> source = poissonSource(world);
   const bool zero_mean = zeroMeanSystem();
-  if (zero_mean) removeInteriorMean(source, world.grid);
+  if (zero_mean) removeInteriorMean(source, world.grid, part);
+  // Held nodes in the neighbours' border planes enter this slab's equations
+  // with their potential; the guess is read there too.
+  if (!multigrid_) exchangeGhostPlanes(part, world.object_id);
+  exchangeGhostPlanes(part, world.phi);
   // The objects and the mesh do not change between solves: the operator, and
   // the multigrid hierarchy built from it, are made at the first solve only.
   ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_, settings.threads);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
-  const double nodes = static_cast<double>(world.phi.size());
+  const double nodes = meshNodeCount(world.grid);
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
       [&] {
         fillPotential(s, world, settings.grounded_walls, zero_mean, settings.threads);
-        if (zero_mean) shiftToZeroMean(world.phi);  // the residual does not see a constant
-        return std::sqrt(poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
-                                            settings.grounded_walls, plane_sums, settings.threads) /
-                         nodes);
+        exchangeGhostPlanes(part, world.phi);
+        if (zero_mean) shiftToZeroMean(world.phi, world.grid, part);  // the residual does not see a constant
+        const double sum = poissonResidualSum(g, world.phi.data.data(), source.data(), world.object_id.data.data(),
+                                              settings.grounded_walls, plane_sums, settings.threads);
+        return std::sqrt(sumOverProcesses(part, sum) / nodes);
       },
       !settings.quiet);
   last_iterations = run.iterations;
@@ -338,11 +386,12 @@ bool PotentialSolver::solveMultigrid() {
 bool PotentialSolver::solveSORBoltzmann() {
   if (!settings.quiet) std::cout << "potential solve" << std::endl;
   const bool grounded = settings.grounded_walls;
+  const Decomposition& part = world.part;
   const Stencil g(world.grid);
   double* phi = world.phi.data.data();
   const double* rho = world.rho.data.data();
   const int32_t* obj = world.object_id.data.data();
-  const double nodes = static_cast<double>(world.phi.size());
+  const double nodes = meshNodeCount(world.grid);
   const uint32_t limit = iterationLimit(settings.max_it);
   const double ne0 = settings.ne0, phi0 = settings.phi0, kTe = settings.kTe, factor = settings.boltzmann_sor_factor;
 
@@ -351,9 +400,12 @@ bool PotentialSolver::solveSORBoltzmann() {
     return (ne0 * std::exp((phi[n] - phi0) / kTe) * (-QE) + rho[n]) / EPS_0;
   };
 
+  // Ghost planes: as in solveSORParallel, read as they stood before the
+  // sweep, exchanged again for a residual check and at the end.
   double R = 0.0;
   for (uint32_t it = 0; it < limit; ++it) {
-    for (int i = 0; i < g.ni; ++i)
+    exchangeGhostPlanes(part, world.phi);
+    for (int i = g.own_lo; i < g.own_hi; ++i)
       for (int j = 0; j < g.nj; ++j)
         for (int k = 0; k < g.nk; ++k) {
           const std::size_t n = g.at(i, j, k);
@@ -372,8 +424,9 @@ bool PotentialSolver::solveSORBoltzmann() {
         }
 
     if (it % static_cast<uint32_t>(settings.check_interval) == 0) {
+      exchangeGhostPlanes(part, world.phi);
       double sum = 0.0;
-      for (int i = 0; i < g.ni; ++i)
+      for (int i = g.own_lo; i < g.own_hi; ++i)
         for (int j = 0; j < g.nj; ++j)
           for (int k = 0; k < g.nk; ++k) {
             const std::size_t n = g.at(i, j, k);
@@ -384,12 +437,13 @@ bool PotentialSolver::solveSORBoltzmann() {
             const double r = nodeResidual(g, phi, n, m, m == n ? source(n) : 0.0);
             sum += r * r;
           }
-      R = std::sqrt(sum / nodes);
+      R = std::sqrt(sumOverProcesses(part, sum) / nodes);
       last_iterations = it + 1;
       last_residual = R;
       if (settings.quiet ? settings.tol > R : reportResidual(R, settings.tol)) return true;
     }
   }
+  exchangeGhostPlanes(part, world.phi);
   last_iterations = limit;
   last_residual = R;
   reportGSFailure(R);

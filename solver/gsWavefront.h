@@ -126,8 +126,9 @@ void sweepRows(const Rows& rows, int32_t nu, DenseVector& x_, const DenseVector&
   const double* b = b_.data();
   const auto width = static_cast<std::size_t>(plan.reach);
   borders.reserveFor(threads, width);
+  const auto total = static_cast<std::size_t>(nu);
 #pragma omp parallel num_threads(threads)
-  relaxBlockWithBorders(x, static_cast<std::size_t>(nu), width, omp_get_num_threads(), omp_get_thread_num(), borders,
+  relaxBlockWithBorders(x, 0, total, total, width, omp_get_num_threads(), omp_get_thread_num(), borders,
                         [&](const auto& read, std::size_t lo, std::size_t hi) {
                           relaxRowRange(rows, x, b, plan, static_cast<int32_t>(lo), static_cast<int32_t>(hi), read);
                         });

@@ -19,7 +19,9 @@ namespace plasmabox {
 // poissonSource returns it. Runs on `threads` threads, each relaxing one
 // contiguous block of nodes in storage order, reading its neighbours in other
 // blocks as they stood before the sweep (borders keeps the copies between
-// sweeps); on one thread it is the plain Gauss-Seidel order.
+// sweeps); on one thread it is the plain Gauss-Seidel order. On a slab of a
+// distributed mesh it relaxes the owned planes only and reads the ghost planes
+// as they are: exchange them before the sweep (exchangeGhostPlanes).
 void sweepSORParallel(World& world, const std::vector<double>& source, double factor, bool grounded, int threads,
                       BorderCopies& borders);
 
