@@ -187,12 +187,6 @@ TestFailure testFailure() {
   return f;
 }
 
-// Refuses, before anything is read, what a run on several processes cannot do.
-void checkDistributable(const RunSettings& s, const Decomposition& part) {
-  if (!part.distributed()) return;
-  (void)s;
-}
-
 }  // namespace
 
 int runSimulation(const std::vector<std::string>& args, std::istream& input) {
@@ -259,7 +253,7 @@ int runWithSettings(const RunSettings& s, const std::vector<std::string>& args, 
   try {
     const Decomposition part =
         place.size > 1 ? splitIntoSlabs(p.ni, place.rank, place.size) : wholeMesh(p.ni);
-    checkDistributable(s, part);
+    checkSharable(s.potential, part);  // before anything is read
     world_here = makeWorld(part, p.ni, p.nj, p.nk);
     World& w = *world_here;
     w.grid.setExtents(p.x0, p.xm);

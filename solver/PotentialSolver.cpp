@@ -12,10 +12,14 @@ namespace plasmabox {
 
 PotentialSolver::PotentialSolver(World& world_, const PotentialSettings& settings_)
     : world(world_), settings(settings_), nu(checkedUnknownCount(world_.grid, 3, "PotentialSolver")) {
+  checkSharable(settings, world.part);
+}
+
+void checkSharable(const PotentialSettings& settings, const Decomposition& part) {
   // Newton's iteration works on the assembled matrix of the whole mesh (its
   // conjugate gradients and inner multigrid solves are not shared out).
   const bool newton = settings.method == 1 || (settings.method == 3 && settings.multigrid);
-  if (newton && world.part.distributed())
+  if (newton && part.distributed())
     throw std::runtime_error("potential_method=" + std::to_string(settings.method) +
                              (settings.method == 3 ? " with potential_solver=multigrid" : "") +
                              " runs on one process only: use potential_method=0, 2 or 3 (potential_solver=sor for 3) "

@@ -126,4 +126,8 @@ struct PotentialSolver {
   bool said_zero_mean_ = false;
 };
 
+// Throws std::runtime_error naming the option when settings select a method
+// that runs on one process only and part is shared among several.
+void checkSharable(const PotentialSettings& settings, const Decomposition& part);
+
 }  // namespace plasmabox

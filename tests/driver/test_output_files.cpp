@@ -14,6 +14,7 @@
 
 #include "output/particleSnapshot.h"
 #include "support/command_line.h"
+#include "support/python_vtk.h"
 #include "support/run_program.h"
 
 using namespace plasmabox;
@@ -54,18 +55,6 @@ std::vector<Listed> expectedSeries(const std::vector<int>& field_steps, const st
       for (const int part : {1, 2}) listed.emplace_back(time, part, vtiName(ts, part == 1 ? ".O+.vtp" : ".e-.vtp"));
   }
   return listed;
-}
-
-const char* const NO_VTK = "no python3 with the vtk module (Debian package python3-vtk9): VTK read-back skipped";
-
-// An interpreter with VTK's Python module, or "" (then the read-back is skipped).
-std::string pythonWithVtk() {
-  std::vector<std::string> candidates;
-  if (const char* p = std::getenv("PYTHON")) candidates.push_back(p);
-  candidates.insert(candidates.end(), {"/usr/bin/python3", "/usr/local/bin/python3"});
-  for (const std::string& p : candidates)
-    if (fs::exists(p) && runProgram(p, {"-c", "import vtk, numpy"}).exit_code == 0) return p;
-  return "";
 }
 
 TEST(OutputFiles, TextAndBinaryFilesOfOneSeededRunHoldTheSameArrays) {
