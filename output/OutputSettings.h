@@ -13,6 +13,7 @@ enum class VtkFormat { ASCII, BINARY };
 struct OutputSettings {
   VtkFormat vtk_format = VtkFormat::ASCII;
   bool vtk_compress = false;        // zlib blocks in binary files (never in text files)
+  bool vtk_parallel = false;        // binary only: each process writes its piece of the image, rank 0 a .pvti index
   bool series = false;              // keep series.pvd, a ParaView collection of every file written
   int32_t particles_every = 0;      // particle snapshot at steps that are multiples of it; 0: none
   int32_t particles_sample = 100000;  // at most this many particles per species and snapshot (>= 1)

@@ -36,6 +36,11 @@ void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::
 void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<Vec3(std::size_t)>& value,
                  FieldLayout layout);
 
+// The CSV lines of z-plane k of a field, from a field one plane thick that
+// holds that plane (nk = 1), followed by the empty line: what writeField
+// writes for plane k of the whole field.
+void writeCsvPlane(BlockWriter& w, const Field& plane, int32_t k);
+
 // The same straight onto a stream; returns os.
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout);
 std::ostream& writeField(std::ostream& os, const IntField& f, FieldLayout layout);
