@@ -102,10 +102,10 @@ void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::
   writeLayout(w, ni, nj, nk, value, layout);
 }
 
-void writeCsvPlane(BlockWriter& w, const Field& plane, int32_t k) {
-  if (!storageMatchesCounts(plane)) return;
-  const double* v = plane.data.data();
-  writeCsvLines(w, plane.ni, plane.nj, plane.nk, [v](std::size_t q) { return v[q]; }, k);
+void writeCsvPlanes(BlockWriter& w, const Field& planes, int32_t k0) {
+  if (!storageMatchesCounts(planes)) return;
+  const double* v = planes.data.data();
+  writeCsvLines(w, planes.ni, planes.nj, planes.nk, [v](std::size_t q) { return v[q]; }, k0);
 }
 
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout) { return streamAny(os, f, layout); }

@@ -53,23 +53,25 @@ void Gatherer::fetch(int rank, std::size_t n, uint64_t first, uint64_t count, st
   MPI_Recv(out, messageSize(bytes), MPI_BYTE, rank, ANSWER, comm_, MPI_STATUS_IGNORE);
 }
 
-void Gatherer::zPlane(std::size_t n, int32_t k, int32_t nj, std::size_t node_bytes, std::byte* out) const {
-  const std::size_t line = static_cast<std::size_t>(nj) * node_bytes;  // one x-plane's row of the z-plane
-  const auto at = [&](int r) { return out + static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r)]) * line; };
+void Gatherer::zPlanes(std::size_t n, int32_t k0, int32_t count, int32_t nj, std::size_t node_bytes,
+                       std::byte* out) const {
+  // One x-plane's share of the run of z-planes.
+  const std::size_t x_plane = static_cast<std::size_t>(nj) * static_cast<std::size_t>(count) * node_bytes;
+  const auto at = [&](int r) { return out + static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r)]) * x_plane; };
   const auto bytes = [&](int r) {
     return static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r) + 1] -
-                                    part_.first_plane[static_cast<std::size_t>(r)]) * line;
+                                    part_.first_plane[static_cast<std::size_t>(r)]) * x_plane;
   };
   // Ask everyone first, so that the others copy their pieces while rank 0 copies its own.
   std::vector<MPI_Request> pending;
   for (int r = 0; r < part_.size; ++r) {
     if (r == part_.rank) continue;
-    const Request q{static_cast<int64_t>(n), k, 1, static_cast<int64_t>(bytes(r))};
+    const Request q{static_cast<int64_t>(n), k0, count, static_cast<int64_t>(bytes(r))};
     MPI_Send(&q, sizeof q, MPI_BYTE, r, REQUEST, comm_);
     pending.emplace_back();
     MPI_Irecv(at(r), messageSize(bytes(r)), MPI_BYTE, r, ANSWER, comm_, &pending.back());
   }
-  offered_[n](static_cast<uint64_t>(k), 1, at(part_.rank));
+  offered_[n](static_cast<uint64_t>(k0), static_cast<uint64_t>(count), at(part_.rank));
   if (!pending.empty()) MPI_Waitall(static_cast<int>(pending.size()), pending.data(), MPI_STATUSES_IGNORE);
 }
 

@@ -2,6 +2,8 @@
 
 #include <mpi.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -34,11 +36,12 @@ class Gatherer {
   // long, into out. Rank 0's own items are copied without a message.
   void fetch(int rank, std::size_t n, uint64_t first, uint64_t count, std::byte* out, std::size_t bytes) const;
 
-  // The whole mesh's z-plane k of mesh array n (offered as offeredZPlanes
-  // does) into out, in the storage order of a field one plane thick: node
-  // (i, j) at i * nj + j, global i, gni * nj nodes of node_bytes each. Every
-  // process's owned x-planes land in place; the requests go out together.
-  void zPlane(std::size_t n, int32_t k, int32_t nj, std::size_t node_bytes, std::byte* out) const;
+  // The whole mesh's z-planes k0 .. k0 + count - 1 of mesh array n (offered
+  // as offeredZPlanes does) into out, in the storage order of a field of
+  // gni x nj x count nodes: node (i, j, k0 + c) at (i * nj + j) * count + c,
+  // global i, node_bytes each. Every process's owned x-planes are one
+  // contiguous run there and land in place; the requests go out together.
+  void zPlanes(std::size_t n, int32_t k0, int32_t count, int32_t nj, std::size_t node_bytes, std::byte* out) const;
 
   const Decomposition& part() const { return part_; }
 
@@ -59,20 +62,31 @@ void gatherToRankZero(const Decomposition& part, std::span<const OfferedData> of
 // The count every process holds, rank after rank (collective). On one process {count}.
 std::vector<uint64_t> countOnEveryProcess(const Decomposition& part, uint64_t count);
 
-// A mesh array offered z-plane by z-plane: item k is this process's owned
-// nodes of z-plane k, value(q) at local storage index q, in storage order
-// (owned i, then j), as Gatherer::zPlane expects.
+// How many z-planes of gni x nj nodes of node_bytes fit budget bytes (at
+// least one): a gather moves a few megabytes at once, so that the messages'
+// latency does not count and the memory stays small.
+inline int32_t planesPerGather(int32_t gni, int32_t nj, std::size_t node_bytes, std::size_t budget) {
+  const std::size_t plane = std::max<std::size_t>(1, static_cast<std::size_t>(gni) * static_cast<std::size_t>(nj) * node_bytes);
+  return static_cast<int32_t>(std::clamp<std::size_t>(budget / plane, 1, INT32_MAX));
+}
+
+// A mesh array offered by z-planes: items [k0, k0 + count) are this
+// process's owned nodes of those z-planes, value(q) at local storage index
+// q, in storage order (owned i, then j, then k: runs along k read
+// contiguous storage), as Gatherer::zPlanes expects.
 template <class T, class Value>
 OfferedData offeredZPlanes(const Grid& g, Value value) {
   const std::size_t ob = static_cast<std::size_t>(g.ownedBegin()), oe = static_cast<std::size_t>(g.ownedEnd());
   const std::size_t nj = static_cast<std::size_t>(g.nj), nk = static_cast<std::size_t>(g.nk);
   return [=](uint64_t first, uint64_t count, std::byte* out) {
-    for (uint64_t k = first; k < first + count; ++k)
-      for (std::size_t i = ob; i < oe; ++i)
-        for (std::size_t j = 0; j < nj; ++j, out += sizeof(T)) {
-          const T v = value((i * nj + j) * nk + static_cast<std::size_t>(k));
+    for (std::size_t i = ob; i < oe; ++i)
+      for (std::size_t j = 0; j < nj; ++j) {
+        const std::size_t line = (i * nj + j) * nk;
+        for (uint64_t k = first; k < first + count; ++k, out += sizeof(T)) {
+          const T v = value(line + static_cast<std::size_t>(k));
           std::memcpy(out, &v, sizeof(T));
         }
+      }
   };
 }
 

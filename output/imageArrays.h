@@ -60,7 +60,7 @@ struct ImageArray {
   std::string_view type;  // "Int32" or "Float64"
   int components = 1;
   std::size_t node_bytes = 0;
-  OfferedData z_planes;  // item k: the owned nodes of z-plane k (offeredZPlanes)
+  OfferedData z_planes;  // items: the owned nodes of z-planes (offeredZPlanes)
   // Local x-plane i in storage order (j, then k), nj * nk values.
   std::function<void(int32_t i, std::byte* out)> x_plane;
 };

@@ -164,7 +164,7 @@ std::vector<bool> writeGatheredParticleFiles(const Decomposition& part, const st
                         }};
       };
       const VtkArray sampled[3] = {gathered(0), gathered(1), gathered(2)};
-      AppendedOptions options{false, settings.threads};
+      AppendedOptions options{false, settings.threads, settings.block_bytes};
       options.serial_fill = true;
       writeSnapshot(f, count, sampled, settings, options);
       whole[n] = closeAndCheck(f, name);
@@ -203,7 +203,7 @@ std::vector<bool> writeParticleFiles(const std::vector<Species>& species, int32_
       whole.push_back(false);
       continue;
     }
-    writeParticleSnapshot(f, s, settings);
+    writeParticleSnapshot(f, s, settings, settings.block_bytes);
     whole.push_back(closeAndCheck(f, name));
   }
   return whole;

@@ -45,7 +45,7 @@ bool writeParticleSnapshot(std::ostream& os, const Species& species, const Outpu
 // In a distributed run (the species' world is) every process calls it
 // together: the sample is taken from every process's list joined in rank
 // order, and rank 0 writes the files, receiving the sampled particles in
-// blocks of about APPENDED_BLOCK_BYTES: the bytes one process holding the
+// blocks of about settings.block_bytes: the bytes one process holding the
 // joined lists writes. Every process returns the same answer.
 std::vector<bool> writeParticleFiles(const std::vector<Species>& species, int32_t ts, const std::string& vti_folder,
                                      const OutputSettings& settings);

@@ -1,5 +1,6 @@
 #include "output/stepOutput.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -88,44 +89,51 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   w.text(VTK_CLOSING);
 }
 
-// Rows of one array of the text image, z-plane by z-plane: each plane is
-// gathered into a field one plane thick, whose rows are that plane's line.
+// Rows of one array of the text image, a run of z-planes at a time: each run
+// is gathered into a field that many planes thick, whose rows are those
+// planes' lines.
 template <class T>
-void writeGatheredRows(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather) {
-  NodeField<T> plane(g.gni, g.nj, 1);
-  for (int32_t k = 0; k < g.nk; ++k) {
-    gather.zPlane(n, k, g.nj, sizeof(T), reinterpret_cast<std::byte*>(plane.data.data()));
-    writeField(w, plane, FieldLayout::VTK_ROWS);
+void writeGatheredRows(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+  const int32_t run = planesPerGather(g.gni, g.nj, sizeof(T), budget);
+  NodeField<T> planes;
+  for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
+    const int32_t count = std::min(run, g.nk - k0);
+    if (planes.nk != count) planes = NodeField<T>(g.gni, g.nj, count);
+    gather.zPlanes(n, k0, count, g.nj, sizeof(T), reinterpret_cast<std::byte*>(planes.data.data()));
+    writeField(w, planes, FieldLayout::VTK_ROWS);
   }
 }
 
 // The text image of a distributed run, on rank 0: the bytes writeVtkImageText
 // writes for the whole mesh.
 void writeGatheredImageText(std::ostream& os, const Grid& g, std::span<const ImageArray> arrays,
-                            const Gatherer& gather) {
+                            const Gatherer& gather, std::size_t budget) {
   BlockWriter w(os);
   writeVtkOpening(w, g, g.gni);
   for (std::size_t n = 0; n < arrays.size(); ++n) {
     const ImageArray& a = arrays[n];
     dataArrayOf(w, a.name, a.components, a.type, [&](BlockWriter& out) {
       if (a.type == "Int32")
-        writeGatheredRows<int32_t>(out, g, n, gather);
+        writeGatheredRows<int32_t>(out, g, n, gather, budget);
       else if (a.components == 3)
-        writeGatheredRows<Vec3>(out, g, n, gather);
+        writeGatheredRows<Vec3>(out, g, n, gather, budget);
       else
-        writeGatheredRows<double>(out, g, n, gather);
+        writeGatheredRows<double>(out, g, n, gather, budget);
     });
   }
   w.text(VTK_CLOSING);
 }
 
-// The density of one species in the CSV layout, gathered z-plane by z-plane
-// (offered array n), then the empty line after the species.
-void writeGatheredDensity(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather) {
-  Field plane(g.gni, g.nj, 1);
-  for (int32_t k = 0; k < g.nk; ++k) {
-    gather.zPlane(n, k, g.nj, sizeof(double), reinterpret_cast<std::byte*>(plane.data.data()));
-    writeCsvPlane(w, plane, k);
+// The density of one species in the CSV layout, gathered a run of z-planes
+// at a time (offered array n), then the empty line after the species.
+void writeGatheredDensity(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+  const int32_t run = planesPerGather(g.gni, g.nj, sizeof(double), budget);
+  Field planes;
+  for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
+    const int32_t count = std::min(run, g.nk - k0);
+    if (planes.nk != count) planes = Field(g.gni, g.nj, count);
+    gather.zPlanes(n, k0, count, g.nj, sizeof(double), reinterpret_cast<std::byte*>(planes.data.data()));
+    writeCsvPlanes(w, planes, k0);
   }
   w.put('\n');
 }
@@ -137,7 +145,7 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
   const Grid& g = world.grid;
   const bool root = part.rank == 0;
   const std::string vtk_name = vtkFileName(o_file, world.ts);
-  const AppendedOptions binary{settings.vtk_compress, settings.threads};
+  const AppendedOptions binary{settings.vtk_compress, settings.threads, settings.block_bytes};
   const std::vector<ImageArray> arrays = imageArrays(world, species);
   bool vtk_whole = false;
   if (settings.vtk_parallel) vtk_whole = writeImagePieces(g, part, arrays, pieceIndexName(vtk_name), binary);
@@ -163,7 +171,7 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
       if (settings.vtk_format == VtkFormat::BINARY)
         writeGatheredImageBinary(vtk, g, arrays, gather, binary);
       else
-        writeGatheredImageText(vtk, g, arrays, gather);
+        writeGatheredImageText(vtk, g, arrays, gather, settings.block_bytes);
       vtk_whole = closeAndCheck(vtk, vtk_name);
     }
     BlockWriter e_text(e_out), o_text(o_out);
@@ -171,7 +179,7 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
     o_text.text("x,y,z,data\n");
     for (std::size_t n = 0; n < species.size(); ++n) {
       const bool to_e = goesToElectronFile(species[n].name);
-      if ((to_e ? e_out : o_out).is_open()) writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather);
+      if ((to_e ? e_out : o_out).is_open()) writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather, settings.block_bytes);
     }
     e_text.flush();
     o_text.flush();
@@ -223,7 +231,7 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
   bool vtk_whole = false;
   if (vtk.is_open()) {
     if (settings.vtk_format == VtkFormat::BINARY) {
-      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads});
+      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads, settings.block_bytes});
     } else {
       writeVtkImageText(vtk, world, species);
     }

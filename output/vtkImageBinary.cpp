@@ -59,35 +59,38 @@ VtkArray nodeArrayOf(std::string name, int32_t ni, int32_t nj, int32_t nk, Value
   return a;
 }
 
-// One z-plane held in the storage order of a field one plane thick (node (i,
-// j) at i * nj + j) into VTK's order (j * ni + i).
-template <std::size_t BYTES>
-void transposeZPlane(std::size_t ni, std::size_t nj, const std::byte* in, std::byte* out) {
-  for (std::size_t i = 0; i < ni; ++i)
-    for (std::size_t j = 0; j < nj; ++j, in += BYTES) std::memcpy(out + (j * ni + i) * BYTES, in, BYTES);
+// Runs of whole z-planes in VTK's order, from their values in the storage
+// order of a field count planes thick, node_bytes each (an Int32, a Float64
+// or three).
+template <class T>
+void transposeRun(uint64_t ni, uint64_t nj, int32_t count, const std::byte* in, std::byte* out) {
+  const auto value = [in](std::size_t q) {
+    T v;
+    std::memcpy(&v, in + q * sizeof(T), sizeof(T));
+    return v;
+  };
+  transposePlanes<T>(static_cast<int32_t>(ni), static_cast<int32_t>(nj), count, value, 0, static_cast<std::size_t>(count),
+                     out);
 }
 
-void transposeZPlane(std::size_t ni, std::size_t nj, std::size_t node_bytes, const std::byte* in, std::byte* out) {
-  if (node_bytes == 4)
-    transposeZPlane<4>(ni, nj, in, out);
-  else if (node_bytes == 8)
-    transposeZPlane<8>(ni, nj, in, out);
-  else
-    transposeZPlane<24>(ni, nj, in, out);
-}
-
-// An array whose z-planes fill(k, plane) writes in the one-plane storage
-// order, ni x nj nodes each; nk planes.
-VtkArray planeByPlane(const ImageArray& a, uint64_t ni, uint64_t nj, uint64_t nk,
-                      std::function<void(int32_t k, std::byte* plane)> fill) {
+// An array of nk z-planes of ni x nj nodes whose runs fill(k0, count, run)
+// writes in the storage order of a field ni x nj x count (see Gatherer::zPlanes).
+VtkArray byZPlaneRuns(const ImageArray& a, uint64_t ni, uint64_t nj, uint64_t nk,
+                      std::function<void(int32_t k0, int32_t count, std::byte* run)> fill) {
   const uint64_t plane = ni * nj;
-  auto scratch = std::make_shared<std::vector<std::byte>>(plane * a.node_bytes);
+  auto scratch = std::make_shared<std::vector<std::byte>>();
   VtkArray v{a.name, a.type, a.components, plane * nk, {}, plane};
-  v.fill = [=, node_bytes = a.node_bytes](uint64_t first, std::size_t count, std::byte* out) {
-    for (uint64_t k = first / plane; k < (first + count) / plane; ++k, out += plane * node_bytes) {
-      fill(static_cast<int32_t>(k), scratch->data());
-      transposeZPlane(ni, nj, node_bytes, scratch->data(), out);
-    }
+  v.fill = [=, node_bytes = a.node_bytes](uint64_t first, std::size_t tuples, std::byte* out) {
+    // Blocks are whole multiples of block_multiple, one plane.
+    const int32_t k0 = static_cast<int32_t>(first / plane), count = static_cast<int32_t>(tuples / plane);
+    scratch->resize(tuples * node_bytes);
+    fill(k0, count, scratch->data());
+    if (node_bytes == sizeof(int32_t))
+      transposeRun<int32_t>(ni, nj, count, scratch->data(), out);
+    else if (node_bytes == sizeof(double))
+      transposeRun<double>(ni, nj, count, scratch->data(), out);
+    else
+      transposeRun<Vec3>(ni, nj, count, scratch->data(), out);
   };
   return v;
 }
@@ -143,9 +146,10 @@ bool writeGatheredImageBinary(std::ostream& os, const Grid& g, std::span<const I
                               const Gatherer& gather, AppendedOptions options) {
   std::vector<VtkArray> v;
   for (std::size_t n = 0; n < arrays.size(); ++n)
-    v.push_back(planeByPlane(arrays[n], static_cast<uint64_t>(g.gni), static_cast<uint64_t>(g.nj),
-                             static_cast<uint64_t>(g.nk), [&gather, &g, n, bytes = arrays[n].node_bytes](int32_t k, std::byte* plane) {
-                               gather.zPlane(n, k, g.nj, bytes, plane);
+    v.push_back(byZPlaneRuns(arrays[n], static_cast<uint64_t>(g.gni), static_cast<uint64_t>(g.nj),
+                             static_cast<uint64_t>(g.nk),
+                             [&gather, &g, n, bytes = arrays[n].node_bytes](int32_t k0, int32_t count, std::byte* run) {
+                               gather.zPlanes(n, k0, count, g.nj, bytes, run);
                              }));
   options.serial_fill = true;  // the gather talks to the other processes from this thread only
   return writeImageData(os, g, wholeExtent(g), wholeExtent(g), v, options);
@@ -160,14 +164,17 @@ bool writeImagePiece(std::ostream& os, const Grid& g, std::span<const ImageArray
   for (std::size_t n = 0; n < arrays.size(); ++n) {
     const ImageArray& a = arrays[n];
     const std::vector<std::byte>* shared = n < above.size() && !above[n].empty() ? &above[n] : nullptr;
-    v.push_back(planeByPlane(a, ni, nj, static_cast<uint64_t>(nk), [&a, shared, owned, nj, nk](int32_t k, std::byte* plane) {
-      a.z_planes(static_cast<uint64_t>(k), 1, plane);
-      if (!shared) return;
-      std::byte* row = plane + owned * nj * a.node_bytes;  // the shared plane comes last along i
-      for (std::size_t j = 0; j < nj; ++j)
-        std::memcpy(row + j * a.node_bytes, shared->data() + (j * nk + static_cast<std::size_t>(k)) * a.node_bytes,
-                    a.node_bytes);
-    }));
+    v.push_back(byZPlaneRuns(a, ni, nj, static_cast<uint64_t>(nk),
+                             [&a, shared, owned, nj, nk](int32_t k0, int32_t count, std::byte* run) {
+                               a.z_planes(static_cast<uint64_t>(k0), static_cast<uint64_t>(count), run);
+                               if (!shared) return;
+                               // The shared plane comes last along i; along k its values are contiguous.
+                               const std::size_t bytes = static_cast<std::size_t>(count) * a.node_bytes;
+                               std::byte* at = run + owned * nj * bytes;
+                               for (std::size_t j = 0; j < nj; ++j, at += bytes)
+                                 std::memcpy(at, shared->data() + (j * nk + static_cast<std::size_t>(k0)) * a.node_bytes,
+                                             bytes);
+                             }));
   }
   return writeImageData(os, g, wholeExtent(g), piece, v, options);
 }
