@@ -17,7 +17,8 @@ struct Request {
 };
 
 int messageSize(std::size_t bytes) {
-  if (bytes > static_cast<std::size_t>(INT_MAX)) throw std::runtime_error("a piece of an output file is too large to send");
+  if (bytes > static_cast<std::size_t>(INT_MAX))
+    throw std::runtime_error("a piece of an output file is too large to send");
   return static_cast<int>(bytes);
 }
 
@@ -35,7 +36,7 @@ void answer(std::span<const OfferedData> offered, MPI_Comm comm) {
     if (q.array < 0) return;
     piece.resize(static_cast<std::size_t>(q.bytes));
     offered[static_cast<std::size_t>(q.array)](static_cast<uint64_t>(q.first), static_cast<uint64_t>(q.count),
-                                                piece.data());
+                                               piece.data());
     MPI_Send(piece.data(), messageSize(piece.size()), MPI_BYTE, 0, ANSWER, comm);
   }
 }
@@ -57,10 +58,13 @@ void Gatherer::zPlanes(std::size_t n, int32_t k0, int32_t count, int32_t nj, std
                        std::byte* out) const {
   // One x-plane's share of the run of z-planes.
   const std::size_t x_plane = static_cast<std::size_t>(nj) * static_cast<std::size_t>(count) * node_bytes;
-  const auto at = [&](int r) { return out + static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r)]) * x_plane; };
+  const auto at = [&](int r) {
+    return out + static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r)]) * x_plane;
+  };
   const auto bytes = [&](int r) {
     return static_cast<std::size_t>(part_.first_plane[static_cast<std::size_t>(r) + 1] -
-                                    part_.first_plane[static_cast<std::size_t>(r)]) * x_plane;
+                                    part_.first_plane[static_cast<std::size_t>(r)]) *
+           x_plane;
   };
   // Ask everyone first, so that the others copy their pieces while rank 0 copies its own.
   std::vector<MPI_Request> pending;

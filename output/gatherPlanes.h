@@ -17,9 +17,10 @@
 namespace plasmabox {
 
 // The files of a distributed run are written by rank 0 alone, from data every
-// process holds a part of. Rank 0 asks for one piece at a time (a z-plane of a
-// mesh array, a block of sampled particles) and the owner answers it, so no
-// process ever holds more than the piece being written: never the whole mesh.
+// process holds a part of. Rank 0 asks for one piece at a time (a run of
+// z-planes of a mesh array, a block of sampled particles) and the owners
+// answer it, so no process ever holds more than the piece being written:
+// never the whole mesh.
 
 // What a process offers rank 0: copy(first, count, out) writes items [first,
 // first + count) of one array into out. What an item is (a z-plane, a
@@ -66,7 +67,8 @@ std::vector<uint64_t> countOnEveryProcess(const Decomposition& part, uint64_t co
 // least one): a gather moves a few megabytes at once, so that the messages'
 // latency does not count and the memory stays small.
 inline int32_t planesPerGather(int32_t gni, int32_t nj, std::size_t node_bytes, std::size_t budget) {
-  const std::size_t plane = std::max<std::size_t>(1, static_cast<std::size_t>(gni) * static_cast<std::size_t>(nj) * node_bytes);
+  const std::size_t plane =
+      std::max<std::size_t>(1, static_cast<std::size_t>(gni) * static_cast<std::size_t>(nj) * node_bytes);
   return static_cast<int32_t>(std::clamp<std::size_t>(budget / plane, 1, INT32_MAX));
 }
 

@@ -128,11 +128,12 @@ std::vector<bool> writeGatheredParticleFiles(const Decomposition& part, const st
     samples.push_back(processSamples(counts, sample.stride));
     const ProcessSample mine = samples.back()[static_cast<std::size_t>(part.rank)];
     for (int a = 0; a < 3; ++a)
-      offered.push_back([&list = s.particles, mine, stride = sample.stride, a](uint64_t first, uint64_t count, std::byte* out) {
-        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(SAMPLED[a].second);
-        for (uint64_t q = first; q < first + count; ++q, out += bytes)
-          std::memcpy(out, memberOf(list[mine.first_local + q * stride], a), bytes);
-      });
+      offered.push_back(
+          [&list = s.particles, mine, stride = sample.stride, a](uint64_t first, uint64_t count, std::byte* out) {
+            const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(SAMPLED[a].second);
+            for (uint64_t q = first; q < first + count; ++q, out += bytes)
+              std::memcpy(out, memberOf(list[mine.first_local + q * stride], a), bytes);
+          });
   }
   std::vector<bool> whole(species.size(), false);
   gatherToRankZero(part, offered, [&](const Gatherer& gather) {
@@ -150,8 +151,8 @@ std::vector<bool> writeGatheredParticleFiles(const Decomposition& part, const st
       const auto gathered = [&](int a) {
         const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(SAMPLED[a].second);
         return VtkArray{SAMPLED[a].first, "Float64", SAMPLED[a].second, count,
-                        [&gather, &from, bytes, index = 3 * n + static_cast<std::size_t>(a)](uint64_t first, std::size_t c,
-                                                                                              std::byte* out) {
+                        [&gather, &from, bytes, index = 3 * n + static_cast<std::size_t>(a)](
+                            uint64_t first, std::size_t c, std::byte* out) {
                           // The block's particles, process after process, each part in one request.
                           for (int r = 0; r < static_cast<int>(from.size()); ++r) {
                             const ProcessSample& p = from[static_cast<std::size_t>(r)];

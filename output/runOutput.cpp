@@ -41,7 +41,8 @@ void writeStepOutput(RunOutput& output, const World& world, const std::vector<Sp
     for (std::size_t n = 0; n < species.size(); ++n)
       if (whole[n] && s.series) output.series.push_back({world.time, static_cast<int>(n) + 1, "vti/" + particleFileName("", ts, species[n].name)});
   }
-  if (s.series && output.series.size() > listed && world.part.rank == 0) writeSeriesFile(seriesFileName(output.csv_prefix), output.series);
+  if (s.series && output.series.size() > listed && world.part.rank == 0)
+    writeSeriesFile(seriesFileName(output.csv_prefix), output.series);
 }
 
 }  // namespace plasmabox

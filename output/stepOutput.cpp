@@ -179,7 +179,8 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
     o_text.text("x,y,z,data\n");
     for (std::size_t n = 0; n < species.size(); ++n) {
       const bool to_e = goesToElectronFile(species[n].name);
-      if ((to_e ? e_out : o_out).is_open()) writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather, settings.block_bytes);
+      if ((to_e ? e_out : o_out).is_open())
+        writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather, settings.block_bytes);
     }
     e_text.flush();
     o_text.flush();
@@ -218,7 +219,8 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
 
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file, const OutputSettings& settings) {
-  if (world.part.distributed() || settings.vtk_parallel) return writeSharedOutput(world, species, o_file, e_file, settings);
+  if (world.part.distributed() || settings.vtk_parallel)
+    return writeSharedOutput(world, species, o_file, e_file, settings);
   const std::string vtk_name = vtkFileName(o_file, world.ts);
   std::ofstream vtk, e_out, o_out;
   openOutputFile(vtk, vtk_name);

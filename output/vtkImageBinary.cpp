@@ -69,8 +69,8 @@ void transposeRun(uint64_t ni, uint64_t nj, int32_t count, const std::byte* in, 
     std::memcpy(&v, in + q * sizeof(T), sizeof(T));
     return v;
   };
-  transposePlanes<T>(static_cast<int32_t>(ni), static_cast<int32_t>(nj), count, value, 0, static_cast<std::size_t>(count),
-                     out);
+  transposePlanes<T>(static_cast<int32_t>(ni), static_cast<int32_t>(nj), count, value, 0,
+                     static_cast<std::size_t>(count), out);
 }
 
 // An array of nk z-planes of ni x nj nodes whose runs fill(k0, count, run)
@@ -121,7 +121,9 @@ std::string extentText(const ImageExtent& e) {
   return s;
 }
 
-ImageExtent wholeExtent(const Grid& g) { return {{0, 0, 0}, {int64_t{g.gni} - 1, int64_t{g.nj} - 1, int64_t{g.nk} - 1}}; }
+ImageExtent wholeExtent(const Grid& g) {
+  return {{0, 0, 0}, {int64_t{g.gni} - 1, int64_t{g.nj} - 1, int64_t{g.nk} - 1}};
+}
 
 ImageExtent pieceExtent(const Grid& g) {
   ImageExtent e = wholeExtent(g);
@@ -158,23 +160,23 @@ bool writeGatheredImageBinary(std::ostream& os, const Grid& g, std::span<const I
 bool writeImagePiece(std::ostream& os, const Grid& g, std::span<const ImageArray> arrays,
                      const std::vector<std::vector<std::byte>>& above, const AppendedOptions& options) {
   const ImageExtent piece = pieceExtent(g);
-  const uint64_t ni = static_cast<uint64_t>(piece.last[0] - piece.first[0] + 1), owned = static_cast<uint64_t>(g.ownedEnd() - g.ownedBegin());
+  const uint64_t ni = static_cast<uint64_t>(piece.last[0] - piece.first[0] + 1),
+                 owned = static_cast<uint64_t>(g.ownedEnd() - g.ownedBegin());
   const std::size_t nj = static_cast<std::size_t>(g.nj), nk = static_cast<std::size_t>(g.nk);
   std::vector<VtkArray> v;
   for (std::size_t n = 0; n < arrays.size(); ++n) {
     const ImageArray& a = arrays[n];
     const std::vector<std::byte>* shared = n < above.size() && !above[n].empty() ? &above[n] : nullptr;
-    v.push_back(byZPlaneRuns(a, ni, nj, static_cast<uint64_t>(nk),
-                             [&a, shared, owned, nj, nk](int32_t k0, int32_t count, std::byte* run) {
-                               a.z_planes(static_cast<uint64_t>(k0), static_cast<uint64_t>(count), run);
-                               if (!shared) return;
-                               // The shared plane comes last along i; along k its values are contiguous.
-                               const std::size_t bytes = static_cast<std::size_t>(count) * a.node_bytes;
-                               std::byte* at = run + owned * nj * bytes;
-                               for (std::size_t j = 0; j < nj; ++j, at += bytes)
-                                 std::memcpy(at, shared->data() + (j * nk + static_cast<std::size_t>(k0)) * a.node_bytes,
-                                             bytes);
-                             }));
+    v.push_back(byZPlaneRuns(
+        a, ni, nj, static_cast<uint64_t>(nk), [&a, shared, owned, nj, nk](int32_t k0, int32_t count, std::byte* run) {
+          a.z_planes(static_cast<uint64_t>(k0), static_cast<uint64_t>(count), run);
+          if (!shared) return;
+          // The shared plane comes last along i; along k its values are contiguous.
+          const std::size_t bytes = static_cast<std::size_t>(count) * a.node_bytes;
+          std::byte* at = run + owned * nj * bytes;
+          for (std::size_t j = 0; j < nj; ++j, at += bytes)
+            std::memcpy(at, shared->data() + (j * nk + static_cast<std::size_t>(k0)) * a.node_bytes, bytes);
+        }));
   }
   return writeImageData(os, g, wholeExtent(g), piece, v, options);
 }

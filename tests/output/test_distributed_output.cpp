@@ -3,7 +3,6 @@
 // vtk_parallel read back by VTK as the whole mesh. Run on two processes by
 // mpirun (and on one outside it).
 #include <gtest/gtest.h>
-
 #include <mpi.h>
 
 #include <algorithm>
@@ -69,7 +68,8 @@ struct Scene {
       for (int r = 0; r < part.rank; ++r) first += particlesOn(s, r, part.size);
       for (int64_t p = first; p < first + particlesOn(s, part.rank, part.size); ++p) {
         const double x = static_cast<double>(p) + 0.1 * s;
-        species[static_cast<std::size_t>(s)].particles.push_back({{x * 1e-3, 0.2, 1.5e-3}, {x * 1e4, -x, 3.0}, 50.0 + x});
+        species[static_cast<std::size_t>(s)].particles.push_back(
+            {{x * 1e-3, 0.2, 1.5e-3}, {x * 1e4, -x, 3.0}, 50.0 + x});
       }
     }
   }
@@ -131,8 +131,9 @@ OutputSettings settingsOf(const Case& c) {
 
 TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
   const ProcessPlace p = place();
-  for (const Case& c : {Case{"ascii", VtkFormat::ASCII, false, 100000, 400}, Case{"binary", VtkFormat::BINARY, false, 4, 1000},
-                        Case{"compressed", VtkFormat::BINARY, true, 6, 100}}) {
+  for (const Case& c :
+       {Case{"ascii", VtkFormat::ASCII, false, 100000, 400}, Case{"binary", VtkFormat::BINARY, false, 4, 1000},
+        Case{"compressed", VtkFormat::BINARY, true, 6, 100}}) {
     const SharedFolder shared(std::string("distributed_") + c.name);
     Scene slab(splitIntoSlabs(NI, p.rank, p.size));
     RunOutput out{settingsOf(c), (shared.path / "run" / "").string(), 20, {}};
@@ -149,7 +150,8 @@ TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
         for (const Particle& q : from.species[static_cast<std::size_t>(s)].particles)
           whole.species[static_cast<std::size_t>(s)].particles.push_back(q);
       }
-      EXPECT_EQ(static_cast<int64_t>(whole.species[static_cast<std::size_t>(s)].particles.size()), totalParticles(s, p.size));
+      EXPECT_EQ(static_cast<int64_t>(whole.species[static_cast<std::size_t>(s)].particles.size()),
+                totalParticles(s, p.size));
     }
     RunOutput reference{settingsOf(c), (single.path / "run" / "").string(), 20, {}};
     writeStepOutput(reference, whole.world, whole.species);
@@ -180,12 +182,14 @@ TEST(DistributedOutput, PiecesReadBackAsTheWholeImage) {
     writeStepOutput(out, slab.world, slab.species);
     if (p.rank != 0) continue;
 
-    for (int r = 0; r < p.size; ++r) EXPECT_TRUE(fs::exists(shared.path / "vti" / ("00040." + std::to_string(r) + ".vti")));
+    for (int r = 0; r < p.size; ++r)
+      EXPECT_TRUE(fs::exists(shared.path / "vti" / ("00040." + std::to_string(r) + ".vti")));
     EXPECT_NE(readWholeFile((shared.path / "series.pvd").string()).find("file=\"vti/00040.pvti\""), std::string::npos);
 
     const TempFolder single(compress ? "whole_compressed" : "whole");
     Scene whole(wholeMesh(NI));
-    RunOutput reference{settingsOf({"whole", VtkFormat::BINARY, false, 100000, 200}), (single.path / "").string(), 20, {}};
+    RunOutput reference{
+        settingsOf({"whole", VtkFormat::BINARY, false, 100000, 200}), (single.path / "").string(), 20, {}};
     writeStepOutput(reference, whole.world, whole.species);
 
     if (!have_vtk) continue;
