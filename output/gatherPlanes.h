@@ -44,8 +44,6 @@ class Gatherer {
   // contiguous run there and land in place; the requests go out together.
   void zPlanes(std::size_t n, int32_t k0, int32_t count, int32_t nj, std::size_t node_bytes, std::byte* out) const;
 
-  const Decomposition& part() const { return part_; }
-
  private:
   const Decomposition& part_;
   std::span<const OfferedData> offered_;
