@@ -223,6 +223,11 @@ const RunOption OPTIONS[] = {
     {"vtk_compress", "", "off", "on: zlib-compress the binary VTK files (needs vtk_format=binary)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.output.vtk_compress = eitherWord(v, "off", "on"); },
      [](const RunSettings& s) { return std::string("vtk_compress=") + (s.output.vtk_compress ? "on" : "off"); }},
+    {"vtk_parallel", "", "off",
+     "on: each process writes its piece of the VTK image (vti/STEP.PIECE.vti) and rank 0 an index vti/STEP.pvti "
+     "(needs vtk_format=binary)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.output.vtk_parallel = eitherWord(v, "off", "on"); },
+     [](const RunSettings& s) { return std::string("vtk_parallel=") + (s.output.vtk_parallel ? "on" : "off"); }},
     {"series", "", "off", "on: keep series.pvd beside the vti folder, a ParaView time series of every VTK file written",
      [](RunSettings& s, const std::string&, const std::string& v) { s.output.series = eitherWord(v, "off", "on"); },
      [](const RunSettings& s) { return std::string("series=") + (s.output.series ? "on" : "off"); }},
@@ -323,6 +328,9 @@ void applyRunOptions(RunSettings& settings, const std::vector<std::string>& opti
   if (settings.output.vtk_compress && settings.output.vtk_format == VtkFormat::ASCII)
     throw std::invalid_argument(
         "options \"vtk_compress=on\" and \"vtk_format=ascii\": only binary VTK files are compressed; add vtk_format=binary");
+  if (settings.output.vtk_parallel && settings.output.vtk_format != VtkFormat::BINARY)
+    throw std::invalid_argument(
+        "options \"vtk_parallel=on\" and \"vtk_format=ascii\": the VTK pieces are binary files; add vtk_format=binary");
 }
 
 std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed) {

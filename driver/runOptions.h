@@ -19,7 +19,7 @@ namespace plasmabox {
 // the reason for an unknown name, a value that does not convert completely or
 // lies out of range, an argument that is not of the form name=value, or an
 // inputs file that cannot be read, and for options that contradict each
-// other once all are applied (vtk_compress=on with vtk_format=ascii).
+// other once all are applied (vtk_compress=on or vtk_parallel=on with vtk_format=ascii).
 // first_position is the 1-based position of options[0] on the command line,
 // for the messages.
 void applyRunOptions(RunSettings& settings, const std::vector<std::string>& options, int first_position);

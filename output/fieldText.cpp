@@ -43,8 +43,9 @@ void writeRows(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& 
   }
 }
 
+// k_shift: the plane number written for the field's plane 0.
 template <class Value>
-void writeCsvLines(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& value) {
+void writeCsvLines(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Value& value, int32_t k_shift = 0) {
   for (int k = 0; k < nk; ++k) {
     for (int j = 0; j < nj; ++j)
       for (int i = 0; i < ni; ++i) {
@@ -52,7 +53,7 @@ void writeCsvLines(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const Val
         w.put(',');
         w.number(int64_t{j});
         w.put(',');
-        w.number(int64_t{k});
+        w.number(int64_t{k} + k_shift);
         w.put(',');
         putValue(w, value((static_cast<std::size_t>(i) * static_cast<std::size_t>(nj) + static_cast<std::size_t>(j)) *
                               static_cast<std::size_t>(nk) +
@@ -99,6 +100,12 @@ void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::
 void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<Vec3(std::size_t)>& value,
                  FieldLayout layout) {
   writeLayout(w, ni, nj, nk, value, layout);
+}
+
+void writeCsvPlanes(BlockWriter& w, const Field& planes, int32_t k0) {
+  if (!storageMatchesCounts(planes)) return;
+  const double* v = planes.data.data();
+  writeCsvLines(w, planes.ni, planes.nj, planes.nk, [v](std::size_t q) { return v[q]; }, k0);
 }
 
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout) { return streamAny(os, f, layout); }

@@ -36,6 +36,11 @@ void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::
 void writeValues(BlockWriter& w, int32_t ni, int32_t nj, int32_t nk, const std::function<Vec3(std::size_t)>& value,
                  FieldLayout layout);
 
+// The CSV lines of z-planes k0 .. k0 + planes.nk - 1 of a field, from a
+// field that holds just those planes, each followed by its empty line: what
+// writeField writes for those planes of the whole field.
+void writeCsvPlanes(BlockWriter& w, const Field& planes, int32_t k0);
+
 // The same straight onto a stream; returns os.
 std::ostream& writeField(std::ostream& os, const Field& f, FieldLayout layout);
 std::ostream& writeField(std::ostream& os, const IntField& f, FieldLayout layout);

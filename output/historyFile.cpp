@@ -31,6 +31,7 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
 }
 
 void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
+  if (!f.out.is_open()) return;
   std::string line = std::to_string(row.step);
   line += ',';
   putReal(line, row.time);

@@ -34,12 +34,15 @@ struct HistoryFile {
   bool reported = false;  // a write failure has been reported
 };
 
-// Creates (or truncates) path and writes the header. Throws std::runtime_error
+// Creates (or truncates) path and writes the header. In a distributed run
+// only rank 0 calls it, and the row values it is given are the totals. Throws std::runtime_error
 // naming the file when it cannot be created.
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
                             const std::vector<std::string>& object_names);
 
-// Appends one row and flushes it. A failed write is reported once on standard
+// Appends one row and flushes it; a file that is not open (the default
+// record, as the processes other than rank 0 of a distributed run keep it:
+// only rank 0 opens the file) takes nothing. A failed write is reported once on standard
 // error ("Could not write PATH"); the run goes on.
 void writeHistoryRow(HistoryFile& file, const HistoryRow& row);
 

@@ -11,8 +11,10 @@ void openOutputFile(std::ofstream& f, const std::string& path) {
   if (f.is_open()) return;
   const std::filesystem::path dir = std::filesystem::path(path).parent_path();
   std::error_code ec;
-  if (dir.empty() || std::filesystem::exists(dir, ec)) return;
-  std::filesystem::create_directories(dir, ec);
+  if (dir.empty()) return;
+  // Another process of a distributed run may be creating the same folder at
+  // this moment: whoever made it, try once more when it exists.
+  if (!std::filesystem::exists(dir, ec)) std::filesystem::create_directories(dir, ec);
   f.clear();
   f.open(path, std::ios::binary);
 }

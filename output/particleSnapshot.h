@@ -42,6 +42,11 @@ bool writeParticleSnapshot(std::ostream& os, const Species& species, const Outpu
 // written is reported on standard error ("Could not open NAME", "Could not
 // write NAME") and the others are still written. Returns, per species,
 // whether its file was written whole.
+// In a distributed run (the species' world is) every process calls it
+// together: the sample is taken from every process's list joined in rank
+// order, and rank 0 writes the files, receiving the sampled particles in
+// blocks of about settings.block_bytes: the bytes one process holding the
+// joined lists writes. Every process returns the same answer.
 std::vector<bool> writeParticleFiles(const std::vector<Species>& species, int32_t ts, const std::string& vti_folder,
                                      const OutputSettings& settings);
 

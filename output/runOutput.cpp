@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "output/imagePieces.h"
 #include "output/particleSnapshot.h"
 #include "output/stepOutput.h"
 
@@ -30,8 +31,9 @@ void writeStepOutput(RunOutput& output, const World& world, const std::vector<Sp
     const std::string step = std::to_string(ts);
     const std::string o_file = output.csv_prefix + "output_O_" + step + ".csv";
     const std::string e_file = output.csv_prefix + "output_e_" + step + ".csv";
+    const std::string image = s.vtk_parallel ? pieceIndexName(vtkFileName(o_file, ts)) : vtkFileName(o_file, ts);
     if (writeOutput(world, species, o_file, e_file, s) && s.series)
-      output.series.push_back({world.time, 0, "vti/" + std::filesystem::path(vtkFileName(o_file, ts)).filename().string()});
+      output.series.push_back({world.time, 0, "vti/" + std::filesystem::path(image).filename().string()});
   }
   if (particles_due) {
     const std::string folder = besideCsvFiles(output.csv_prefix, "vti");
@@ -39,7 +41,8 @@ void writeStepOutput(RunOutput& output, const World& world, const std::vector<Sp
     for (std::size_t n = 0; n < species.size(); ++n)
       if (whole[n] && s.series) output.series.push_back({world.time, static_cast<int>(n) + 1, "vti/" + particleFileName("", ts, species[n].name)});
   }
-  if (s.series && output.series.size() > listed) writeSeriesFile(seriesFileName(output.csv_prefix), output.series);
+  if (s.series && output.series.size() > listed && world.part.rank == 0)
+    writeSeriesFile(seriesFileName(output.csv_prefix), output.series);
 }
 
 }  // namespace plasmabox

@@ -32,7 +32,11 @@ std::string seriesFileName(const std::string& csv_prefix);
 //    listing every VTK file written whole so far at world.time, part 0 for
 //    the fields, 1 + the species index for particles. A file whose writing
 //    failed is reported and not listed; the series file and the files of
-//    earlier steps stay valid.
+//    earlier steps stay valid. With settings.vtk_parallel the series lists
+//    the image's .pvti index.
+// In a distributed run every process calls it together, at every step (it
+// gathers and exchanges messages); rank 0 writes every file but the image
+// pieces, and the others keep the same series list.
 void writeStepOutput(RunOutput& output, const World& world, const std::vector<Species>& species);
 
 }  // namespace plasmabox

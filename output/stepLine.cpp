@@ -8,10 +8,13 @@
 namespace plasmabox {
 
 void printStepLine(const World& world, const std::vector<Species>& species) {
-  std::cout << "ts: " << world.ts;
   // Totals over the processes of a distributed run (every process calls this).
+  std::vector<int64_t> counts;
   for (const Species& s : species)
-    std::cout << "\t " << s.name << ":" << sumOverProcesses(world.part, static_cast<int64_t>(s.particles.size()));
+    counts.push_back(sumOverProcesses(world.part, static_cast<int64_t>(s.particles.size())));
+  if (world.part.rank != 0) return;
+  std::cout << "ts: " << world.ts;
+  for (std::size_t n = 0; n < species.size(); ++n) std::cout << "\t " << species[n].name << ":" << counts[n];
   std::cout << std::endl;
 }
 

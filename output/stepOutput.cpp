@@ -1,13 +1,19 @@
 #include "output/stepOutput.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <span>
 #include <string_view>
 #include <system_error>
 
 #include "output/BlockWriter.h"
+#include "mesh/processReduction.h"
 #include "output/fieldText.h"
+#include "output/gatherPlanes.h"
+#include "output/imageArrays.h"
+#include "output/imagePieces.h"
 #include "output/outputFile.h"
 #include "output/vtkImageBinary.h"
 #include "particles/currentDensity.h"
@@ -36,24 +42,31 @@ void dataArray(BlockWriter& w, std::string_view name, int components, std::strin
   dataArrayOf(w, name, components, type, [&](BlockWriter& out) { writeField(out, f, FieldLayout::VTK_ROWS); });
 }
 
-void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& species) {
+// The text image's opening up to <PointData>, for a mesh of ni x g.nj x g.nk nodes.
+void writeVtkOpening(BlockWriter& w, const Grid& g, int32_t ni) {
   w.text("<VTKFile type=\"ImageData\">\n<ImageData Origin=\"");
   for (int d = 0; d < 3; ++d) {
     if (d > 0) w.put(' ');
-    w.number(world.grid.x0[d]);
+    w.number(g.x0[d]);
   }
   w.text("\" Spacing=\"");
   for (int d = 0; d < 3; ++d) {
     if (d > 0) w.put(' ');
-    w.number(world.grid.dh[d]);
+    w.number(g.dh[d]);
   }
   w.text("\" WholeExtent=\"");
-  const int32_t counts[3] = {world.grid.ni, world.grid.nj, world.grid.nk};
+  const int32_t counts[3] = {ni, g.nj, g.nk};
   for (int d = 0; d < 3; ++d) {
     w.text(d > 0 ? " 0 " : "0 ");
     w.number(int64_t{counts[d]} - 1);
   }
   w.text("\">\n<PointData>\n");
+}
+
+const char VTK_CLOSING[] = "</PointData>\n</ImageData>\n</VTKFile>\n";
+
+void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& species) {
+  writeVtkOpening(w, world.grid, world.grid.ni);
   dataArray(w, "object_id", 1, "Int32", world.object_id);
   dataArray(w, "NodeVol", 1, "Float64", world.grid.node_vol);
   dataArray(w, "phi", 1, "Float64", world.phi);
@@ -73,7 +86,109 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   dataArray(w, "B", 3, "Float64", world.B);
   dataArray(w, "H", 3, "Float64", world.H);
   dataArray(w, "M", 3, "Float64", world.M);
-  w.text("</PointData>\n</ImageData>\n</VTKFile>\n");
+  w.text(VTK_CLOSING);
+}
+
+// Rows of one array of the text image, a run of z-planes at a time: each run
+// is gathered into a field that many planes thick, whose rows are those
+// planes' lines.
+template <class T>
+void writeGatheredRows(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+  const int32_t run = planesPerGather(g.gni, g.nj, sizeof(T), budget);
+  NodeField<T> planes;
+  for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
+    const int32_t count = std::min(run, g.nk - k0);
+    if (planes.nk != count) planes = NodeField<T>(g.gni, g.nj, count);
+    gather.zPlanes(n, k0, count, g.nj, sizeof(T), reinterpret_cast<std::byte*>(planes.data.data()));
+    writeField(w, planes, FieldLayout::VTK_ROWS);
+  }
+}
+
+// The text image of a distributed run, on rank 0: the bytes writeVtkImageText
+// writes for the whole mesh.
+void writeGatheredImageText(std::ostream& os, const Grid& g, std::span<const ImageArray> arrays,
+                            const Gatherer& gather, std::size_t budget) {
+  BlockWriter w(os);
+  writeVtkOpening(w, g, g.gni);
+  for (std::size_t n = 0; n < arrays.size(); ++n) {
+    const ImageArray& a = arrays[n];
+    dataArrayOf(w, a.name, a.components, a.type, [&](BlockWriter& out) {
+      if (a.type == "Int32")
+        writeGatheredRows<int32_t>(out, g, n, gather, budget);
+      else if (a.components == 3)
+        writeGatheredRows<Vec3>(out, g, n, gather, budget);
+      else
+        writeGatheredRows<double>(out, g, n, gather, budget);
+    });
+  }
+  w.text(VTK_CLOSING);
+}
+
+// The density of one species in the CSV layout, gathered a run of z-planes
+// at a time (offered array n), then the empty line after the species.
+void writeGatheredDensity(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+  const int32_t run = planesPerGather(g.gni, g.nj, sizeof(double), budget);
+  Field planes;
+  for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
+    const int32_t count = std::min(run, g.nk - k0);
+    if (planes.nk != count) planes = Field(g.gni, g.nj, count);
+    gather.zPlanes(n, k0, count, g.nj, sizeof(double), reinterpret_cast<std::byte*>(planes.data.data()));
+    writeCsvPlanes(w, planes, k0);
+  }
+  w.put('\n');
+}
+
+// writeOutput for a distributed run (or for pieces): see stepOutput.h.
+bool writeSharedOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
+                       const std::string& e_file, const OutputSettings& settings) {
+  const Decomposition& part = world.part;
+  const Grid& g = world.grid;
+  const bool root = part.rank == 0;
+  const std::string vtk_name = vtkFileName(o_file, world.ts);
+  const AppendedOptions binary{settings.vtk_compress, settings.threads, settings.block_bytes};
+  const std::vector<ImageArray> arrays = imageArrays(world, species);
+  bool vtk_whole = false;
+  if (settings.vtk_parallel) vtk_whole = writeImagePieces(g, part, arrays, pieceIndexName(vtk_name), binary);
+
+  std::ofstream vtk, e_out, o_out;
+  if (root) {
+    if (!settings.vtk_parallel) {
+      openOutputFile(vtk, vtk_name);
+      if (!vtk.is_open()) reportCannotOpen(vtkFileNameAsBuilt(o_file, world.ts));
+    }
+    e_out.open(e_file);
+    o_out.open(o_file);
+    if (!e_out.is_open()) reportCannotOpen(e_file);
+    if (!o_out.is_open()) reportCannotOpen(o_file);
+  }
+  // Offered: every image array, then every species' density.
+  std::vector<OfferedData> offered;
+  for (const ImageArray& a : arrays) offered.push_back(a.z_planes);
+  for (const Species& s : species)
+    offered.push_back(offeredZPlanes<double>(g, [d = s.den.data.data()](std::size_t q) { return d[q]; }));
+  gatherToRankZero(part, offered, [&](const Gatherer& gather) {
+    if (vtk.is_open()) {
+      if (settings.vtk_format == VtkFormat::BINARY)
+        writeGatheredImageBinary(vtk, g, arrays, gather, binary);
+      else
+        writeGatheredImageText(vtk, g, arrays, gather, settings.block_bytes);
+      vtk_whole = closeAndCheck(vtk, vtk_name);
+    }
+    BlockWriter e_text(e_out), o_text(o_out);
+    e_text.text("x,y,z,data\n");
+    o_text.text("x,y,z,data\n");
+    for (std::size_t n = 0; n < species.size(); ++n) {
+      const bool to_e = goesToElectronFile(species[n].name);
+      if ((to_e ? e_out : o_out).is_open())
+        writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather, settings.block_bytes);
+    }
+    e_text.flush();
+    o_text.flush();
+    closeAndCheck(e_out, e_file);
+    closeAndCheck(o_out, o_file);
+  });
+  // Rank 0 alone knows whether its single file is whole; the pieces' answer is everyone's already.
+  return settings.vtk_parallel ? vtk_whole : anyProcess(part, root && vtk_whole);
 }
 
 }  // namespace
@@ -104,6 +219,8 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
 
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file, const OutputSettings& settings) {
+  if (world.part.distributed() || settings.vtk_parallel)
+    return writeSharedOutput(world, species, o_file, e_file, settings);
   const std::string vtk_name = vtkFileName(o_file, world.ts);
   std::ofstream vtk, e_out, o_out;
   openOutputFile(vtk, vtk_name);
@@ -116,7 +233,7 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
   bool vtk_whole = false;
   if (vtk.is_open()) {
     if (settings.vtk_format == VtkFormat::BINARY) {
-      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads});
+      writeVtkImageBinary(vtk, world, species, {settings.vtk_compress, settings.threads, settings.block_bytes});
     } else {
       writeVtkImageText(vtk, world, species);
     }

@@ -42,6 +42,15 @@ void writeVtkImageText(std::ostream& os, const World& world, const std::vector<S
 // "//..//") and the other files are still written; a failed write or close gets
 // "Could not write <name>" on standard error. Returns true when the VTK file
 // was written whole.
+//
+// In a distributed run (world.part.distributed()) every process calls it
+// together: rank 0 alone opens and writes the files, gathering the mesh
+// z-plane by z-plane from the others (gatherToRankZero), and they come out
+// byte for byte as one process holding the same values writes them. With
+// settings.vtk_parallel the image goes instead into one binary piece per
+// process and an index, pieceIndexName(vtkFileName(o_file, ts)) (see
+// output/imagePieces.h), on any number of processes. Every process returns
+// the same answer.
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file, const OutputSettings& settings);
 

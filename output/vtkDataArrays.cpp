@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "output/zlibDeflate.h"
@@ -53,7 +54,8 @@ struct Compressor {
 // the compressed sizes: write it as zeros, then the blocks, then go back.
 // Blocks are filled and compressed a batch at a time, one per thread, and
 // written in order.
-bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<Compressor>& team, std::size_t per_block) {
+bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<Compressor>& team, std::size_t per_block,
+                     bool serial_fill) {
   const uint64_t total = a.tuples * a.tupleBytes();
   const uint64_t block = per_block * a.tupleBytes();
   const uint64_t blocks = (a.tuples + per_block - 1) / per_block;
@@ -66,12 +68,20 @@ bool writeCompressed(std::ostream& os, const VtkArray& a, std::vector<Compressor
   const int64_t team_size = static_cast<int64_t>(team.size());
   for (uint64_t b0 = 0; b0 < blocks && os; b0 += team.size()) {
     const int64_t batch = std::min<int64_t>(team_size, static_cast<int64_t>(blocks - b0));
+    const auto countAt = [&](int64_t q) {
+      const uint64_t first = (b0 + static_cast<uint64_t>(q)) * per_block;
+      return std::pair{first, static_cast<std::size_t>(std::min<uint64_t>(per_block, a.tuples - first))};
+    };
+    if (serial_fill)
+      for (int64_t q = 0; q < batch; ++q) {
+        const auto [first, count] = countAt(q);
+        a.fill(first, count, team[static_cast<std::size_t>(q)].raw.data());
+      }
 #pragma omp parallel for num_threads(static_cast<int>(batch)) schedule(static, 1) if (batch > 1)
     for (int64_t q = 0; q < batch; ++q) {
       Compressor& c = team[static_cast<std::size_t>(q)];
-      const uint64_t first = (b0 + static_cast<uint64_t>(q)) * per_block;
-      const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(per_block, a.tuples - first));
-      a.fill(first, count, c.raw.data());
+      const auto [first, count] = countAt(q);
+      if (!serial_fill) a.fill(first, count, c.raw.data());
       c.size = c.zlib.compress({c.raw.data(), count * a.tupleBytes()}, c.packed);
     }
     for (int64_t q = 0; q < batch; ++q) {
@@ -187,7 +197,8 @@ bool writeAppendedFile(std::ostream& os, const AppendedHead& head, std::span<con
   }
   for (std::size_t n = 0; n < arrays.size() && os; ++n) {
     offsets[n] = static_cast<uint64_t>(os.tellp() - data_at);
-    if (!writeCompressed(os, arrays[n], team, tuplesPerBlock(arrays[n], block_bytes))) os.setstate(std::ios::badbit);
+    if (!writeCompressed(os, arrays[n], team, tuplesPerBlock(arrays[n], block_bytes), options.serial_fill))
+      os.setstate(std::ios::badbit);
   }
   os << APPENDED_CLOSE;
   const std::streampos end = os.tellp();

@@ -64,6 +64,9 @@ struct AppendedOptions {
   bool compress = false;  // zlib blocks
   int threads = 1;        // threads that compress blocks side by side (at most MAX_COMPRESSION_THREADS)
   std::size_t block_bytes = APPENDED_BLOCK_BYTES;  // for the tests; keep the default
+  // Fill every block on the calling thread, one after the other, and only
+  // compress on the team: for producers that exchange messages (a gather).
+  bool serial_fill = false;
 };
 
 // Writes a whole VTK XML file whose arrays live in one raw appended block:

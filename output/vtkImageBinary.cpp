@@ -3,26 +3,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <type_traits>
-
-#include "particles/currentDensity.h"
 
 namespace plasmabox {
 
 namespace {
-
-template <class T>
-constexpr std::string_view typeName() {
-  if constexpr (std::is_same_v<T, int32_t>) return "Int32";
-  return "Float64";
-}
-
-template <class T>
-constexpr int componentCount() {
-  if constexpr (std::is_same_v<T, Vec3>) return 3;
-  return 1;
-}
 
 // Planes k0 .. k0 + planes - 1 of a field of ni x nj x nk nodes in VTK's
 // point order (i fastest, then j, then k); value(q) is the value at storage
@@ -59,7 +45,7 @@ template <class T, class Value>
 VtkArray nodeArrayOf(std::string name, int32_t ni, int32_t nj, int32_t nk, Value value, bool stored = true) {
   static_assert(sizeof(Vec3) == 3 * sizeof(double));
   const uint64_t plane = static_cast<uint64_t>(ni) * static_cast<uint64_t>(std::max(nj, 0));
-  VtkArray a{std::move(name), typeName<T>(), componentCount<T>(), NodeField<T>::nodeCount(ni, nj, nk), {}, plane};
+  VtkArray a{std::move(name), vtkTypeName<T>(), vtkComponents<T>(), NodeField<T>::nodeCount(ni, nj, nk), {}, plane};
   a.fill = [ni, nj, nk, value, stored, plane](uint64_t first, std::size_t count, std::byte* out) {
     if (!stored) {
       std::memset(out, 0, count * sizeof(T));
@@ -73,48 +59,126 @@ VtkArray nodeArrayOf(std::string name, int32_t ni, int32_t nj, int32_t nk, Value
   return a;
 }
 
+// Runs of whole z-planes in VTK's order, from their values in the storage
+// order of a field count planes thick, node_bytes each (an Int32, a Float64
+// or three).
 template <class T>
-VtkArray nodeArray(std::string name, const NodeField<T>& f) {
-  const T* v = f.data.data();
-  return nodeArrayOf<T>(std::move(name), f.ni, f.nj, f.nk, [v](std::size_t q) { return v[q]; },
-                        f.data.size() == NodeField<T>::nodeCount(f.ni, f.nj, f.nk));
+void transposeRun(uint64_t ni, uint64_t nj, int32_t count, const std::byte* in, std::byte* out) {
+  const auto value = [in](std::size_t q) {
+    T v;
+    std::memcpy(&v, in + q * sizeof(T), sizeof(T));
+    return v;
+  };
+  transposePlanes<T>(static_cast<int32_t>(ni), static_cast<int32_t>(nj), count, value, 0,
+                     static_cast<std::size_t>(count), out);
+}
+
+// An array of nk z-planes of ni x nj nodes whose runs fill(k0, count, run)
+// writes in the storage order of a field ni x nj x count (see Gatherer::zPlanes).
+VtkArray byZPlaneRuns(const ImageArray& a, uint64_t ni, uint64_t nj, uint64_t nk,
+                      std::function<void(int32_t k0, int32_t count, std::byte* run)> fill) {
+  const uint64_t plane = ni * nj;
+  auto scratch = std::make_shared<std::vector<std::byte>>();
+  VtkArray v{a.name, a.type, a.components, plane * nk, {}, plane};
+  v.fill = [=, node_bytes = a.node_bytes](uint64_t first, std::size_t tuples, std::byte* out) {
+    // Blocks are whole multiples of block_multiple, one plane.
+    const int32_t k0 = static_cast<int32_t>(first / plane), count = static_cast<int32_t>(tuples / plane);
+    scratch->resize(tuples * node_bytes);
+    fill(k0, count, scratch->data());
+    if (node_bytes == sizeof(int32_t))
+      transposeRun<int32_t>(ni, nj, count, scratch->data(), out);
+    else if (node_bytes == sizeof(double))
+      transposeRun<double>(ni, nj, count, scratch->data(), out);
+    else
+      transposeRun<Vec3>(ni, nj, count, scratch->data(), out);
+  };
+  return v;
 }
 
 std::string triple(const double v[3]) { return exactText(v[0]) + " " + exactText(v[1]) + " " + exactText(v[2]); }
 
-}  // namespace
-
-bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species,
-                         const AppendedOptions& options) {
-  std::vector<VtkArray> arrays;
-  arrays.push_back(nodeArray("object_id", world.object_id));
-  arrays.push_back(nodeArray("NodeVol", world.grid.node_vol));
-  arrays.push_back(nodeArray("phi", world.phi));
-  arrays.push_back(nodeArray("rho", world.rho));
-  const Grid& g = world.grid;
-  for (const Species& s : species)
-    arrays.push_back(nodeArrayOf<Vec3>("j." + s.name, g.ni, g.nj, g.nk,
-                                       [&s](std::size_t q) { return currentDensityAt(s, q); }));
-  for (const Species& s : species) arrays.push_back(nodeArray("vel." + s.name, s.vel));
-  arrays.push_back(nodeArray("ef", world.ef));
-  arrays.push_back(nodeArray("phi_m", world.phi_m));
-  // Kept for readers of earlier files: a reference solution nothing computes.
-  arrays.push_back(nodeArrayOf<double>("phi_m_theory", g.ni, g.nj, g.nk, [](std::size_t) { return 0.0; }));
-  arrays.push_back(nodeArray("B", world.B));
-  arrays.push_back(nodeArray("H", world.H));
-  arrays.push_back(nodeArray("M", world.M));
-
-  const std::string extent = "0 " + std::to_string(int64_t{g.ni} - 1) + " 0 " + std::to_string(int64_t{g.nj} - 1) +
-                             " 0 " + std::to_string(int64_t{g.nk} - 1);
+bool writeImageData(std::ostream& os, const Grid& g, const ImageExtent& whole, const ImageExtent& piece,
+                    std::span<const VtkArray> arrays, const AppendedOptions& options) {
   const double origin[3] = {g.x0[0], g.x0[1], g.x0[2]}, spacing[3] = {g.dh[0], g.dh[1], g.dh[2]};
   const AppendedHead head = [&](std::span<const uint64_t> offsets) {
     std::string s = vtkFileOpening("ImageData", options.compress);
-    s += "<ImageData WholeExtent=\"" + extent + "\" Origin=\"" + triple(origin) + "\" Spacing=\"" + triple(spacing) +
-         "\">\n<Piece Extent=\"" + extent + "\">\n<PointData>\n";
+    s += "<ImageData WholeExtent=\"" + extentText(whole) + "\" Origin=\"" + triple(origin) + "\" Spacing=\"" +
+         triple(spacing) + "\">\n<Piece Extent=\"" + extentText(piece) + "\">\n<PointData>\n";
     for (std::size_t n = 0; n < arrays.size(); ++n) s += appendedArrayElement(arrays[n], offsets[n]);
     return s + "</PointData>\n</Piece>\n</ImageData>\n";
   };
   return writeAppendedFile(os, head, arrays, options);
+}
+
+}  // namespace
+
+std::string extentText(const ImageExtent& e) {
+  std::string s;
+  for (int d = 0; d < 3; ++d) {
+    if (d > 0) s += ' ';
+    s.append(std::to_string(e.first[d])).append(" ").append(std::to_string(e.last[d]));
+  }
+  return s;
+}
+
+ImageExtent wholeExtent(const Grid& g) {
+  return {{0, 0, 0}, {int64_t{g.gni} - 1, int64_t{g.nj} - 1, int64_t{g.nk} - 1}};
+}
+
+ImageExtent pieceExtent(const Grid& g) {
+  ImageExtent e = wholeExtent(g);
+  e.first[0] = int64_t{g.i0} + g.ownedBegin();
+  e.last[0] = int64_t{g.i0} + g.ownedEnd() - (g.wallAbove() ? 1 : 0);
+  return e;
+}
+
+bool writeVtkImageBinary(std::ostream& os, const World& world, const std::vector<Species>& species,
+                         const AppendedOptions& options) {
+  const Grid& g = world.grid;
+  std::vector<VtkArray> arrays;
+  forEachImageArray(world, species, [&](const std::string& name, auto value, bool stored) {
+    using T = decltype(value(std::size_t{0}));
+    arrays.push_back(nodeArrayOf<T>(name, g.ni, g.nj, g.nk, value, stored));
+  });
+  const ImageExtent whole{{0, 0, 0}, {int64_t{g.ni} - 1, int64_t{g.nj} - 1, int64_t{g.nk} - 1}};
+  return writeImageData(os, g, whole, whole, arrays, options);
+}
+
+bool writeGatheredImageBinary(std::ostream& os, const Grid& g, std::span<const ImageArray> arrays,
+                              const Gatherer& gather, AppendedOptions options) {
+  std::vector<VtkArray> v;
+  for (std::size_t n = 0; n < arrays.size(); ++n)
+    v.push_back(byZPlaneRuns(arrays[n], static_cast<uint64_t>(g.gni), static_cast<uint64_t>(g.nj),
+                             static_cast<uint64_t>(g.nk),
+                             [&gather, &g, n, bytes = arrays[n].node_bytes](int32_t k0, int32_t count, std::byte* run) {
+                               gather.zPlanes(n, k0, count, g.nj, bytes, run);
+                             }));
+  options.serial_fill = true;  // the gather talks to the other processes from this thread only
+  return writeImageData(os, g, wholeExtent(g), wholeExtent(g), v, options);
+}
+
+bool writeImagePiece(std::ostream& os, const Grid& g, std::span<const ImageArray> arrays,
+                     const std::vector<std::vector<std::byte>>& above, const AppendedOptions& options) {
+  const ImageExtent piece = pieceExtent(g);
+  const uint64_t ni = static_cast<uint64_t>(piece.last[0] - piece.first[0] + 1),
+                 owned = static_cast<uint64_t>(g.ownedEnd() - g.ownedBegin());
+  const std::size_t nj = static_cast<std::size_t>(g.nj), nk = static_cast<std::size_t>(g.nk);
+  std::vector<VtkArray> v;
+  for (std::size_t n = 0; n < arrays.size(); ++n) {
+    const ImageArray& a = arrays[n];
+    const std::vector<std::byte>* shared = n < above.size() && !above[n].empty() ? &above[n] : nullptr;
+    v.push_back(byZPlaneRuns(
+        a, ni, nj, static_cast<uint64_t>(nk), [&a, shared, owned, nj, nk](int32_t k0, int32_t count, std::byte* run) {
+          a.z_planes(static_cast<uint64_t>(k0), static_cast<uint64_t>(count), run);
+          if (!shared) return;
+          // The shared plane comes last along i; along k its values are contiguous.
+          const std::size_t bytes = static_cast<std::size_t>(count) * a.node_bytes;
+          std::byte* at = run + owned * nj * bytes;
+          for (std::size_t j = 0; j < nj; ++j, at += bytes)
+            std::memcpy(at, shared->data() + (j * nk + static_cast<std::size_t>(k0)) * a.node_bytes, bytes);
+        }));
+  }
+  return writeImageData(os, g, wholeExtent(g), piece, v, options);
 }
 
 }  // namespace plasmabox

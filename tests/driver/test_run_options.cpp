@@ -51,6 +51,8 @@ TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
       {"particles_every=-1", "option \"particles_every\": must be at least 0, got -1"},
       {"particles_sample=0", "option \"particles_sample\": must be at least 1, got 0"},
       {"vtk_compress=on", "options \"vtk_compress=on\" and \"vtk_format=ascii\""},
+      {"vtk_parallel=on", "options \"vtk_parallel=on\" and \"vtk_format=ascii\""},
+      {"vtk_parallel=1", "option \"vtk_parallel\": must be off or on, got \"1\""},
   };
   for (const auto& [option, error] : refused) {
     RunSettings s;
@@ -60,6 +62,8 @@ TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
   RunSettings s;
   EXPECT_EQ(errorOf(s, {"vtk_compress=on", "vtk_format=binary"}), "");  // in any order
   EXPECT_TRUE(s.output.vtk_compress && s.output.vtk_format == VtkFormat::BINARY);
+  EXPECT_EQ(errorOf(s, {"vtk_parallel=on"}), "");
+  EXPECT_TRUE(s.output.vtk_parallel);
   applyRunOptions(s, {"dt=2.5e-12", "voltage.electrode1=-40", "voltage.grid=5", "threads=3", "dt=3e-12"}, 54);
   EXPECT_EQ(s.dt, 3e-12);  // a later option wins
   EXPECT_EQ(s.requested_threads, 3);
