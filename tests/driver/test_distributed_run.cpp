@@ -24,14 +24,16 @@ CommandLine twoElectrodesAndAMagnet(const TempFolder& dir) {
                                    {"magnet1", {0.014, 0.014, 0.014}, {0.027, 0.026, 0.026}}}));
   CommandLine cl(dir.file("scene.amf"));
   cl.set(1, "17").set(2, "9").set(3, "11");
-  cl.set(27, "20000").set(28, "1e-9").set(51, "20000").set(52, "1e-9").set(31, "1");
+  cl.set(27, "20000").set(28, "1e-7").set(51, "200").set(52, "1e-9").set(31, "1");
   return cl;
 }
 
 TEST(DistributedRun, FieldsEqualThoseOfOneProcess) {
   const std::string python = pythonWithVtk();
   const std::string readback = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/vtk_readback.py";
-  for (const char* solvers : {"potential_solver=sor magnetic_solver=gs", "potential_solver=multigrid magnetic_solver=multigrid"}) {
+  // Both solved to convergence (Gauss-Seidel would need far more sweeps for the
+  // magnet than a test can wait for; the solver tests compare it on slabs).
+  for (const char* solvers : {"potential_solver=sor magnetic_solver=multigrid", "potential_solver=multigrid magnetic_solver=multigrid"}) {
     const TempFolder one("fields_1"), two("fields_2");
     std::vector<std::string> options = {"max_step=0", "voltage.electrode1=100", "voltage.electrode2=-50", "threads=1"};
     const std::string s = solvers;
