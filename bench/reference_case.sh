@@ -12,6 +12,8 @@
 #   OPTIONS="field_model=electrostatic" bench/reference_case.sh   # run options appended
 #   POTENTIAL_TOL=1e-2 bench/reference_case.sh # potential tolerance (V/m^2; default 1e-4)
 #   NP=2 OPTIONS="threads=1" bench/reference_case.sh  # on 2 processes started by mpirun
+#   LOAD_X2=0.096 DENSITY=1.51e11 bench/reference_case.sh  # the same 10^6 per species
+#                                              # loaded along the whole box (x 4 to 96 mm)
 #
 # How the phases are timed. The program times only its particle phase (the
 # "mv_part time: " lines). Every console line ends in a flushing end-of-line,
@@ -54,11 +56,13 @@ mkdir -p "$work/vti"
 
 # Loading density (m^-3): 1.39e12 * (0.01 * 0.06 * 0.06 m^3) / 50 = 1.0e6
 # macro-particles per species. Everything else is the spacecraft example.
-density=1.39e12
+# LOAD_X2 and DENSITY spread the same count over a longer box.
+density=${DENSITY:-1.39e12}
+load_x2=${LOAD_X2:-0.014}
 args=(
   "$N" "$N" "$N" 0.0 0.1 0.0 0.1 0.0 0.1 examples/spacecraft/scene.amf
-  0.004 0.02 0.02 0.014 0.08 0.08          # electron loading box
-  0.004 0.02 0.02 0.014 0.08 0.08          # ion loading box
+  0.004 0.02 0.02 "$load_x2" 0.08 0.08     # electron loading box
+  0.004 0.02 0.02 "$load_x2" 0.08 0.08     # ion loading box
   1e-11 100 "$work/" 16                    # unused, unused, csv prefix, O+ mass (amu)
   2000 "${POTENTIAL_TOL:-1e-4}"            # potential solver limits
   "$density" "$density" 25 3 2 2           # densities, output interval, both injected, x planes
