@@ -1,5 +1,6 @@
 #include "output/outputFile.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -19,13 +20,28 @@ void openOutputFile(std::ofstream& f, const std::string& path) {
   f.open(path, std::ios::binary);
 }
 
-void reportCannotOpen(const std::string& name) { std::cerr << "Could not open " << name << std::endl; }
+namespace {
+
+// Straight to the process's standard error, not through std::cerr: the
+// processes of a distributed run other than the first have their console
+// silenced, yet each writes its own piece of an image with vtk_parallel=on,
+// and a file it could not write must not go unseen. Standard output is
+// flushed first, as std::cerr would, so the lines keep their order.
+void reportFileProblem(const std::string& text) {
+  std::cout.flush();
+  std::fputs((text + "\n").c_str(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+void reportCannotOpen(const std::string& name) { reportFileProblem("Could not open " + name); }
 
 bool closeAndCheck(std::ofstream& f, const std::string& name) {
   if (!f.is_open()) return false;
   f.close();
   if (f) return true;
-  std::cerr << "Could not write " << name << std::endl;
+  reportFileProblem("Could not write " + name);
   return false;
 }
 

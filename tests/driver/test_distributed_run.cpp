@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,20 @@ TEST(DistributedRun, AFailureEndsEveryProcessWithOneMessage) {
     ASSERT_NE(at, std::string::npos) << c.what << "\n" << r.err;
     EXPECT_EQ(r.err.find(c.message, at + 1), std::string::npos) << c.what << ": printed twice\n" << r.err;
   }
+}
+
+TEST(DistributedRun, APieceThatCannotBeWrittenIsReportedByItsProcess) {
+  // The second process's piece of step 0 cannot be opened (a folder has its
+  // name): that process's message reaches standard error although its console
+  // is silent, and the run goes on.
+  const TempFolder d("piece");
+  std::filesystem::create_directories(d.path / "vti" / "00000.1.vti");
+  const ProgramResult r = runOnProcesses(
+      2, twoElectrodesAndAMagnet(d).with({"max_step=1", "vtk_format=binary", "vtk_parallel=on", "threads=1"}),
+      d.path.string());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("Could not open vti/00000.1.vti"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(d.path / "vti" / "00001.1.vti"));
 }
 
 }  // namespace
