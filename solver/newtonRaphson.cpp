@@ -173,7 +173,7 @@ bool PotentialSolver::solveNRPCG() {
       F[u] = boltzmann * electron_charge / EPS_0 + F[u];
       P[u] = boltzmann * electron_slope;
     });
-    ghosts.exchange(F);           // the step's system reads held values there
+    ghosts.exchange(F);  // the step's system reads held values there
     subtractDiagonalInto(A, P, J);  // Jacobian of F: J = A - diag(P)
 
     if (settings.multigrid) {
