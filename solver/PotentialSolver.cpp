@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mesh/constants.h"
+#include "mesh/ghostPlanes.h"
 #include "solver/solverSupport.h"
 
 namespace plasmabox {
@@ -16,14 +17,13 @@ PotentialSolver::PotentialSolver(World& world_, const PotentialSettings& setting
 }
 
 void checkSharable(const PotentialSettings& settings, const Decomposition& part) {
-  // Newton's iteration works on the assembled matrix of the whole mesh (its
-  // conjugate gradients and inner multigrid solves are not shared out).
-  const bool newton = settings.method == 1 || (settings.method == 3 && settings.multigrid);
-  if (newton && part.distributed())
-    throw std::runtime_error("potential_method=" + std::to_string(settings.method) +
-                             (settings.method == 3 ? " with potential_solver=multigrid" : "") +
-                             " runs on one process only: use potential_method=0, 2 or 3 (potential_solver=sor for 3) "
-                             "with mpirun");
+  // Newton's iteration with multigrid steps runs on a slab; its conjugate
+  // gradients with the Gauss-Seidel fallback work on the assembled matrix of
+  // the whole mesh and are not shared out.
+  if (settings.method == 1 && !settings.multigrid && part.distributed())
+    throw std::runtime_error(
+        "potential_method=1 with potential_solver=sor runs on one process only: use potential_solver=multigrid "
+        "(or potential_method=0, 2 or 3) with mpirun");
 }
 
 PotentialSolver::~PotentialSolver() = default;
@@ -35,6 +35,9 @@ void PotentialSolver::buildMatrix() {
 
 void PotentialSolver::assembleMatrix() {
   const Grid& g = world.grid;
+  // Object nodes of the neighbours' border planes hold their potential in
+  // this slab's equations: their class must be known here.
+  exchangeGhostPlanes(world.part, world.object_id);
   A = SparseMatrix(nu);
   node_type.assign(static_cast<std::size_t>(nu), NODE_INTERIOR);
   for (int32_t k = 0; k < g.nk; ++k)
@@ -42,8 +45,17 @@ void PotentialSolver::assembleMatrix() {
       for (int32_t i = 0; i < g.ni; ++i) {
         const auto u = static_cast<int32_t>(unknownIndex(i, j, k, g.ni, g.nj));
         int32_t& type = node_type[static_cast<std::size_t>(u)];
-        const bool wall = i == 0 || j == 0 || k == 0 || i == g.ni - 1 || j == g.nj - 1 || k == g.nk - 1;
-        if (world.object_id(i, j, k) >= 1 || (settings.grounded_walls && wall)) {
+        const bool side = j == 0 || k == 0 || j == g.nj - 1 || k == g.nk - 1;
+        const bool wall = g.i0 + i == 0 || g.i0 + i == g.gni - 1 || side;
+        const bool fixed = world.object_id(i, j, k) >= 1 || (settings.grounded_walls && wall);
+        if (i < g.ownedBegin() || i >= g.ownedEnd()) {
+          // A ghost plane's equations are its owner's: here its row is the
+          // identity, and its class says how the owned rows next to it see it.
+          A(u, u) = 1.0;
+          type = fixed ? NODE_FIXED : side ? NODE_WALL : NODE_INTERIOR;
+          continue;
+        }
+        if (fixed) {
           A(u, u) = 1.0;  // Dirichlet: keeps the object's voltage, or the grounded wall's 0 V
           type = NODE_FIXED;
           continue;

@@ -13,6 +13,8 @@
 
 namespace plasmabox {
 
+class UnknownGhostPlanes;
+
 // Solver of the electrostatic potential on the world's mesh: objects (nodes
 // with object_id >= 1) hold the potential found in phi, the box walls have a
 // zero normal gradient, and the interior obeys Poisson's equation, optionally
@@ -29,12 +31,17 @@ namespace plasmabox {
 // their residuals over all processes and so stop together, and leave the
 // ghost planes of phi holding the neighbours' final values. The walls and
 // pinned corners are those of the whole box. Newton's method (method 1, and
-// method 3 with multigrid) runs on one process only.
+// method 3 with multigrid) runs on a slab with multigrid steps: each process
+// keeps the equations of its own planes, the update's norm is the whole
+// mesh's, and every process makes the same steps. Method 1 with conjugate
+// gradients and Gauss-Seidel (the assembled matrix solved without multigrid)
+// runs on one process only.
 struct PotentialSolver {
   World& world;
   PotentialSettings settings;
   int32_t nu;                      // number of unknowns, ni*nj*nk
-  SparseMatrix A;                  // the discrete operator, one row per node; assembled only for Newton's method
+  SparseMatrix A;                  // the discrete operator, one row per node; assembled only for Newton's method.
+                                   // On a slab: ghost-plane rows are identities, their node_type the node's class
   std::vector<int32_t> node_type;  // NODE_INTERIOR / NODE_WALL / NODE_FIXED per unknown, with A
 
   // Diagnostics of the last solveNRPCG call (they do not affect any result):
@@ -49,8 +56,8 @@ struct PotentialSolver {
   // Stores the settings; A and node_type stay empty until buildMatrix. Throws
   // std::invalid_argument when a node count is below 3 and std::out_of_range
   // when the node count does not fit the 32-bit unknown numbering;
-  // std::runtime_error naming potential_method when Newton's method is asked
-  // for on a slab of a distributed mesh.
+  // std::runtime_error naming the options when method 1 without multigrid is
+  // asked for on a slab of a distributed mesh (see checkSharable).
   PotentialSolver(World& world, const PotentialSettings& settings);
   ~PotentialSolver();
 
@@ -115,19 +122,22 @@ struct PotentialSolver {
   // settings.newton_tol (V). Writes the last iterate into world.phi in both
   // outcomes; prints "NR+PCG failed to converge, norm = " on standard output
   // and returns false when the steps run out. Throws std::logic_error if
-  // buildMatrix has not run.
+  // buildMatrix has not run, std::runtime_error as checkSharable.
   bool solveNRPCG();
 
  private:
   // One Newton step's linear solve J y = F by multigrid, from y, to tol.
-  void solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F, DenseVector& y);
+  // y's ghost planes are exchanged at the end (ghosts: y's exchange).
+  void solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F, DenseVector& y,
+                                  UnknownGhostPlanes& ghosts);
 
   std::unique_ptr<StructMultigrid> multigrid_;  // set up at the first multigrid solve of method 0
   bool said_zero_mean_ = false;
 };
 
-// Throws std::runtime_error naming the option when settings select a method
-// that runs on one process only and part is shared among several.
+// Throws std::runtime_error naming the options when settings select a method
+// that runs on one process only (method 1 without multigrid) and part is
+// shared among several.
 void checkSharable(const PotentialSettings& settings, const Decomposition& part);
 
 }  // namespace plasmabox

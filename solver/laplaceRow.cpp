@@ -9,10 +9,12 @@ int32_t assembleLaplaceRow(SparseMatrix& A, const Grid& grid, int32_t i, int32_t
   const int32_t nij = ni * nj;
   const auto u = static_cast<int32_t>(unknownIndex(i, j, k, ni, nj));
   const double idx = 1.0 / grid.dh.x, idy = 1.0 / grid.dh.y, idz = 1.0 / grid.dh.z;
-  if (i == 0) {
+  // The walls along i are the whole box's: on a slab of a distributed mesh a
+  // ghost plane is a neighbour, not a wall.
+  if (grid.i0 + i == 0) {
     A(u, u) = idx;
     A(u, u + 1) = -idx;
-  } else if (i == ni - 1) {
+  } else if (grid.i0 + i == grid.gni - 1) {
     A(u, u) = idx;
     A(u, u - 1) = -idx;
   } else if (j == 0) {

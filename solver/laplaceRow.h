@@ -15,7 +15,9 @@ inline constexpr int32_t NODE_FIXED = 2;     // identity row: object node (or pi
 // Writes row u = i + j*ni + k*ni*nj of the Laplace operator of a free node
 // into A (whose row must be empty) and returns its class. On a wall the row
 // says (phi_wall - phi_inner) / h = 0; edges and corners take the first rule
-// that matches (i = 0, i = ni-1, j = 0, ... in that order). Inside it is the
+// that matches (i = 0, i = ni-1, j = 0, ... in that order; along i the box's
+// walls, global planes 0 and gni-1, so a slab's ghost planes are no walls and
+// the caller must not assemble rows there). Inside it is the
 // seven-point stencil; the order of assignment is the slot order, which fixes
 // the summation order of every product with A. Spacings come from grid.dh.
 int32_t assembleLaplaceRow(SparseMatrix& A, const Grid& grid, int32_t i, int32_t j, int32_t k);

@@ -1,7 +1,11 @@
 // Method 1 of the potential solver: the nonlinear Poisson-Boltzmann equation
 //   A phi = -(rho - e n0 exp((phi - phi0)/kTe)) / eps0   (interior rows)
 // by Newton-Raphson, each linear step by Jacobi-preconditioned conjugate
-// gradients with Gauss-Seidel as the fallback.
+// gradients with Gauss-Seidel as the fallback, or by multigrid. With
+// multigrid it runs on a slab of a distributed mesh too: each process keeps
+// the rows of its own planes, its ghost planes hold the neighbours' values of
+// every vector a row reads, and the norms that decide when to stop are taken
+// over the whole mesh, so every process makes the same steps.
 
 #include <cmath>
 #include <cstddef>
@@ -9,12 +13,45 @@
 #include <stdexcept>
 
 #include "mesh/constants.h"
+#include "mesh/ghostPlanes.h"
+#include "mesh/processReduction.h"
 #include "solver/PotentialSolver.h"
 #include "solver/gaussSeidel.h"
 #include "solver/multigridSolve.h"
 #include "solver/solverSupport.h"
+#include "solver/unknownGhostPlanes.h"
 
 namespace plasmabox {
+
+namespace {
+
+// Unknowns of the whole mesh: what a root mean square divides by.
+double meshUnknowns(const Grid& g) {
+  return static_cast<double>(g.gni) * static_cast<double>(g.nj) * static_cast<double>(g.nk);
+}
+
+// Calls fn(u) for every unknown of the planes this process owns, in
+// increasing u (on one process every unknown).
+template <class Fn>
+void forOwnedUnknowns(const Grid& g, Fn fn) {
+  for (int k = 0; k < g.nk; ++k)
+    for (int j = 0; j < g.nj; ++j) {
+      const std::size_t line = unknownIndex(0, j, k, g.ni, g.nj);
+      for (int i = g.ownedBegin(); i < g.ownedEnd(); ++i) fn(line + static_cast<std::size_t>(i));
+    }
+}
+
+// norm(a) of the whole mesh's vector: the squares of the owned unknowns
+// summed over every process (ghost planes are their owners' to count). On one
+// process norm(a) itself.
+double meshNorm(const DenseVector& a, const Grid& g, const Decomposition& part) {
+  if (!part.distributed()) return norm(a);
+  double sum = 0.0;
+  forOwnedUnknowns(g, [&](std::size_t u) { sum += a[u] * a[u]; });
+  return std::sqrt(sumOverProcesses(part, sum) / meshUnknowns(g));
+}
+
+}  // namespace
 
 bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const DenseVector& b) {
   const std::size_t n = x.size();
@@ -65,17 +102,19 @@ bool PotentialSolver::solvePCG(const SparseMatrix& A_, DenseVector& x, const Den
 }
 
 void PotentialSolver::solveNewtonStepByMultigrid(const SparseMatrix& J, const DenseVector& P, const DenseVector& F,
-                                                 DenseVector& y) {
-  ReducedSystem s = laplaceSystem(world.grid, node_type, F, &P, y, settings.threads);
+                                                 DenseVector& y, UnknownGhostPlanes& ghosts) {
+  const Grid& grid = world.grid;
+  ReducedSystem s = laplaceSystem(grid, node_type, F, &P, y, settings.threads);
   StructMultigrid mg(s.op);  // the Jacobian changes with every step
   DenseVector r;
   const MultigridRun run = solveToTolerance(
-      mg, s, settings.tol, std::sqrt(static_cast<double>(y.size())), settings.max_it,
+      mg, s, settings.tol, std::sqrt(meshUnknowns(grid)), settings.max_it,
       [&] {
-        fillLaplace(s, world.grid, node_type, F, y, settings.threads);
+        fillLaplace(s, grid, node_type, F, y, settings.threads);
+        ghosts.exchange(y);  // the owned rows next to a ghost plane read it
         multiplyInto(J, y, r);
         for (std::size_t u = 0; u < r.size(); ++u) r[u] = r[u] - F[u];
-        return norm(r);
+        return meshNorm(r, grid, world.part);
       },
       false);
   if (!run.converged) std::cerr << "PCG failed to converge, norm(g) = " << run.R << std::endl;
@@ -86,7 +125,15 @@ bool PotentialSolver::solveNRPCG() {
   const auto unknowns = static_cast<std::size_t>(nu);
   if (node_type.size() != unknowns || A.nu != nu)
     throw std::logic_error("PotentialSolver::solveNRPCG: the matrix has not been assembled");
+  checkSharable(settings, world.part);  // the settings may have changed since construction
+  const Grid& grid = world.grid;
+  const Decomposition& part = world.part;
+  UnknownGhostPlanes ghosts(part, grid);
 
+  // Every vector below holds the neighbours' values in its ghost planes
+  // whenever a product with A or J reads them; the ghost planes' own rows are
+  // identities whose results nothing reads.
+  exchangeGhostPlanes(part, world.phi);
   DenseVector x = fieldToVector(world.phi);
   DenseVector b = fieldToVector(world.rho);
   // Right-hand side: the object's potential on object rows, zero gradient on
@@ -120,23 +167,24 @@ bool PotentialSolver::solveNRPCG() {
     ++newton_steps;
     multiplyInto(A, x, F);
     for (std::size_t u = 0; u < unknowns; ++u) F[u] = F[u] - b[u];
-    for (std::size_t u = 0; u < unknowns; ++u) {
-      if (node_type[u] != NODE_INTERIOR) continue;
+    forOwnedUnknowns(grid, [&](std::size_t u) {
+      if (node_type[u] != NODE_INTERIOR) return;
       const double boltzmann = std::exp((x[u] - phi0) / kTe);
       F[u] = boltzmann * electron_charge / EPS_0 + F[u];
       P[u] = boltzmann * electron_slope;
-    }
+    });
+    ghosts.exchange(F);  // the step's system reads held values there
     subtractDiagonalInto(A, P, J);  // Jacobian of F: J = A - diag(P)
 
     if (settings.multigrid) {
-      solveNewtonStepByMultigrid(J, P, F, y);
+      solveNewtonStepByMultigrid(J, P, F, y, ghosts);  // y's ghost planes come back exchanged
     } else if (!solvePCG(J, y, F)) {
       solveGS(J, y, F, settings.relaxation(), world.grid.ni);
     }
     for (std::size_t u = 0; u < unknowns; ++u)
       if (node_type[u] == NODE_FIXED) y[u] = 0.0;  // object potentials never move
     for (std::size_t u = 0; u < unknowns; ++u) x[u] = x[u] - y[u];
-    R = norm(y);
+    R = meshNorm(y, grid, part);
     if (settings.newton_tol > R) {  // V, root mean square of the update
       converged = true;
       break;
