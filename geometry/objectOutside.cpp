@@ -156,6 +156,13 @@ ObjectOutside objectOutside(const Grid& grid, const AmfObject& object, const Vec
   const double t_rounding = 64.0 * EPS * (diagonal + edge) * edge * edge / RAY_PARALLEL_TOLERANCE;
   const double margin = 2.0 * (RAY_MIN_T + t_rounding);
   if (!std::isfinite(margin)) return out;
+  // A margin wider than two cells (a long sliver far from the rest, on a fine
+  // mesh: a 30 m edge gives 0.15 m) would block every part of the cells along
+  // the surface and spread the region over tens of thousands of cells per
+  // triangle, for minutes of work: such an object proves nothing, and every
+  // point near it takes the query.
+  for (int a = 0; a < 3; ++a)
+    if (!(margin <= 2.0 * grid.dh[a])) return out;
 
   // The region: every cell that may come within margin of a triangle, and
   // two layers more, so that its border cells lie beyond every triangle.
