@@ -1,8 +1,6 @@
 #include <omp.h>
 
 #include <exception>
-#include <iostream>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -36,12 +34,8 @@ int main(int argc, char** argv) {
     return plasmabox::runSimulation(args);
   } catch (const plasmabox::RunStopped&) {
     return 1;  // every process knows, and the message is out
-  } catch (const std::bad_alloc&) {
-    plasmabox::printFailure("out of memory (std::bad_alloc): the mesh or the particle count is too large");
-  } catch (const std::exception& e) {
-    plasmabox::printFailure(e.what());
   } catch (...) {
-    plasmabox::printFailure("unknown error");
+    plasmabox::printFailure(plasmabox::failureMessage(std::current_exception()));
   }
   // A failure of this process alone during the run: the others would wait
   // for it for ever in their next exchange.

@@ -13,7 +13,9 @@ namespace {
 
 std::streambuf* error_stream = nullptr;  // standard error's buffer, kept while it is silenced
 
-std::string describe(std::exception_ptr failure) {
+}  // namespace
+
+std::string failureMessage(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const std::bad_alloc&) {
@@ -25,15 +27,13 @@ std::string describe(std::exception_ptr failure) {
   }
 }
 
-}  // namespace
-
 void printOnFirstProcessOnly(int rank) {
   if (rank == 0 || error_stream) return;
   std::cout.rdbuf(nullptr);  // output to a stream without buffer is dropped
   error_stream = std::cerr.rdbuf(nullptr);
 }
 
-void printFailure(const char* message) {
+void printFailure(const std::string& message) {
   if (error_stream) std::cerr.rdbuf(error_stream);
   std::cerr.clear();
   std::cout.clear();
@@ -50,7 +50,7 @@ void stopOnAnyFailure(const Decomposition& part, std::exception_ptr failure) {
   int first = part.size;
   MPI_Allreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
   if (first == part.size) return;
-  if (first == part.rank) printFailure(describe(failure).c_str());
+  if (first == part.rank) printFailure(failureMessage(failure));
   throw RunStopped();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <string>
 
 #include "mesh/Decomposition.h"
 
@@ -15,8 +16,12 @@ namespace plasmabox {
 // first (rank 0). Call once, at the start.
 void printOnFirstProcessOnly(int rank);
 
+// The message of a failure: the exception's own, or a plain description of
+// an exhausted memory or an unknown exception.
+std::string failureMessage(std::exception_ptr failure);
+
 // Prints message on standard error from this process, whatever its rank.
-void printFailure(const char* message);
+void printFailure(const std::string& message);
 
 // Thrown on every process when the set-up failed on some process and the
 // message has been printed: the program exits with status 1, quietly.

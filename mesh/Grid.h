@@ -78,6 +78,12 @@ struct Grid {
   }
 
   std::size_t nodeCount() const { return node_vol.size(); }
+
+  // Nodes of the whole mesh, over every process: what a root-mean-square
+  // residual divides by.
+  double wholeNodeCount() const {
+    return static_cast<double>(gni) * static_cast<double>(nj) * static_cast<double>(nk);
+  }
 };
 
 }  // namespace plasmabox

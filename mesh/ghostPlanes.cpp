@@ -26,41 +26,48 @@ void swapPlanes(const void* send, int to, void* recv, int from, std::size_t coun
                from >= 0 ? from : MPI_PROC_NULL, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }
 
+// The border planes of a slab field: its ghost planes (local planes 0 and
+// ni - 1, where a neighbour lies) and the owned planes next to them.
+template <class T>
+struct BorderPlanes {
+  std::size_t plane = 0;  // values per plane
+  int lower = -1, upper = -1;
+  T *first_ghost = nullptr, *last_ghost = nullptr, *first_owned = nullptr, *last_owned = nullptr;
+
+  BorderPlanes(const Decomposition& part, NodeField<T>& f)
+      : plane(static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk)),
+        lower(part.lower()),
+        upper(part.upper()),
+        first_ghost(f.data.data()),
+        last_ghost(f.data.data() + plane * static_cast<std::size_t>(f.ni - 1)),
+        first_owned(lower >= 0 ? first_ghost + plane : first_ghost),
+        last_owned(upper >= 0 ? last_ghost - plane : last_ghost) {}
+  std::size_t bytes() const { return plane * sizeof(T); }
+};
+
 template <class T>
 void exchange(const Decomposition& part, NodeField<T>& f) {
   if (!part.distributed() || f.ni < 2) return;
-  const std::size_t plane = static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk);
-  const std::size_t bytes = plane * sizeof(T);
-  const int lower = part.lower(), upper = part.upper();
-  T* const first_ghost = f.data.data();                                    // local plane 0, below
-  T* const last_ghost = f.data.data() + plane * static_cast<std::size_t>(f.ni - 1);  // local plane ni - 1, above
-  const T* const first_owned = lower >= 0 ? first_ghost + plane : first_ghost;
-  const T* const last_owned = upper >= 0 ? last_ghost - plane : last_ghost;
+  const BorderPlanes<T> b(part, f);
   // Upwards: my last owned plane becomes the upper neighbour's lower ghost.
-  swapPlanes(last_owned, upper, first_ghost, lower, bytes, TO_UPPER);
+  swapPlanes(b.last_owned, b.upper, b.first_ghost, b.lower, b.bytes(), TO_UPPER);
   // Downwards: my first owned plane becomes the lower neighbour's upper ghost.
-  swapPlanes(first_owned, lower, last_ghost, upper, bytes, TO_LOWER);
+  swapPlanes(b.first_owned, b.lower, b.last_ghost, b.upper, b.bytes(), TO_LOWER);
 }
 
 template <class T>
 void addToOwners(const Decomposition& part, NodeField<T>& f) {
   if (!part.distributed() || f.ni < 2) return;
-  const std::size_t plane = static_cast<std::size_t>(f.nj) * static_cast<std::size_t>(f.nk);
-  const std::size_t bytes = plane * sizeof(T);
-  const int lower = part.lower(), upper = part.upper();
-  T* const first_ghost = f.data.data();
-  T* const last_ghost = f.data.data() + plane * static_cast<std::size_t>(f.ni - 1);
-  T* const first_owned = lower >= 0 ? first_ghost + plane : first_ghost;
-  T* const last_owned = upper >= 0 ? last_ghost - plane : last_ghost;
-  std::vector<T> received(plane);
+  const BorderPlanes<T> b(part, f);
+  std::vector<T> received(b.plane);
   // Upper ghost contributions go up and are added to the neighbour's first owned plane.
-  swapPlanes(last_ghost, upper, received.data(), lower, bytes, TO_UPPER);
-  if (lower >= 0)
-    for (std::size_t q = 0; q < plane; ++q) first_owned[q] += received[q];
+  swapPlanes(b.last_ghost, b.upper, received.data(), b.lower, b.bytes(), TO_UPPER);
+  if (b.lower >= 0)
+    for (std::size_t q = 0; q < b.plane; ++q) b.first_owned[q] += received[q];
   // Lower ghost contributions go down, to the neighbour's last owned plane.
-  swapPlanes(first_ghost, lower, received.data(), upper, bytes, TO_LOWER);
-  if (upper >= 0)
-    for (std::size_t q = 0; q < plane; ++q) last_owned[q] += received[q];
+  swapPlanes(b.first_ghost, b.lower, received.data(), b.upper, b.bytes(), TO_LOWER);
+  if (b.upper >= 0)
+    for (std::size_t q = 0; q < b.plane; ++q) b.last_owned[q] += received[q];
   // Every copy now shows the owner's total.
   exchange(part, f);
 }

@@ -89,19 +89,26 @@ void writeVtk(BlockWriter& w, const World& world, const std::vector<Species>& sp
   w.text(VTK_CLOSING);
 }
 
-// Rows of one array of the text image, a run of z-planes at a time: each run
-// is gathered into a field that many planes thick, whose rows are those
-// planes' lines.
-template <class T>
-void writeGatheredRows(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+// Gathers offered array n a run of z-planes at a time into a field that many
+// planes thick (as many as the budget of bytes allows) and hands each run to
+// write(planes, first z-plane of the run).
+template <class T, class Write>
+void forGatheredRuns(const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget, Write write) {
   const int32_t run = planesPerGather(g.gni, g.nj, sizeof(T), budget);
   NodeField<T> planes;
   for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
     const int32_t count = std::min(run, g.nk - k0);
     if (planes.nk != count) planes = NodeField<T>(g.gni, g.nj, count);
     gather.zPlanes(n, k0, count, g.nj, sizeof(T), reinterpret_cast<std::byte*>(planes.data.data()));
-    writeField(w, planes, FieldLayout::VTK_ROWS);
+    write(planes, k0);
   }
+}
+
+// Rows of one array of the text image: a run's rows are its planes' lines.
+template <class T>
+void writeGatheredRows(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
+  forGatheredRuns<T>(g, n, gather, budget,
+                     [&](const NodeField<T>& planes, int32_t) { writeField(w, planes, FieldLayout::VTK_ROWS); });
 }
 
 // The text image of a distributed run, on rank 0: the bytes writeVtkImageText
@@ -127,14 +134,7 @@ void writeGatheredImageText(std::ostream& os, const Grid& g, std::span<const Ima
 // The density of one species in the CSV layout, gathered a run of z-planes
 // at a time (offered array n), then the empty line after the species.
 void writeGatheredDensity(BlockWriter& w, const Grid& g, std::size_t n, const Gatherer& gather, std::size_t budget) {
-  const int32_t run = planesPerGather(g.gni, g.nj, sizeof(double), budget);
-  Field planes;
-  for (int32_t k0 = 0; k0 < g.nk; k0 += run) {
-    const int32_t count = std::min(run, g.nk - k0);
-    if (planes.nk != count) planes = Field(g.gni, g.nj, count);
-    gather.zPlanes(n, k0, count, g.nj, sizeof(double), reinterpret_cast<std::byte*>(planes.data.data()));
-    writeCsvPlanes(w, planes, k0);
-  }
+  forGatheredRuns<double>(g, n, gather, budget, [&](const Field& planes, int32_t k0) { writeCsvPlanes(w, planes, k0); });
   w.put('\n');
 }
 

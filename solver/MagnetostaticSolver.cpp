@@ -130,7 +130,7 @@ double MagnetostaticSolver::residual(const DenseVector& b) const {
   for (std::size_t u = 0; u < r.size(); ++u)
     if (row_kind[u] != GHOST) sum += r[u] * r[u];
   const Grid& g = world.grid;
-  return std::sqrt(sumOverProcesses(world.part, sum) / (static_cast<double>(g.gni) * g.nj * g.nk));
+  return std::sqrt(sumOverProcesses(world.part, sum) / g.wholeNodeCount());
 }
 
 DenseVector MagnetostaticSolver::divergence(const VectorField& M) const {
@@ -204,9 +204,8 @@ bool MagnetostaticSolver::solveByMultigrid(const DenseVector& b) {
   ReducedSystem s = laplaceSystem(g, node_type, b, nullptr, x, settings.threads);
   StructMultigrid mg(s.op);
   UnknownGhostPlanes ghosts(world.part, g);
-  const double unknowns = static_cast<double>(g.gni) * g.nj * g.nk;
   const MultigridRun run = solveToTolerance(
-      mg, s, settings.tol, std::sqrt(unknowns), settings.max_it,
+      mg, s, settings.tol, std::sqrt(g.wholeNodeCount()), settings.max_it,
       [&] {
         fillLaplace(s, g, node_type, b, x, settings.threads);
         ghosts.exchange(x);

@@ -275,11 +275,6 @@ void shiftToZeroMean(Field& phi, const Grid& g, const Decomposition& part) {
   for (std::size_t q = first; q < end; ++q) phi.data[q] -= mean;
 }
 
-// Nodes of the whole mesh: the count the root-mean-square residuals divide by.
-double meshNodeCount(const Grid& g) {
-  return static_cast<double>(g.gni) * static_cast<double>(g.nj) * static_cast<double>(g.nk);
-}
-
 }  // namespace
 
 bool PotentialSolver::zeroMeanSystem() {
@@ -305,7 +300,7 @@ bool PotentialSolver::solveSORParallel() {
   const Stencil g(world.grid);
   const double* phi = world.phi.data.data();
   const int32_t* obj = world.object_id.data.data();
-  const double nodes = meshNodeCount(world.grid);
+  const double nodes = world.grid.wholeNodeCount();
   const uint32_t limit = iterationLimit(settings.max_it);
   // rho / eps0 does not change during the solve: divided once here instead of
   // at every node of every sweep (the same quotient either way).
@@ -365,7 +360,7 @@ bool PotentialSolver::solveMultigrid() {
   ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_, settings.threads);
   if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
   std::vector<double> plane_sums;
-  const double nodes = meshNodeCount(world.grid);
+  const double nodes = world.grid.wholeNodeCount();
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,
       [&] {
@@ -391,7 +386,7 @@ bool PotentialSolver::solveSORBoltzmann() {
   double* phi = world.phi.data.data();
   const double* rho = world.rho.data.data();
   const int32_t* obj = world.object_id.data.data();
-  const double nodes = meshNodeCount(world.grid);
+  const double nodes = world.grid.wholeNodeCount();
   const uint32_t limit = iterationLimit(settings.max_it);
   const double ne0 = settings.ne0, phi0 = settings.phi0, kTe = settings.kTe, factor = settings.boltzmann_sor_factor;
 

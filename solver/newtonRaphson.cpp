@@ -25,11 +25,6 @@ namespace plasmabox {
 
 namespace {
 
-// Unknowns of the whole mesh: what a root mean square divides by.
-double meshUnknowns(const Grid& g) {
-  return static_cast<double>(g.gni) * static_cast<double>(g.nj) * static_cast<double>(g.nk);
-}
-
 // Calls fn(u) for every unknown of the planes this process owns, in
 // increasing u (on one process every unknown).
 template <class Fn>
@@ -48,7 +43,7 @@ double meshNorm(const DenseVector& a, const Grid& g, const Decomposition& part) 
   if (!part.distributed()) return norm(a);
   double sum = 0.0;
   forOwnedUnknowns(g, [&](std::size_t u) { sum += a[u] * a[u]; });
-  return std::sqrt(sumOverProcesses(part, sum) / meshUnknowns(g));
+  return std::sqrt(sumOverProcesses(part, sum) / g.wholeNodeCount());
 }
 
 }  // namespace
@@ -108,7 +103,7 @@ void PotentialSolver::solveNewtonStepByMultigrid(const SparseMatrix& J, const De
   StructMultigrid mg(s.op);  // the Jacobian changes with every step
   DenseVector r;
   const MultigridRun run = solveToTolerance(
-      mg, s, settings.tol, std::sqrt(meshUnknowns(grid)), settings.max_it,
+      mg, s, settings.tol, std::sqrt(grid.wholeNodeCount()), settings.max_it,
       [&] {
         fillLaplace(s, grid, node_type, F, y, settings.threads);
         ghosts.exchange(y);  // the owned rows next to a ghost plane read it

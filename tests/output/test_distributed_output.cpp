@@ -17,6 +17,7 @@
 #include "mesh/messagePassing.h"
 #include "output/imagePieces.h"
 #include "output/runOutput.h"
+#include "support/python_vtk.h"
 #include "support/run_program.h"
 
 namespace plasmabox {
@@ -170,8 +171,8 @@ TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
 // The pieces of vtk_parallel, joined by VTK's own reader, are the whole mesh's image.
 TEST(DistributedOutput, PiecesReadBackAsTheWholeImage) {
   const ProcessPlace p = place();
-  const char* python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-  const bool have_vtk = std::system((std::string(python) + " -c 'import vtk' 2>/dev/null").c_str()) == 0;
+  const std::string python = pythonWithVtk();
+  const bool have_vtk = !python.empty();
   for (const bool compress : {false, true}) {
     const SharedFolder shared(compress ? "pieces_compressed" : "pieces");
     Case c{"pieces", VtkFormat::BINARY, compress, 100000, 200};
@@ -194,11 +195,11 @@ TEST(DistributedOutput, PiecesReadBackAsTheWholeImage) {
 
     if (!have_vtk) continue;
     const std::string script = std::string(PLASMABOX_SOURCE_DIR) + "/tests/output/pieces_readback.py";
-    const std::string command = std::string(python) + " " + script + " " + (shared.path / "vti/00040.pvti").string() +
+    const std::string command = python + " " + script + " " + (shared.path / "vti/00040.pvti").string() +
                                 " " + (single.path / "vti/00040.vti").string();
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
   }
-  if (!have_vtk) GTEST_SKIP() << "python3-vtk9 missing: the pieces were not read back";
+  if (!have_vtk) GTEST_SKIP() << NO_VTK;
 }
 
 }  // namespace
