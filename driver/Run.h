@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "driver/RunSettings.h"
+#include "environment/Ambient.h"
 #include "geometry/AmfObject.h"
 #include "geometry/ClearCells.h"
 #include "mesh/World.h"
 #include "output/historyFile.h"
+#include "output/historyRow.h"
 #include "output/runOutput.h"
+#include "particles/ObjectVeto.h"
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "solver/PotentialSolver.h"
@@ -40,11 +43,15 @@ struct Run {
   ClearCells clear_cells;                     // where no object can hold a particle (the push skips the query)
   std::vector<Species> species;               // "O+" then "e-": the order of every per-species loop
   std::vector<Source> sources;                // plane sources, ions first, each step in this order
+  std::vector<Ambient> ambient;               // per species: its part of the ambient plasma (density 0: none)
+  ObjectVeto veto;                            // the objects, where no new particle is created
+  Vec3 motional_field;                        // V/m, -ambient_drift x background_B, added to E everywhere
   std::unique_ptr<PotentialSolver> potential;  // kept for the electrostatic model's per-step solves
   HistoryFile history;                         // open on the first process when a history file is asked for
   RunOutput output;
   std::vector<double> absorbed;  // per object, real particles one species' push absorbed
   std::vector<double> currents;  // A, per object: the charge absorbed in this step over dt
+  std::vector<ParticleFlow> flows;  // per species: what entered and left the box in this step
 
   int64_t start_ns = 0;        // monotonic clock when the run started
   int digits = 6;              // significant digits of the console's timing lines
@@ -58,8 +65,9 @@ struct Run {
 
 // The set-up: the mesh (this process's slab of it), the objects read from
 // the AMF file (input answers its key press) and marked with their voltages,
-// the clear cells, both species loaded into their boxes, the plane sources
-// and the history file. args are the command line the settings came from
+// the clear cells, both species loaded into their boxes and filled with the
+// ambient plasma (never inside an object), the plane sources and the history
+// file. args are the command line the settings came from
 // (the magnet tuples are read from it after the geometry). An input error on
 // any process stops every process (RunStopped) once it has been printed.
 std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std::string>& args,
@@ -67,11 +75,13 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
 
 // The fields before the first step: the potential of the objects (with the
 // loaded particles' charge in the electrostatic model), the magnetisation and
-// the magnetostatic field, then E (and, in the induction model, one field
-// update). The electrostatic model keeps its potential solver for the steps.
+// the magnetostatic field plus background_B, then E (and, in the induction
+// model, one field update) plus the motional field. The electrostatic model
+// keeps its potential solver for the steps.
 void initialiseFields(Run& run);
 
-// One time step, world.ts already advanced (startNextStep): injection, push,
+// One time step, world.ts already advanced (startNextStep): injection through
+// the plane sources, push, injection of the ambient plasma through the walls,
 // hand-over between processes, collection, deposition, the field update of
 // the chosen model, the step line, the history row and the step's files.
 void runStep(Run& run);

@@ -19,6 +19,35 @@ int chooseTeamSize(int requested) {
   return std::max(team, 1);
 }
 
+namespace {
+
+// The ambient options need their density and both temperatures; with
+// Boltzmann electrons the fluid stands for the ambient electrons, so its
+// density and temperature are the ambient plasma's.
+void finishAmbientSettings(RunSettings& s) {
+  const bool ambient = hasAmbient(s);
+  const bool any_given = s.ambient_temperature_e || s.ambient_temperature_i || s.ambient_drift != Vec3{};
+  if (!ambient && any_given)
+    throw std::invalid_argument(
+        "options ambient_drift / ambient_temperature_e / ambient_temperature_i need ambient_density above 0: "
+        "without it there is no ambient plasma for them to describe");
+  if (ambient && (!s.ambient_temperature_e || !s.ambient_temperature_i))
+    throw std::invalid_argument(
+        "option ambient_density needs ambient_temperature_e and ambient_temperature_i (eV): the ambient plasma "
+        "has no default temperature");
+  s.potential.ne0 = s.boltzmann_ne0.value_or(ambient ? s.ambient_density : PotentialSettings{}.ne0);
+  s.potential.kTe = s.boltzmann_kTe.value_or(ambient ? *s.ambient_temperature_e : PotentialSettings{}.kTe);
+  if (!ambient || !boltzmannElectrons(s)) return;
+  if (s.potential.ne0 != s.ambient_density)
+    throw std::invalid_argument("options boltzmann_ne0 and ambient_density: the Boltzmann electrons are the ambient "
+                                "plasma's electrons and must have its density; leave boltzmann_ne0 out");
+  if (s.potential.kTe != *s.ambient_temperature_e)
+    throw std::invalid_argument("options boltzmann_kTe and ambient_temperature_e: the Boltzmann electrons are the "
+                                "ambient plasma's electrons and must have its temperature; leave boltzmann_kTe out");
+}
+
+}  // namespace
+
 RunSettings makeRunSettings(const RunParameters& positional) {
   RunSettings s;
   s.positional = positional;
@@ -40,6 +69,7 @@ void finishRunSettings(RunSettings& s) {
   s.potential.multigrid = s.potential_multigrid.value_or(electrostatic);
   s.magnetic_force = s.magnetic_force_given.value_or(electrostatic);
   s.potential.zero_mean_when_singular = electrostatic;
+  finishAmbientSettings(s);
   if (electrostatic && s.potential.method >= 1) {
     const RunParameters& p = s.positional;
     if (p.density_e > s.loading_threshold || injectsElectrons(p.inject_mode))

@@ -47,6 +47,15 @@ struct RunSettings {
   double temperature_i = 0.0;                // eV, of loaded and injected ions
   Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons
   Vec3 load_velocity_i;                      // m/s, drift of the loaded ions
+  // The ambient plasma around the objects: both species at ambient_density,
+  // filling the box at set-up and entering through all six walls every step.
+  double ambient_density = 0.0;                 // m^-3 per species; 0: none
+  Vec3 ambient_drift;                           // m/s, the plasma's velocity in the objects' frame
+  std::optional<double> ambient_temperature_e;  // eV, as given (required with ambient_density)
+  std::optional<double> ambient_temperature_i;  // eV, as given (required with ambient_density)
+  Vec3 background_B;                            // T, uniform, added to the magnetostatic B
+  std::optional<double> boltzmann_ne0;          // m^-3, as given; default ambient_density or 1e12
+  std::optional<double> boltzmann_kTe;          // eV, as given; default ambient_temperature_e or 1.5
   // Steps between two sorts of each particle list into cell order (at steps
   // 0, sort_interval, ...; 0: never). A particle leaves its tile of 4 cells
   // after hundreds of steps at the examples' speeds and time steps, so a list
@@ -66,10 +75,18 @@ RunSettings makeRunSettings(const RunParameters& positional);
 
 // Derives what follows from the other settings: the team (chooseTeamSize of
 // requested_threads) and the solvers' and the output's copies of it, the
-// defaults that depend on the field model. Throws std::invalid_argument for
-// settings that contradict each other (Boltzmann electrons with electron
-// particles).
+// defaults that depend on the field model and on the ambient plasma. Throws
+// std::invalid_argument for settings that contradict each other (Boltzmann
+// electrons with electron particles, ambient options without a density or
+// a temperature, Boltzmann constants that differ from the ambient plasma's).
 void finishRunSettings(RunSettings& settings);
+
+// Whether the run has an ambient plasma (ambient_density above 0).
+inline bool hasAmbient(const RunSettings& s) { return s.ambient_density > 0.0; }
+
+// Whether the electrons are a Boltzmann fluid rather than particles
+// (potential_method 1 to 3): the ambient plasma then brings ions alone.
+inline bool boltzmannElectrons(const RunSettings& s) { return s.potential.method >= 1; }
 
 // Number of arguments the positional part of a command line takes: 53 + 5N.
 int positionalArgumentCount(const RunParameters& positional);

@@ -1,6 +1,7 @@
 #include "driver/Run.h"
 #include "driver/runWarnings.h"
 #include "geometry/objectPasses.h"
+#include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
 #include "particles/deposition.h"
 #include "solver/MagnetostaticSolver.h"
@@ -23,12 +24,20 @@ void initialiseFields(Run& run) {
   if (!electrostatic) run.potential.reset();  // never solves again: its memory goes before the magnetostatic solve's
   amfread_magvector(world, run.objects, run.magnetisation, s.threads);
   MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();
+  // The uniform background (the geomagnetic field) on top of the magnets':
+  // B and H show the sum, and the push turns the particles in it.
+  if (s.background_B != Vec3{}) {
+    addUniform(world.B, s.background_B);
+    addUniform(world.H, (1.0 / MU_0) * s.background_B);
+  }
   if (electrostatic) {
     electrostaticField(world);
+    if (run.motional_field != Vec3{}) addUniform(world.ef, run.motional_field);
     warnOnResolution(world, run.species, s);
     run.potential->settings.quiet = true;  // per-step solves print only their failure lines
   } else {
     updateFields(world);
+    if (run.motional_field != Vec3{}) addUniform(world.ef, run.motional_field);
   }
 }
 

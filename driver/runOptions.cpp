@@ -195,6 +195,29 @@ const RunOption OPTIONS[] = {
     {"load_velocity_i", "m/s", "0,0,0", "drift velocity VX,VY,VZ of the loaded ions",
      [](RunSettings& s, const std::string&, const std::string& v) { s.load_velocity_i = vectorValue(v); },
      [](const RunSettings& s) { return "load_velocity_i=" + vectorText(s.load_velocity_i); }},
+    {"ambient_density", "m^-3", "0",
+     "density of the ambient plasma (both species): it fills the box at set-up and enters through all six walls "
+     "every step; 0: none",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.ambient_density = nonNegativeReal(v); },
+     [](const RunSettings& s) { return "ambient_density=" + realText(s.ambient_density); }},
+    {"ambient_drift", "m/s", "0,0,0", "velocity VX,VY,VZ of the ambient plasma in the frame of the objects",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.ambient_drift = vectorValue(v); },
+     [](const RunSettings& s) { return "ambient_drift=" + vectorText(s.ambient_drift); }},
+    {"ambient_temperature_e", "eV", "none (required with ambient_density)", "temperature of the ambient electrons",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.ambient_temperature_e = nonNegativeReal(v); },
+     [](const RunSettings& s) {
+       return "ambient_temperature_e=" + (s.ambient_temperature_e ? realText(*s.ambient_temperature_e) : "none");
+     }},
+    {"ambient_temperature_i", "eV", "none (required with ambient_density)", "temperature of the ambient ions",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.ambient_temperature_i = nonNegativeReal(v); },
+     [](const RunSettings& s) {
+       return "ambient_temperature_i=" + (s.ambient_temperature_i ? realText(*s.ambient_temperature_i) : "none");
+     }},
+    {"background_B", "T", "0,0,0",
+     "uniform magnetic field BX,BY,BZ added to the magnetostatic B everywhere (with ambient_drift across it, the "
+     "motional electric field -ambient_drift x background_B is added to E)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.background_B = vectorValue(v); },
+     [](const RunSettings& s) { return "background_B=" + vectorText(s.background_B); }},
     {"potential_solver", "", "sor (multigrid in the electrostatic model)",
      "linear solver of the potential: sor (relaxation of potential_method) or multigrid (conjugate gradients with "
      "a multigrid cycle; Newton's iteration with multigrid steps for methods 1 and 3)",
@@ -203,11 +226,11 @@ const RunOption OPTIONS[] = {
     {"magnetic_solver", "", "gs", "solver of the magnetostatic potential: gs (Gauss-Seidel) or multigrid",
      [](RunSettings& s, const std::string&, const std::string& v) { s.magnetostatic.multigrid = choice(v, "gs", "multigrid"); },
      [](const RunSettings& s) { return std::string("magnetic_solver=") + (s.magnetostatic.multigrid ? "multigrid" : "gs"); }},
-    {"boltzmann_ne0", "m^-3", "1e12", "reference density of the Boltzmann electrons (methods 1 to 3)",
-     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.ne0 = positiveReal(v); },
+    {"boltzmann_ne0", "m^-3", "1e12 (ambient_density with an ambient plasma)", "reference density of the Boltzmann electrons (methods 1 to 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.boltzmann_ne0 = positiveReal(v); },
      [](const RunSettings& s) { return "boltzmann_ne0=" + realText(s.potential.ne0); }},
-    {"boltzmann_kTe", "eV", "1.5", "temperature of the Boltzmann electrons (methods 1 to 3)",
-     [](RunSettings& s, const std::string&, const std::string& v) { s.potential.kTe = positiveReal(v); },
+    {"boltzmann_kTe", "eV", "1.5 (ambient_temperature_e with an ambient plasma)", "temperature of the Boltzmann electrons (methods 1 to 3)",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.boltzmann_kTe = positiveReal(v); },
      [](const RunSettings& s) { return "boltzmann_kTe=" + realText(s.potential.kTe); }},
     {"boltzmann_phi0", "V", "0", "reference potential of the Boltzmann electrons (methods 1 to 3)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.potential.phi0 = realValue(v); },

@@ -8,6 +8,7 @@
 #include "mesh/fieldOperators.h"
 #include "output/historyRow.h"
 #include "output/stepLine.h"
+#include "environment/injectAmbient.h"
 #include "particles/deposition.h"
 #include "particles/injection.h"
 #include "particles/migrateParticles.h"
@@ -25,15 +26,29 @@ void failIfAsked(const TestFailure& failure, const World& world) {
                              std::to_string(failure.step));
 }
 
-// Pushes, hands over, collects and deposits every species in list order.
+// Injects through the plane sources, counting what each species received.
+void injectFromPlanes(Run& run) {
+  std::vector<std::size_t> before;
+  for (const Species& sp : run.species) before.push_back(sp.particles.size());
+  injectFromSources(run.sources);
+  for (std::size_t q = 0; q < run.species.size(); ++q)
+    run.flows[q] = {static_cast<int64_t>(run.species[q].particles.size() - before[q]), 0};
+}
+
+// Pushes every species in list order, lets the ambient plasma in through the
+// walls, hands the particles over between processes, collects the objects'
+// currents and deposits.
 void moveParticles(Run& run) {
   const RunSettings& s = run.settings;
   const World& world = *run.world;
   const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
-  for (Species& sp : run.species) {
+  for (std::size_t q = 0; q < run.species.size(); ++q) {
+    Species& sp = run.species[q];
+    ParticleFlow& flow = run.flows[q];
     if (sort_now) sortParticlesByCell(sp, s.threads);
-    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed);
+    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed, &flow.lost);
+    flow.injected += injectAmbient(sp, run.ambient[q], run.veto);
     run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
     computeGasProperties(sp, s.threads);
@@ -57,6 +72,7 @@ SolveReport advanceFields(Run& run) {
     computeCurrentDensity(world, run.species);  // only the induction step reads the total current
     updateFields(world);
   }
+  if (run.motional_field != Vec3{}) addUniform(world.ef, run.motional_field);
   return report;
 }
 
@@ -64,7 +80,7 @@ SolveReport advanceFields(Run& run) {
 // all), the first writes.
 void recordHistory(Run& run, const SolveReport& solve) {
   if (run.settings.history_path.empty()) return;
-  const HistoryRow row = measureHistoryRow(*run.world, run.species, solve, run.currents);
+  const HistoryRow row = measureHistoryRow(*run.world, run.species, run.flows, solve, run.currents);
   if (run.history.out.is_open()) writeHistoryRow(run.history, row);
 }
 
@@ -75,7 +91,7 @@ void runStep(Run& run) {
   failIfAsked(run.test_failure, world);
 
   const int64_t t0 = steadyNanoseconds();
-  injectFromSources(run.sources);
+  injectFromPlanes(run);
   moveParticles(run);
   const int64_t t1 = steadyNanoseconds();
   std::cout << "mv_part time: " << secondsText(static_cast<double>(t1 - t0) / 1e9, run.digits) << " seconds"

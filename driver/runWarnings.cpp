@@ -29,9 +29,10 @@ void warnOnResolution(const World& world, const std::vector<Species>& species, c
   const double loaded[2] = {p.density_i, p.density_e};  // species 0 "O+", 1 "e-"
   const double injected[2] = {injectsIons(p.inject_mode) ? std::fabs(p.ion_inject_density) : 0.0,
                               injectsElectrons(p.inject_mode) ? std::fabs(p.electron_inject_density) : 0.0};
+  const double ambient[2] = {s.ambient_density, boltzmannElectrons(s) ? 0.0 : s.ambient_density};
   double ne = 0.0;  // m^-3, the largest electron density the run starts with
   for (std::size_t q = 0; q < 2 && q < species.size(); ++q) {
-    const double n = std::max(loaded[q] > s.loading_threshold ? loaded[q] : 0.0, injected[q]);
+    const double n = std::max({loaded[q] > s.loading_threshold ? loaded[q] : 0.0, injected[q], ambient[q]});
     if (q == 1) ne = n;
     const double omega = std::sqrt(n * species[q].charge * species[q].charge / (EPS_0 * species[q].mass));  // rad/s
     if (omega * world.dt > 0.2)
@@ -48,7 +49,9 @@ void warnOnResolution(const World& world, const std::vector<Species>& species, c
     std::cerr << "warning: omega_ce*dt = " << omega_ce * world.dt << " in the largest B on the mesh (" << b_max
               << " T): above 0.5 the push cannot follow the electrons' gyration; use dt below " << 0.5 / omega_ce
               << " s" << std::endl;
-  const double kTe = s.temperature_e > 0.0 ? s.temperature_e : s.potential.method >= 1 ? s.potential.kTe : 0.0;
+  const double kTe = boltzmannElectrons(s)   ? s.potential.kTe
+                    : hasAmbient(s)           ? std::max(*s.ambient_temperature_e, s.temperature_e)
+                                              : s.temperature_e;
   if (kTe > 0.0 && ne > 0.0) {
     const double debye = std::sqrt(EPS_0 * kTe / (ne * QE));  // m; kTe in eV: kTe * QE joules over QE^2
     const double cell = std::max({world.grid.dh.x, world.grid.dh.y, world.grid.dh.z});

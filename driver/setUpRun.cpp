@@ -9,6 +9,7 @@
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
 #include "driver/runWarnings.h"
+#include "environment/fillAmbient.h"
 #include "geometry/amfread.h"
 #include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
@@ -60,8 +61,19 @@ void setUpMeshAndObjects(Run& run, const ProcessPlace& place, const std::vector<
                         : findClearCells(w.grid, run.objects, s.threads);
 }
 
-// Creates "O+" and "e-" (in this order: every per-species loop follows it) and
-// loads them into their boxes, electrons first.
+// Each species' part of the ambient plasma; with Boltzmann electrons the
+// fluid stands for the ambient electrons, so only the ions are particles.
+std::vector<Ambient> ambientPopulations(const RunSettings& s) {
+  std::vector<Ambient> ambient(2);
+  if (!hasAmbient(s)) return ambient;
+  ambient[0] = {s.ambient_density, *s.ambient_temperature_i, s.ambient_drift};
+  if (!boltzmannElectrons(s)) ambient[1] = {s.ambient_density, *s.ambient_temperature_e, s.ambient_drift};
+  return ambient;
+}
+
+// Creates "O+" and "e-" (in this order: every per-species loop follows it),
+// loads them into their boxes, electrons first, then fills the box with the
+// ambient plasma, ions first. No particle is created inside an object.
 void createSpecies(Run& run) {
   const RunSettings& s = run.settings;
   const RunParameters& p = s.positional;
@@ -72,14 +84,18 @@ void createSpecies(Run& run) {
   species.emplace_back("e-", ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
 
+  const ObjectVeto* veto = &run.veto;
   if (p.density_e > s.loading_threshold)
-    loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e, s.load_velocity_e, s.temperature_e);
+    loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e, s.load_velocity_e, s.temperature_e,
+                     veto);
   else
     std::cout << "Skipping electrons: density_e=" << p.density_e << "\n";
   if (p.density_i > s.loading_threshold)
-    loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i);
+    loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i, veto);
   else
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
+  run.ambient = ambientPopulations(s);
+  for (std::size_t q = 0; q < species.size(); ++q) fillAmbient(species[q], run.ambient[q], run.veto);
 }
 
 // The plane sources the injection mode selects, ions first.
@@ -131,12 +147,18 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   // A failure on any process stops them all here.
   stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
   useProcessStream(run->world->part);  // each process its own stream, derived from the run's seed
+  run->veto = ObjectVeto{run->objects, &run->clear_cells};
+  run->world->magnetic_force = settings.magnetic_force;
+  if (boltzmannElectrons(settings))
+    run->world->electron_fluid = ElectronFluid{settings.potential.ne0, settings.potential.phi0, settings.potential.kTe};
+  run->motional_field = motionalField(settings.ambient_drift, settings.background_B);
   createSpecies(*run);
   createSources(*run);
   openHistory(*run);
   run->output = RunOutput{settings.output, settings.positional.csv_prefix, settings.positional.output_interval, {}};
   run->absorbed.assign(run->objects.size(), 0.0);
   run->currents.assign(run->objects.size(), 0.0);
+  run->flows.assign(run->species.size(), ParticleFlow{});
   run->test_failure = testFailure();
   return run;
 }

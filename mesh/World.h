@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "mesh/Decomposition.h"
+#include "mesh/ElectronFluid.h"
 #include "mesh/Grid.h"
 #include "mesh/NodeField.h"
 #include "mesh/Vec3.h"
@@ -33,6 +35,12 @@ struct World {
   int32_t num_ts = 0; // last step number the loop runs
   Vec3 pin_point_1;   // nodes near these points are pinned by the magnetostatic solver
   Vec3 pin_point_2;
+  // Whether the push turns the particles in B (Boris scheme): a new particle's
+  // velocity is then set back half a step in E and B, not in E alone.
+  bool magnetic_force = false;
+  // The electrons, when they are a Boltzmann fluid rather than particles
+  // (potential_method 1 to 3): their density is a function of phi.
+  std::optional<ElectronFluid> electron_fluid;
 
   // All fields zero with counts (ni, nj, nk); extents zero until grid.setExtents.
   World(int32_t ni, int32_t nj, int32_t nk);

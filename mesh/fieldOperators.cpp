@@ -207,6 +207,10 @@ void dampBoundaryLayers(VectorField& ef, int32_t i0, int32_t gni) {
     }
 }
 
+void addUniform(VectorField& f, const Vec3& v) {
+  for (Vec3& value : f.data) value += v;
+}
+
 void electrostaticField(World& world) {
   if (world.ef.ni != world.phi.ni || world.ef.nj != world.phi.nj || world.ef.nk != world.phi.nk)
     world.ef = VectorField(world.phi.ni, world.phi.nj, world.phi.nk);

@@ -42,6 +42,10 @@ void dampBoundaryLayers(VectorField& ef);
 // weights along x follow the global index.
 void dampBoundaryLayers(VectorField& ef, int32_t i0, int32_t gni);
 
+// Adds the uniform vector v to every stored node of f (ghost planes
+// included): a background field that the solves and the update leave alone.
+void addUniform(VectorField& f, const Vec3& v);
+
 // The electric field of the electrostatic model: ef := minusGradient(phi),
 // tapered at the walls by dampBoundaryLayers. B is left alone.
 void electrostaticField(World& world);

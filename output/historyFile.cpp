@@ -25,6 +25,8 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
   for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
   header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
   for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
+  // After the columns of earlier versions, so that their positions stay.
+  for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
   f.out << header << std::endl;
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be written");
   return f;
@@ -35,11 +37,11 @@ void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
   std::string line = std::to_string(row.step);
   line += ',';
   putReal(line, row.time);
-  for (const auto& [count, kinetic] : row.species) {
+  for (const SpeciesHistory& s : row.species) {
     line += ',';
-    line += std::to_string(count);
+    line += std::to_string(s.count);
     line += ',';
-    putReal(line, kinetic);
+    putReal(line, s.kinetic);
   }
   for (double v : {row.field_energy, row.phi_min, row.phi_max}) {
     line += ",";
@@ -56,6 +58,12 @@ void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
   for (double c : row.currents) {
     line += ",";
     putReal(line, c);
+  }
+  for (const SpeciesHistory& s : row.species) {
+    line += ',';
+    line += std::to_string(s.injected);
+    line += ',';
+    line += std::to_string(s.lost);
   }
   f.out << line << std::endl;
   if (!f.out && !f.reported) {

@@ -9,11 +9,19 @@
 
 namespace plasmabox {
 
+// One species in one step of the history file.
+struct SpeciesHistory {
+  std::size_t count = 0;   // macro-particles alive
+  double kinetic = 0.0;    // J, kinetic energy of the real particles they stand for
+  int64_t injected = 0;    // macro-particles created by injection in the step (walls and plane sources)
+  int64_t lost = 0;        // macro-particles that left through the walls in the step
+};
+
 // One step of the history file.
 struct HistoryRow {
   int32_t step = 0;
-  double time = 0.0;                                    // s, simulated
-  std::vector<std::pair<std::size_t, double>> species;  // per species: macro-particles, kinetic energy (J)
+  double time = 0.0;                    // s, simulated
+  std::vector<SpeciesHistory> species;  // in species order
   double field_energy = 0.0;                            // J, eps0/2 sum |E|^2 node volume
   double phi_min = 0.0, phi_max = 0.0;                  // V
   bool solved = false;                                  // the step solved the potential
@@ -24,7 +32,8 @@ struct HistoryRow {
 
 // The per-step diagnostics file: a CSV file with the header
 //   step,time_s,NAME_count,NAME_kinetic_J (per species),field_energy_J,
-//   phi_min_V,phi_max_V,solve_iterations,solve_residual,current_OBJECT_A (per object)
+//   phi_min_V,phi_max_V,solve_iterations,solve_residual,current_OBJECT_A (per object),
+//   NAME_injected,NAME_lost (per species)
 // and one row per step, flushed as it is written, so that an interrupted run
 // keeps every finished step. Numbers in the shortest form that reads back to
 // the same value; the solve columns are empty for a step without a solve.

@@ -9,15 +9,30 @@
 
 namespace plasmabox {
 
-HistoryRow measureHistoryRow(const World& world, const std::vector<Species>& species, const SolveReport& solve,
+HistoryRow measureHistoryRow(const World& world, const std::vector<Species>& species,
+                             const std::vector<ParticleFlow>& flows, const SolveReport& solve,
                              const std::vector<double>& currents) {
   HistoryRow row;
+  const Decomposition& part = world.part;
   row.currents = currents;
   row.step = world.ts;
   row.time = world.time;
-  const Decomposition& part = world.part;
-  for (const SpeciesTotal& total : speciesTotals(species))
-    row.species.emplace_back(static_cast<std::size_t>(total.particles), total.kinetic_energy);
+  // The flows as doubles for the sum over processes: whole counts far below 2^53 stay exact.
+  std::vector<double> moved;
+  for (const ParticleFlow& f : flows) {
+    moved.push_back(static_cast<double>(f.injected));
+    moved.push_back(static_cast<double>(f.lost));
+  }
+  if (part.distributed()) sumOverProcesses(part, moved);
+  const std::vector<SpeciesTotal> totals = speciesTotals(species);
+  for (std::size_t s = 0; s < totals.size(); ++s) {
+    SpeciesHistory h{static_cast<std::size_t>(totals[s].particles), totals[s].kinetic_energy, 0, 0};
+    if (2 * s + 1 < moved.size()) {
+      h.injected = static_cast<int64_t>(moved[2 * s]);
+      h.lost = static_cast<int64_t>(moved[2 * s + 1]);
+    }
+    row.species.push_back(h);
+  }
   row.field_energy = electricFieldEnergy(world);
   // The owned planes' range, then the range over the processes.
   const std::size_t plane = static_cast<std::size_t>(world.grid.nj) * static_cast<std::size_t>(world.grid.nk);

@@ -16,11 +16,19 @@ struct SolveReport {
   double residual = 0.0;    // its last residual
 };
 
-// The diagnostics of the step just finished: counts and kinetic energies per
-// species, the field energy, the potential's range, the solve, and currents
-// (A per object, this process's share). Every process of a distributed run
-// must call it together: the values returned are totals over them.
-HistoryRow measureHistoryRow(const World& world, const std::vector<Species>& species, const SolveReport& solve,
+// What entered and left the box in the step, per species, on this process.
+struct ParticleFlow {
+  int64_t injected = 0;  // macro-particles created by injection
+  int64_t lost = 0;      // macro-particles that left through the walls
+};
+
+// The diagnostics of the step just finished: counts, kinetic energies and
+// flows (this process's, in species order) per species, the field energy,
+// the potential's range, the solve, and currents (A per object, this
+// process's share). Every process of a distributed run must call it
+// together: the values returned are totals over them.
+HistoryRow measureHistoryRow(const World& world, const std::vector<Species>& species,
+                             const std::vector<ParticleFlow>& flows, const SolveReport& solve,
                              const std::vector<double>& currents);
 
 }  // namespace plasmabox

@@ -28,8 +28,9 @@ constexpr int vtkComponents() {
 }
 
 // The point arrays of the VTK image file, in file order: object_id, NodeVol,
-// phi, rho, j.NAME per species, vel.NAME per species, ef, phi_m, phi_m_theory,
-// B, H, M. Calls visit(name, value, stored) for each: value(q) gives the value
+// phi, rho, ne_boltzmann (only when the electrons are a Boltzmann fluid: its
+// density, m^-3, which rho leaves out), j.NAME per species, vel.NAME per
+// species, ef, phi_m, phi_m_theory, B, H, M. Calls visit(name, value, stored) for each: value(q) gives the value
 // (int32_t, double or Vec3) at local storage index q; stored is false for a
 // field whose storage does not match its counts (written as zeros).
 template <class Visit>
@@ -42,6 +43,12 @@ void forEachImageArray(const World& world, const std::vector<Species>& species, 
   field("NodeVol", world.grid.node_vol);
   field("phi", world.phi);
   field("rho", world.rho);
+  if (world.electron_fluid) {
+    const ElectronFluid fluid = *world.electron_fluid;
+    const double* phi = world.phi.data.data();
+    visit("ne_boltzmann", [fluid, phi](std::size_t q) { return fluid.density(phi[q]); },
+          world.phi.data.size() == world.phi.nodeCount(world.phi.ni, world.phi.nj, world.phi.nk));
+  }
   for (const Species& s : species) visit("j." + s.name, [&s](std::size_t q) { return currentDensityAt(s, q); }, true);
   for (const Species& s : species) field("vel." + s.name, s.vel);
   field("ef", world.ef);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "particles/borisKick.h"
 #include "particles/maxwellian.h"
 #include "particles/meshCells.h"
 #include "particles/random.h"
@@ -63,15 +64,25 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   // Below a slab's first cell lies a neighbour's particle: not this process's to
   // store (its field there is not held here). Never true on one process.
   if (l.x < world.grid.ownedBegin()) return;
+  species.particles.push_back(Particle{pos, halfStepBack(species, l, vel), weight});
+}
+
+Vec3 halfStepBack(const Species& species, const Vec3& l, const Vec3& vel) {
+  const World& world = *species.world;
   const Vec3 e = gather(world.ef, l);
+  const Vec3 b = world.magnetic_force ? gather(world.B, l) : Vec3{};
+  if (b.x != 0.0 || b.y != 0.0 || b.z != 0.0) {
+    Vec3 v = vel;
+    borisKick(v, e, b, -0.25 * species.charge * world.dt / species.mass);  // a Boris step of -dt/2
+    return v;
+  }
   // Velocity change over half a step in e, so the velocity lags the position by dt/2.
   const double k = (species.charge / species.mass) * (0.5 * world.dt);
-  const Vec3 v{vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
-  species.particles.push_back(Particle{pos, v, weight});
+  return {vel.x - k * e.x, vel.y - k * e.y, vel.z - k * e.z};
 }
 
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift,
-                      double temperature_ev) {
+                      double temperature_ev, const ObjectVeto* veto) {
   const World& world = *species.world;
   const Decomposition& part = world.part;
   const Vec3 d = x2 - x1;
@@ -100,6 +111,7 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
     pos.y = x1.y + rnd() * d.y;
     pos.z = x1.z + rnd() * d.z;
     const Vec3 vel = sigma > 0.0 ? drift + maxwellianVelocity(sigma) : drift;
+    if (veto && insideAnObject(*veto, pos)) continue;
     addParticle(species, pos, vel, species.mpw0);
   }
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "mesh/Vec3.h"
+#include "particles/ObjectVeto.h"
 #include "particles/Species.h"
 
 namespace plasmabox {
@@ -13,6 +14,14 @@ namespace plasmabox {
 // silently discarded. The stored velocity is vel (m/s) set back half a time step
 // in the electric field gathered at pos, as the leapfrog push expects.
 void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
+
+// The velocity vel (m/s) of a particle of species created at logical
+// coordinate l, set back half a time step in the fields there, as the
+// leapfrog push expects: vel - (charge / mass) (dt / 2) E; where the push turns
+// the particles in a nonzero B (world.magnetic_force), the Boris step over
+// minus half a step instead, which keeps the speed in B and leaves a particle
+// at its E x B drift at that drift.
+Vec3 halfStepBack(const Species& species, const Vec3& l, const Vec3& vel);
 
 // Fills the box spanned by corners x1 and x2 (m, in any order along each axis)
 // uniformly with particles of weight mpw0, for a number density num_den
@@ -30,8 +39,12 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
 // cells (see slabStarts): of the count, the share of the box's length along x
 // that its cells hold (the shares of all processes add up to the count), at x
 // uniform over that part, in the same draw order. Only process 0 prints.
+//
+// With a veto, a particle whose position lies inside one of its objects is
+// not created; its draws are still taken, so every other particle is the one
+// it would be without the objects.
 void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double num_den, const Vec3& drift = {},
-                      double temperature_ev = 0.0);
+                      double temperature_ev = 0.0, const ObjectVeto* veto = nullptr);
 
 // Checks that count more particles (a whole number, or NaN or infinite) fit into
 // species.particles, before anything is allocated. Throws std::length_error when

@@ -9,21 +9,6 @@
 
 namespace plasmabox {
 
-namespace {
-
-// Unnormalised distribution function of s = v / sigma for the flux-weighted
-// drifting Maxwellian with a = u / sigma: the integral from 0 to s of
-// t exp(-(t - a)^2 / 2) dt.
-double crossingIntegral(double s, double a) {
-  const double root_half_pi = std::sqrt(0.5 * std::numbers::pi);
-  // erf((s - a)/sqrt2) + erf(a/sqrt2), written with erfc so that a large
-  // negative drift does not cancel 1 against 1.
-  const double erf_sum = std::erfc(-a / std::numbers::sqrt2) - std::erfc((s - a) / std::numbers::sqrt2);
-  return std::exp(-0.5 * a * a) - std::exp(-0.5 * (s - a) * (s - a)) + a * root_half_pi * erf_sum;
-}
-
-}  // namespace
-
 double thermalSpeed(double temperature_ev, double mass) { return std::sqrt(temperature_ev * QE / mass); }
 
 double normalDraw() {
@@ -41,21 +26,48 @@ Vec3 maxwellianVelocity(double sigma) {
 }
 
 double crossingNormalSpeed(double u, double sigma) {
-  const double a = u / sigma;
-  const double target = rnd() * crossingIntegral(INFINITY, a);
-  // The integrand is positive for s > 0, so the integral grows monotonically:
-  // bracket the target, then bisect to the last bit (at most about 64 halvings).
-  double lo = 0.0, hi = std::max(1.0, a) + 8.0;
-  while (crossingIntegral(hi, a) < target) hi *= 2.0;
-  for (int it = 0; it < 200 && lo < hi; ++it) {
-    const double mid = 0.5 * (lo + hi);
-    if (mid <= lo || mid >= hi) break;
-    if (crossingIntegral(mid, a) < target)
-      lo = mid;
-    else
-      hi = mid;
+  const double a = u / sigma;  // the drift in thermal speeds
+  if (!std::isfinite(a)) return a > 0.0 ? u : 0.0;
+  if (a == 0.0) return sigma * std::sqrt(-2.0 * std::log(1.0 - rnd()));
+  // Each method below accepts a trial with probability at least 0.34; the
+  // limit only bounds the loop should the random source ever misbehave.
+  constexpr int MAX_TRIALS = 100000;
+  double s = 0.0;  // the speed in thermal speeds
+  if (a > 0.0) {
+    // With y = s - a the density is (y + a) phi(y) for y > -a (phi the standard
+    // normal density). It lies below the sum of y phi(y) for y > 0 (a Rayleigh
+    // density, of mass phi(0)) and a phi(y) (a normal density, of mass a); the
+    // two agree for y >= 0, and a trial of the second with -a < y < 0 is kept
+    // with probability (y + a) / a, one with y <= -a never.
+    const double rayleigh = 1.0 / std::sqrt(2.0 * std::numbers::pi);
+    const double normal = a;
+    for (int trial = 0; trial < MAX_TRIALS; ++trial) {
+      if (rnd() * (rayleigh + normal) < rayleigh) return sigma * (a + std::sqrt(-2.0 * std::log(1.0 - rnd())));
+      const double y = normalDraw();
+      if (!(y > -a)) continue;
+      s = a + y;
+      if (y >= 0.0 || rnd() * a < s) return sigma * s;
+    }
+    return sigma * s;
   }
-  return sigma * 0.5 * (lo + hi);
+  const double b = -a;  // the drift away from the plane, in thermal speeds
+  if (b < 1.0) {
+    // With y = s + b the density is (y - b) phi(y) for y > b: the Rayleigh
+    // tail y phi(y) beyond b, drawn by its inverse, kept with probability (y - b) / y.
+    for (int trial = 0; trial < MAX_TRIALS; ++trial) {
+      const double y = std::sqrt(b * b - 2.0 * std::log(1.0 - rnd()));
+      s = y - b;
+      if (rnd() * y < s) return sigma * s;
+    }
+    return sigma * s;
+  }
+  // Far into the tail the density s exp(-b s) exp(-s^2 / 2) is nearly the gamma
+  // density s exp(-b s) (a sum of two exponential draws), kept with probability exp(-s^2 / 2).
+  for (int trial = 0; trial < MAX_TRIALS; ++trial) {
+    s = -(std::log(1.0 - rnd()) + std::log(1.0 - rnd())) / b;
+    if (rnd() < std::exp(-0.5 * s * s)) return sigma * s;
+  }
+  return sigma * s;
 }
 
 double oneSidedFlux(double n, double u, double sigma) {

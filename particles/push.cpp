@@ -7,6 +7,7 @@
 
 #include "geometry/containment.h"
 #include "geometry/findClearCells.h"
+#include "particles/borisKick.h"
 #include "particles/meshCells.h"
 
 namespace plasmabox {
@@ -44,26 +45,14 @@ bool mayBeInAnObject(const ObjectsBox& b, const Vec3& p) {
                    : !(p.x < b.lo.x || p.y < b.lo.y || p.z < b.lo.z || p.x > b.hi.x || p.y > b.hi.y || p.z > b.hi.z);
 }
 
-// The Boris rotation of velocity v in field b over one step, with h the
-// velocity change per V/m over half a step (C s / kg): half the electric kick
-// e, the rotation, the other half.
-inline void borisKick(Vec3& v, const Vec3& e, const Vec3& b, double h) {
-  const Vec3 minus{v.x + h * e.x, v.y + h * e.y, v.z + h * e.z};
-  const Vec3 t{h * b.x, h * b.y, h * b.z};
-  const double s_factor = 2.0 / (1.0 + dot(t, t));
-  const Vec3 s{s_factor * t.x, s_factor * t.y, s_factor * t.z};
-  const Vec3 prime = minus + cross(minus, t);
-  const Vec3 plus = minus + cross(prime, s);
-  v = {plus.x + h * e.x, plus.y + h * e.y, plus.z + h * e.z};
-}
-
 }  // namespace
 
 void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads,
-             bool magnetic_force, std::vector<double>* absorbed) {
+             bool magnetic_force, std::vector<double>* absorbed, int64_t* left_box) {
   std::vector<Particle>& list = species.particles;
   const auto n = static_cast<int64_t>(list.size());
   if (absorbed) absorbed->assign(objects.size(), 0.0);
+  if (left_box) *left_box = 0;
   if (n == 0) return;
 
   const World& world = *species.world;
@@ -126,12 +115,16 @@ void advance(Species& species, std::span<const AmfObject> objects, const ClearCe
       }
     }
   }
-  if (first_dead < n) removeDeadParticlesFrom(list, static_cast<std::size_t>(first_dead), absorbed);
+  if (first_dead < n) {
+    const int64_t left = removeDeadParticlesFrom(list, static_cast<std::size_t>(first_dead), absorbed);
+    if (left_box) *left_box = left;
+  }
 }
 
 void removeDeadParticles(std::vector<Particle>& particles) { removeDeadParticlesFrom(particles, 0); }
 
-void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first, std::vector<double>* absorbed) {
+int64_t removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first, std::vector<double>* absorbed) {
+  int64_t left = 0;
   std::size_t n = particles.size();
   std::size_t q = first < n ? first : n;
   Particle* const p = particles.data();
@@ -142,6 +135,7 @@ void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first
       const double object = p[q].vel.x;
       if (p[q].weight < 0.0 && object >= 0.0 && object < objects)
         (*absorbed)[static_cast<std::size_t>(object)] -= p[q].weight;
+      if (!(p[q].weight < 0.0)) ++left;
       --n;
       p[q] = p[n];  // the last particle fills the hole and is examined next
     } else {
@@ -149,6 +143,7 @@ void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first
     }
   }
   particles.resize(n);
+  return left;
 }
 
 }  // namespace plasmabox

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -30,8 +31,10 @@ namespace plasmabox {
 //
 // absorbed (when given): per object, the real particles (sum of weights) it
 // absorbed in this call, added in list order; resized to objects.size().
+// left_box (when given): the macro-particles that left the mesh through its
+// walls in this call.
 void advance(Species& species, std::span<const AmfObject> objects, const ClearCells& clear, int threads,
-             bool magnetic_force = false, std::vector<double>* absorbed = nullptr);
+             bool magnetic_force = false, std::vector<double>* absorbed = nullptr, int64_t* left_box = nullptr);
 
 // Removes, in place and in one serial pass, every particle whose weight is not
 // greater than zero (zero, negative or NaN): each hole is filled with the list's
@@ -42,9 +45,10 @@ void removeDeadParticles(std::vector<Particle>& particles);
 // removeDeadParticles for a list whose particles before index first all have
 // weight > 0: the pass starts at first and gives the same list. With
 // absorbed, a dead particle marked as absorbed by the push (markAbsorbed)
-// adds its weight to its object's entry, in list order.
-void removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first,
-                             std::vector<double>* absorbed = nullptr);
+// adds its weight to its object's entry, in list order. Returns the dead
+// particles that were not absorbed (weight 0 or NaN: those that left the mesh).
+int64_t removeDeadParticlesFrom(std::vector<Particle>& particles, std::size_t first,
+                                std::vector<double>* absorbed = nullptr);
 
 // Marks p dead as absorbed by object `object`: the weight turns negative and
 // the velocity, no longer needed, keeps the object's index for the removal pass.

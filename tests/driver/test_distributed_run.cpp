@@ -85,6 +85,34 @@ TEST(DistributedRun, ParticleCountsFollowTheSingleProcessRun) {
     }
 }
 
+// The ambient plasma on two slabs: each process injects through its part of
+// the walls and the border carries the particles across, so the box keeps its
+// density, n V / w = 6250 macro-particles per species, and what enters each
+// step matches what leaves (the history's injected and lost columns).
+TEST(DistributedRun, TheAmbientPlasmaKeepsTheBoxFilledAcrossTheSlabs) {
+  const TempFolder d("ambient_2");
+  CommandLine cl(std::string(PLASMABOX_SOURCE_DIR) + "/examples/oscillation/empty.amf");
+  cl.set(1, "17").set(2, "9").set(3, "9").set(5, "0.5").set(7, "0.5").set(9, "0.5").set(26, "1").set(31, "1000");
+  cl.set(32, "0").set(53, "0");
+  cl.args.resize(53);
+  const ProgramResult r = runOnProcesses(
+      2, cl.with({"field_model=electrostatic", "walls=grounded", "ambient_density=1e6", "ambient_temperature_e=1",
+                  "ambient_temperature_i=100", "ambient_drift=1e5,3e4,0", "macro_weight=20", "dt=1e-7", "max_step=80",
+                  "seed=5", "threads=1", "history=history.csv"}),
+      d.path.string());
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  const std::vector<std::vector<std::string>> rows = readCsv(d.file("history.csv"));
+  ASSERT_EQ(rows.size(), 82u);
+  ASSERT_EQ(rows[0].at(11), "O+_injected");
+  double in[2] = {0, 0}, out[2] = {0, 0};
+  for (std::size_t q = 41; q < rows.size(); ++q)  // after two ion crossings
+    for (int s = 0; s < 2; ++s) {
+      EXPECT_NEAR(std::stod(rows[q].at(2 + 2 * s)), 6250.0, 5 * std::sqrt(6250.0)) << "species " << s << " row " << q;
+      in[s] += std::stod(rows[q].at(11 + 2 * s)), out[s] += std::stod(rows[q].at(12 + 2 * s));
+    }
+  for (int s = 0; s < 2; ++s) EXPECT_NEAR(in[s], out[s], 5 * std::sqrt(in[s])) << "species " << s;
+}
+
 TEST(DistributedRun, AFailureEndsEveryProcessWithOneMessage) {
   struct Case {
     const char* what;
