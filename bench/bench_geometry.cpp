@@ -18,6 +18,8 @@
 #include "geometry/firstHit.h"
 #include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
+#include "surfaces/illumination.h"
+#include "surfaces/pointOnTriangle.h"
 #include "tests/geometry/testMeshes.h"
 
 using namespace plasmabox;
@@ -181,6 +183,60 @@ void BM_BuildSceneTriangles(benchmark::State& state) {
   state.counters["nodes"] = static_cast<double>(nodes);
 }
 BENCHMARK(BM_BuildSceneTriangles)->Unit(benchmark::kMillisecond);
+
+// The example's sun: low over the x-y plane, so that the electrodes and
+// magnets shade parts of the body.
+const Vec3 SUN{1.0, 0.3, 0.2};
+
+// The set-up: outward normals, lit triangles and which of them are fully lit.
+void BM_FindSunlitTriangles(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  const SceneTriangles scene = buildSceneTriangles(objects);
+  Illumination light;
+  for (auto _ : state) light = findSunlitTriangles(objects, scene, SUN);
+  std::size_t fully_lit = 0;
+  for (const SunlitTriangle& t : light.triangles) fully_lit += t.fully_lit;
+  state.counters["lit_triangles"] = static_cast<double>(light.triangles.size());
+  state.counters["fully_lit"] = static_cast<double>(fully_lit);
+}
+BENCHMARK(BM_FindSunlitTriangles)->Unit(benchmark::kMillisecond);
+
+// inShadow for uniform points on the lit area (triangles drawn by area, as
+// emission draws them), and for points on the triangles that need a ray only.
+template <bool ONLY_RAYS>
+void BM_InShadow(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  const SceneTriangles scene = buildSceneTriangles(objects);
+  const Illumination light = findSunlitTriangles(objects, scene, SUN);
+  std::vector<double> weights;
+  for (const SunlitTriangle& t : light.triangles) weights.push_back(ONLY_RAYS && t.fully_lit ? 0.0 : t.area * t.cos_theta);
+  std::mt19937 gen(5);
+  std::discrete_distribution<std::size_t> pick(weights.begin(), weights.end());
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  struct Draw {
+    std::size_t lit;
+    Vec3 point;
+  };
+  std::vector<Draw> draws(4096);
+  for (Draw& d : draws) {
+    d.lit = pick(gen);
+    const SunlitTriangle& t = light.triangles[d.lit];
+    d.point = pointOnTriangle(objects[static_cast<std::size_t>(t.object)].triangles[static_cast<std::size_t>(t.triangle)],
+                              u(gen), u(gen));
+  }
+  std::size_t q = 0, shadowed = 0, queries = 0;
+  for (auto _ : state) {
+    const bool s = inShadow(scene, light, light.triangles[draws[q].lit], draws[q].point);
+    benchmark::DoNotOptimize(s);
+    shadowed += s;
+    ++queries;
+    q = (q + 1) & (draws.size() - 1);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["shadowed_fraction"] = static_cast<double>(shadowed) / static_cast<double>(queries);
+}
+BENCHMARK(BM_InShadow<false>)->Name("InShadowLitArea");
+BENCHMARK(BM_InShadow<true>)->Name("InShadowNotFullyLit");
 
 }  // namespace
 

@@ -27,8 +27,19 @@ struct RayQuery {
   double t_max = 0;    // in units of the scaled direction
   double t_scale = 1;  // caller's t = internal t * t_scale
   double pad = 0;      // m, how far boxes are widened against rounding (see makeRayQuery)
+  double from_lo[3] = {0, 0, 0};  // origin + pad: lo - from_lo is the widened lower face's offset
+  double from_hi[3] = {0, 0, 0};  // origin - pad, for the upper faces
   bool valid = false;  // false for non-finite input, a zero direction or a negative t_max: it hits nothing
 };
+
+// Widens every box the query meets by pad (m) in all directions.
+inline void setRayPad(RayQuery& q, double pad) {
+  q.pad = pad;
+  for (int a = 0; a < 3; ++a) {
+    q.from_lo[a] = q.origin[a] + pad;
+    q.from_hi[a] = q.origin[a] - pad;
+  }
+}
 
 // Prepares the ray from origin along direction up to parameter t_max (in units
 // of the given direction; infinity for an endless ray). scene_scale (m) is the
@@ -37,7 +48,8 @@ struct RayQuery {
 // pad is 64 ulps of the largest magnitude in play (origin and scene): the
 // triangle test's rounding moves a hit at most a few ulps of that away from the
 // exact triangle, so a box widened by pad never drops a triangle the test
-// would hit.
+// would hit. (The rounding of origin +- pad itself is below an ulp of the
+// origin, far inside the pad.)
 inline RayQuery makeRayQuery(const Vec3& origin, const Vec3& direction, double t_max, double scene_scale) {
   RayQuery q;
   const double largest = std::fmax(std::fabs(direction.x), std::fmax(std::fabs(direction.y), std::fabs(direction.z)));
@@ -63,7 +75,7 @@ inline RayQuery makeRayQuery(const Vec3& origin, const Vec3& direction, double t
   q.sx = q.direction[q.kx] / q.direction[q.kz];
   q.sy = q.direction[q.ky] / q.direction[q.kz];
   q.sz = 1.0 / q.direction[q.kz];
-  q.pad = 64.0 * DBL_EPSILON * (reach + std::fabs(scene_scale));
+  setRayPad(q, 64.0 * DBL_EPSILON * (reach + std::fabs(scene_scale)));
   q.valid = true;
   return q;
 }
@@ -82,10 +94,10 @@ inline void slabRange(const RayQuery& q, const Bound lo[3], const Bound hi[3], d
   enter = -std::numeric_limits<double>::infinity();
   exit = std::numeric_limits<double>::infinity();
   for (int a = 0; a < 3; ++a) {
-    const double lo_a = static_cast<double>(lo[a]) - q.pad;
-    const double hi_a = static_cast<double>(hi[a]) + q.pad;
-    const double t_near = ((q.negative[a] ? hi_a : lo_a) - q.origin[a]) * q.inverse[a];
-    const double t_far = ((q.negative[a] ? lo_a : hi_a) - q.origin[a]) * q.inverse[a];
+    const double t_lo = (static_cast<double>(lo[a]) - q.from_lo[a]) * q.inverse[a];
+    const double t_hi = (static_cast<double>(hi[a]) - q.from_hi[a]) * q.inverse[a];
+    const double t_near = q.negative[a] ? t_hi : t_lo;
+    const double t_far = q.negative[a] ? t_lo : t_hi;
     enter = t_near > enter ? t_near : enter;
     exit = t_far < exit ? t_far : exit;
   }

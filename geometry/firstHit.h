@@ -115,9 +115,16 @@ int32_t anyHitInTree(const TriangleTree& tree, const RayQuery& q, Leaf&& leaf) {
       }
     } else {
       const int32_t left = at + 1, right = n.first;
-      const bool hit_left = rayEntersNode(q, nodes[left], q.t_max, enter);
-      const bool hit_right = rayEntersNode(q, nodes[right], q.t_max, enter);
-      if (hit_left && hit_right) stack[top++] = right;
+      double enter_left, enter_right;
+      const bool hit_left = rayEntersNode(q, nodes[left], q.t_max, enter_left);
+      const bool hit_right = rayEntersNode(q, nodes[right], q.t_max, enter_right);
+      if (hit_left && hit_right) {
+        // Nearer first: a blocker near the origin ends the walk sooner.
+        const bool right_first = enter_right < enter_left;
+        stack[top++] = right_first ? left : right;
+        at = right_first ? right : left;
+        continue;
+      }
       if (hit_left || hit_right) {
         at = hit_left ? left : right;
         continue;

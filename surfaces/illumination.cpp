@@ -74,7 +74,7 @@ bool mayBeShaded(const SceneTriangles& scene, const Illumination& light, const S
     for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], c[a]), hi[a] = std::max(hi[a], c[a]);
   const Vec3 half = 0.5 * (hi - lo);
   RayQuery beam = makeRayQuery(lo + half, light.sun, std::numeric_limits<double>::infinity(), scene.scale);
-  beam.pad += std::max({half.x, half.y, half.z}) + 2.0 * light.offset;  // the swept box, not a line
+  setRayPad(beam, beam.pad + std::max({half.x, half.y, half.z}) + 2.0 * light.offset);  // the swept box, not a line
   const double tol = 2.0 * light.offset;
   return anyHitInTree(scene.tree, beam, [&](int32_t slot) {
            const SceneTriangle& s = scene.triangles[static_cast<std::size_t>(slot)];
