@@ -65,7 +65,9 @@ inline RayQuery makeRayQuery(const Vec3& origin, const Vec3& direction, double t
     q.negative[a] = std::signbit(q.direction[a]);
   }
   q.t_scale = std::scalbn(1.0, -exponent);
-  q.t_max = t_max / q.t_scale;  // may round up to infinity for a huge t_max: still "no limit" in effect
+  // When t_max times the direction's length passes the largest double, the
+  // limit becomes infinity: only a hit farther away than that could slip by.
+  q.t_max = t_max / q.t_scale;
   q.kz = std::fabs(q.direction[0]) >= std::fabs(q.direction[1])
              ? (std::fabs(q.direction[0]) >= std::fabs(q.direction[2]) ? 0 : 2)
              : (std::fabs(q.direction[1]) >= std::fabs(q.direction[2]) ? 1 : 2);
