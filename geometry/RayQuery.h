@@ -20,16 +20,16 @@ namespace plasmabox {
 struct RayQuery {
   double origin[3] = {0, 0, 0};
   double direction[3] = {0, 0, 0};
-  double inverse[3] = {0, 0, 0};  // 1 / direction; +-infinity for a zero component
+  double inverse[3] = {0, 0, 0};             // 1 / direction; +-infinity for a zero component
   bool negative[3] = {false, false, false};  // sign bit of each direction component
   int kx = 0, ky = 1, kz = 2;
   double sx = 0, sy = 0, sz = 0;
-  double t_max = 0;    // in units of the scaled direction
-  double t_scale = 1;  // caller's t = internal t * t_scale
-  double pad = 0;      // m, how far boxes are widened against rounding (see makeRayQuery)
+  double t_max = 0;               // in units of the scaled direction
+  double t_scale = 1;             // caller's t = internal t * t_scale
+  double pad = 0;                 // m, how far boxes are widened against rounding (see makeRayQuery)
   double from_lo[3] = {0, 0, 0};  // origin + pad: lo - from_lo is the widened lower face's offset
   double from_hi[3] = {0, 0, 0};  // origin - pad, for the upper faces
-  bool valid = false;  // false for non-finite input, a zero direction or a negative t_max: it hits nothing
+  bool valid = false;             // false for non-finite input, a zero direction or a negative t_max: it hits nothing
 };
 
 // Widens every box the query meets by pad (m) in all directions.

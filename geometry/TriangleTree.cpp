@@ -56,7 +56,7 @@ struct Builder {
   std::pair<int, int> bestSplit(std::size_t begin, std::size_t end, const Bounds& node, const Bounds& cent) const {
     const std::size_t n = end - begin;
     double best = static_cast<double>(n) * node.halfArea();  // the cost of a leaf
-    if (n > MAX_LEAF) best = INF;                           // too large to stay a leaf
+    if (n > MAX_LEAF) best = INF;                            // too large to stay a leaf
     std::pair<int, int> choice{-1, 0};
     for (int axis = 0; axis < 3; ++axis) {
       const double extent = cent.hi[axis] - cent.lo[axis];
@@ -125,29 +125,31 @@ struct Builder {
       if (cent.hi[a] - cent.lo[a] > cent.hi[axis] - cent.lo[axis]) axis = a;
     const auto first = tree.order.begin() + static_cast<std::ptrdiff_t>(begin);
     const auto last = tree.order.begin() + static_cast<std::ptrdiff_t>(end);
-    std::size_t mid = begin + n / 2;
+    // Where the run is cut: by the area heuristic near the root; by the median
+    // deeper down or when the heuristic finds no cut (the depth below then
+    // stays within log2(n) + 1); in the middle of the run as it stands when
+    // every centre sits at one point, so that no cut separates them.
+    const std::size_t middle = begin + n / 2;
     const bool spread = cent.hi[axis] > cent.lo[axis];
-    bool split = false;
-    if (spread && depth < SAH_DEPTH) {
+    if (!spread) return n <= MAX_LEAF ? leaf() : split(index, begin, middle, end, depth);
+    if (depth < SAH_DEPTH) {
       const auto [split_axis, cut] = bestSplit(begin, end, node, cent);
       if (split_axis < 0 && n <= MAX_LEAF) return leaf();
       if (split_axis >= 0) {
         const double lo = cent.lo[split_axis];
         const double scale = BINS / (cent.hi[split_axis] - lo);
-        const auto cut_at = std::partition(first, last, [&](uint32_t id) {
-          return bin(centres[id][split_axis], lo, scale) < cut;
-        });
-        mid = begin + static_cast<std::size_t>(cut_at - first);
-        split = true;
+        const auto cut_at =
+            std::partition(first, last, [&](uint32_t id) { return bin(centres[id][split_axis], lo, scale) < cut; });
+        return split(index, begin, begin + static_cast<std::size_t>(cut_at - first), end, depth);
       }
     }
-    if (!split && spread) {
-      // Median split: the depth below stays within log2(n) + 1.
-      std::nth_element(first, tree.order.begin() + static_cast<std::ptrdiff_t>(mid), last,
-                       [&](uint32_t x, uint32_t y) { return centres[x][axis] < centres[y][axis]; });
-    } else if (!split && n <= MAX_LEAF) {
-      return leaf();  // every centre at one point: no split separates them
-    }  // else: halve the run as it stands
+    std::nth_element(first, tree.order.begin() + static_cast<std::ptrdiff_t>(middle), last,
+                     [&](uint32_t x, uint32_t y) { return centres[x][axis] < centres[y][axis]; });
+    return split(index, begin, middle, end, depth);
+  }
+
+  // Builds the two children of node `index` over [begin, mid) and [mid, end).
+  int32_t split(int32_t index, std::size_t begin, std::size_t mid, std::size_t end, int depth) {
     build(begin, mid, depth + 1);  // lands at index + 1
     const int32_t second = build(mid, end, depth + 1);
     tree.nodes[static_cast<std::size_t>(index)].first = second;
@@ -165,8 +167,7 @@ TriangleTree buildTriangleTree(std::span<const AxisBox> boxes, std::span<const V
     throw std::invalid_argument("buildTriangleTree: more than 2^31 - 1 items");
   for (std::size_t n = 0; n < boxes.size(); ++n)
     if (!finite(boxes[n].lo) || !finite(boxes[n].hi) || !finite(centres[n]))
-      throw std::invalid_argument("buildTriangleTree: box or centre of item " + std::to_string(n) +
-                                  " is not finite");
+      throw std::invalid_argument("buildTriangleTree: box or centre of item " + std::to_string(n) + " is not finite");
   TriangleTree tree;
   if (boxes.empty()) return tree;
   tree.order.resize(boxes.size());

@@ -36,8 +36,7 @@ std::optional<SurfaceHit> firstHitSegment(const SceneTriangles& scene, const Vec
 }
 
 std::optional<SurfaceHit> firstHitRay(const SceneTriangles& scene, const Vec3& origin, const Vec3& direction) {
-  return firstHitIndexed(scene,
-                         makeRayQuery(origin, direction, std::numeric_limits<double>::infinity(), scene.scale));
+  return firstHitIndexed(scene, makeRayQuery(origin, direction, std::numeric_limits<double>::infinity(), scene.scale));
 }
 
 bool anyHitRay(const SceneTriangles& scene, const Vec3& origin, const Vec3& direction, double t_max) {

@@ -11,9 +11,9 @@ namespace plasmabox {
 // Per triangle of one object: the unit normal pointing out of the solid, and
 // the area.
 struct OutwardNormals {
-  std::vector<Vec3> normal;   // unit; zero for a triangle of zero area
-  std::vector<double> area;   // m^2
-  std::size_t reversed = 0;   // triangles whose corner order made the normal point inwards
+  std::vector<Vec3> normal;  // unit; zero for a triangle of zero area
+  std::vector<double> area;  // m^2
+  std::size_t reversed = 0;  // triangles whose corner order made the normal point inwards
 };
 
 // Outward normals of every triangle of object, in its triangle order.

@@ -65,8 +65,8 @@ bool outlinesOverlap(const Outline& p, const Outline& q, double tol) {
 // triangle's box swept towards the sun (the tree's walk), and its outline seen
 // from the sun overlaps the triangle's (widened by twice the offset, which
 // covers the start height and the rounding).
-bool mayBeShaded(const SceneTriangles& scene, const Illumination& light, const SunlitTriangle& lit,
-                 const Triangle& t, const Vec3& across_u, const Vec3& across_v) {
+bool mayBeShaded(const SceneTriangles& scene, const Illumination& light, const SunlitTriangle& lit, const Triangle& t,
+                 const Vec3& across_u, const Vec3& across_v) {
   const Vec3 corner[3] = {t.a, t.b, t.c};
   const Outline own = outline(corner, t.a, across_u, across_v);
   Vec3 lo = t.a, hi = t.a;

@@ -92,7 +92,7 @@ TEST(Illumination, PlatesInTheShadowOfAnother) {
   const NamedMesh lower = boxMesh("lower", {0, 0, 0}, {1, 1, 0.01});
   const Vec3 up{0, 0, 1};
   const int draws = 10000;  // per triangle: two triangles, 20000 points
-  {  // fully shadowed, straight and oblique
+  {                         // fully shadowed, straight and oblique
     for (const Vec3 sun : {Vec3{0, 0, 1}, Vec3{0.2, 0.1, 1}}) {
       const Lit l = light({lower, boxMesh("upper", {-0.5, -0.5, 1}, {1.5, 1.5, 1.01})}, sun);
       EXPECT_EQ(shadowedFraction(l, 0, up, draws, [](const Vec3&) { return true; }), 1.0);
