@@ -5,15 +5,21 @@
 // Figures and bounds: bench/README.md.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "geometry/amfread.h"
 #include "geometry/containment.h"
+#include "geometry/firstHit.h"
 #include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
+#include "surfaces/illumination.h"
+#include "surfaces/pointOnTriangle.h"
 #include "tests/geometry/testMeshes.h"
 
 using namespace plasmabox;
@@ -86,6 +92,151 @@ void BM_FindClearCells(benchmark::State& state) {
   state.counters["mixed_cells"] = static_cast<double>(masks);
 }
 BENCHMARK(BM_FindClearCells)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The example spacecraft scene, read as the program reads it (console muted).
+const std::vector<AmfObject>& spacecraft() {
+  static const std::vector<AmfObject> objects = [] {
+    std::vector<AmfObject> o;
+    std::istringstream no_input;
+    std::streambuf* saved = std::cout.rdbuf(nullptr);
+    amfread(o, PLASMABOX_SOURCE_DIR "/examples/spacecraft/scene.amf", no_input);
+    std::cout.rdbuf(saved);
+    std::cout.clear();
+    return o;
+  }();
+  return objects;
+}
+
+// Rays from points spread over the example's 10 cm mesh box, in directions
+// spread over the sphere; `length` is the segment length (m) when they are
+// used as segments.
+struct Probe {
+  Vec3 origin;
+  Vec3 direction;  // unit
+};
+std::vector<Probe> probes(std::size_t count) {
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> u(0.0, 0.1);
+  std::normal_distribution<double> g(0.0, 1.0);
+  std::vector<Probe> p(count);
+  for (Probe& x : p) {
+    x.origin = {u(gen), u(gen), u(gen)};
+    Vec3 d{g(gen), g(gen), g(gen)};
+    x.direction = (1.0 / std::sqrt(dot(d, d))) * d;
+  }
+  return p;
+}
+
+constexpr double CELL = 0.1 / 64;  // the example's cell size at 64^3 nodes (m): about one step of a fast particle
+
+enum class Query { RAY, ANY_RAY, SEGMENT, RAY_FULL_SCAN };
+
+template <Query Kind>
+void BM_FirstHit(benchmark::State& state) {
+  const SceneTriangles scene = buildSceneTriangles(spacecraft());
+  const std::vector<Probe> p = probes(4096);
+  std::size_t q = 0, hits = 0, queries = 0;
+  for (auto _ : state) {
+    const Probe& x = p[q];
+    bool hit = false;
+    if constexpr (Kind == Query::RAY) hit = firstHitRay(scene, x.origin, x.direction).has_value();
+    if constexpr (Kind == Query::ANY_RAY) hit = anyHitRay(scene, x.origin, x.direction);
+    if constexpr (Kind == Query::SEGMENT) hit = firstHitSegment(scene, x.origin, x.origin + CELL * x.direction).has_value();
+    if constexpr (Kind == Query::RAY_FULL_SCAN)
+      hit = firstHitFullScan(scene, x.origin, x.direction, INFINITY).has_value();
+    benchmark::DoNotOptimize(hit);
+    hits += hit;
+    ++queries;
+    q = (q + 1) & (p.size() - 1);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["hit_fraction"] = static_cast<double>(hits) / static_cast<double>(queries);
+}
+BENCHMARK(BM_FirstHit<Query::RAY>)->Name("FirstHitRay");
+BENCHMARK(BM_FirstHit<Query::ANY_RAY>)->Name("AnyHitRay");
+BENCHMARK(BM_FirstHit<Query::SEGMENT>)->Name("FirstHitSegmentOneCell");
+BENCHMARK(BM_FirstHit<Query::RAY_FULL_SCAN>)->Name("FirstHitRayFullScan")->Unit(benchmark::kMicrosecond);
+
+// Tree and full scan over the same 4096 rays and one-cell segments: any
+// difference stops the benchmark.
+void BM_FirstHitAgree(benchmark::State& state) {
+  const SceneTriangles scene = buildSceneTriangles(spacecraft());
+  const auto same = [](const std::optional<SurfaceHit>& a, const std::optional<SurfaceHit>& b) {
+    return a.has_value() == b.has_value() &&
+           (!a || (a->object == b->object && a->triangle == b->triangle && a->t == b->t));
+  };
+  for (auto _ : state)
+    for (const Probe& x : probes(4096)) {
+      const Vec3 end = x.origin + CELL * x.direction;
+      if (!same(firstHitRay(scene, x.origin, x.direction), firstHitFullScan(scene, x.origin, x.direction, INFINITY)) ||
+          !same(firstHitSegment(scene, x.origin, end), firstHitFullScan(scene, x.origin, end - x.origin, 1.0)))
+        state.SkipWithError("tree and full-scan results differ");
+    }
+}
+BENCHMARK(BM_FirstHitAgree)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The set-up cost: collecting the scene's triangles and building the tree.
+void BM_BuildSceneTriangles(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  std::size_t nodes = 0;
+  for (auto _ : state) nodes = buildSceneTriangles(objects).tree.nodes.size();
+  state.counters["nodes"] = static_cast<double>(nodes);
+}
+BENCHMARK(BM_BuildSceneTriangles)->Unit(benchmark::kMillisecond);
+
+// The example's sun: low over the x-y plane, so that the electrodes and
+// magnets shade parts of the body.
+const Vec3 SUN{1.0, 0.3, 0.2};
+
+// The set-up: outward normals, lit triangles and which of them are fully lit.
+void BM_FindSunlitTriangles(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  const SceneTriangles scene = buildSceneTriangles(objects);
+  Illumination light;
+  for (auto _ : state) light = findSunlitTriangles(objects, scene, SUN);
+  std::size_t fully_lit = 0;
+  for (const SunlitTriangle& t : light.triangles) fully_lit += t.fully_lit;
+  state.counters["lit_triangles"] = static_cast<double>(light.triangles.size());
+  state.counters["fully_lit"] = static_cast<double>(fully_lit);
+}
+BENCHMARK(BM_FindSunlitTriangles)->Unit(benchmark::kMillisecond);
+
+// inShadow for uniform points on the lit area (triangles drawn by area, as
+// emission draws them), and for points on the triangles that need a ray only.
+template <bool ONLY_RAYS>
+void BM_InShadow(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  const SceneTriangles scene = buildSceneTriangles(objects);
+  const Illumination light = findSunlitTriangles(objects, scene, SUN);
+  std::vector<double> weights;
+  for (const SunlitTriangle& t : light.triangles) weights.push_back(ONLY_RAYS && t.fully_lit ? 0.0 : t.area * t.cos_theta);
+  std::mt19937 gen(5);
+  std::discrete_distribution<std::size_t> pick(weights.begin(), weights.end());
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  struct Draw {
+    std::size_t lit;
+    Vec3 point;
+  };
+  std::vector<Draw> draws(4096);
+  for (Draw& d : draws) {
+    d.lit = pick(gen);
+    const SunlitTriangle& t = light.triangles[d.lit];
+    d.point = pointOnTriangle(objects[static_cast<std::size_t>(t.object)].triangles[static_cast<std::size_t>(t.triangle)],
+                              u(gen), u(gen));
+  }
+  std::size_t q = 0, shadowed = 0, queries = 0;
+  for (auto _ : state) {
+    const bool s = inShadow(scene, light, light.triangles[draws[q].lit], draws[q].point);
+    benchmark::DoNotOptimize(s);
+    shadowed += s;
+    ++queries;
+    q = (q + 1) & (draws.size() - 1);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["shadowed_fraction"] = static_cast<double>(shadowed) / static_cast<double>(queries);
+}
+BENCHMARK(BM_InShadow<false>)->Name("InShadowLitArea");
+BENCHMARK(BM_InShadow<true>)->Name("InShadowNotFullyLit");
 
 }  // namespace
 

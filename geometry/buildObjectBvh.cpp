@@ -1,10 +1,11 @@
 #include "geometry/buildObjectBvh.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+
+#include "geometry/floatBounds.h"
 
 namespace plasmabox {
 
@@ -25,22 +26,6 @@ struct Item {
 double norm(const Vec3& v) { return std::sqrt(dot(v, v)); }
 
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// Largest float not above x, and smallest float not below x (no overflow UB).
-float floatBelow(double x) {
-  if (!(x < static_cast<double>(FLT_MAX))) return x > 0 ? FLT_MAX : -INFINITY;  // NaN widens too
-  if (x <= -static_cast<double>(FLT_MAX)) return -INFINITY;
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) > x) f = std::nextafter(f, -INFINITY);
-  return f;
-}
-float floatAbove(double x) {
-  if (!(x > -static_cast<double>(FLT_MAX))) return x < 0 ? -FLT_MAX : INFINITY;
-  if (x >= static_cast<double>(FLT_MAX)) return INFINITY;
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) < x) f = std::nextafter(f, INFINITY);
-  return f;
-}
 
 // How far (m) the point the hit test effectively finds may lie from the exact
 // triangle and from the exact ray, for a triangle that passes the parallel test.
