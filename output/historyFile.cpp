@@ -16,7 +16,7 @@ void putReal(std::string& line, double v) {
 }  // namespace
 
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                            const std::vector<std::string>& object_names) {
+                            const std::vector<std::string>& object_names, const std::vector<std::string>& extra_columns) {
   HistoryFile f;
   f.path = path;
   f.out.open(path, std::ios::out | std::ios::trunc);
@@ -27,6 +27,7 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
   for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
   // After the columns of earlier versions, so that their positions stay.
   for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
+  for (const std::string& column : extra_columns) header.append(",").append(column);
   f.out << header << std::endl;
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be written");
   return f;
@@ -64,6 +65,10 @@ void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
     line += std::to_string(s.injected);
     line += ',';
     line += std::to_string(s.lost);
+  }
+  for (double v : row.extra) {
+    line += ',';
+    putReal(line, v);
   }
   f.out << line << std::endl;
   if (!f.out && !f.reported) {
