@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <vector>
 
 #include "mesh/processReduction.h"
@@ -25,17 +24,19 @@ void measureConductorCharges(Run& run) {
 // Secant steps of full solves (Boltzmann electrons: the charge is no linear
 // function of the potentials) until every group's charge matches within a
 // thousandth of its change in this step, or within the charge of a microvolt
-// on it. Starts from the last step's potentials and, for a first step, the
-// vacuum capacitance as the slope.
+// on it. Starts from the last step's potentials, moved by the charge still
+// missing over the last measured slope (the vacuum capacitance at first: the
+// plasma's screening only steepens it).
 SolveReport iterateFloatingPotentials(Run& run) {
   ConductorSystem& sys = run.conductors;
   World& world = *run.world;
   const std::size_t n = static_cast<std::size_t>(sys.groups);
-  std::vector<double> v = sys.group_potential, v_last(n), q_last(n), slope(n);
-  for (std::size_t g = 0; g < n; ++g) slope[g] = sys.capacitance[g * n + g];
+  std::vector<double> v = sys.group_potential, v_last(n), q_last(n);
   constexpr int MAX_ITERATIONS = 30;
   SolveReport report;
   for (int it = 0; it < MAX_ITERATIONS; ++it) {
+    if (it == 0)
+      for (std::size_t g = 0; g < n; ++g) v[g] += sys.group_change[g] / sys.group_slope[g];
     holdConductors(world, sys, v, world.time);
     run.potential->solve();
     report = {true, run.potential->last_iterations, run.potential->last_residual};
@@ -47,8 +48,9 @@ SolveReport iterateFloatingPotentials(Run& run) {
       const double tolerance =
           std::max(1e-3 * std::fabs(sys.group_change[g]), 1e-6 * std::fabs(sys.capacitance[g * n + g]));
       if (std::fabs(mismatch) > tolerance) matched = false;
-      if (it > 0 && v[g] != v_last[g] && q[g] != q_last[g]) slope[g] = (q[g] - q_last[g]) / (v[g] - v_last[g]);
-      next[g] = v[g] + mismatch / slope[g];
+      if (it > 0 && v[g] != v_last[g] && q[g] != q_last[g] && (q[g] - q_last[g]) / (v[g] - v_last[g]) > 0.0)
+        sys.group_slope[g] = (q[g] - q_last[g]) / (v[g] - v_last[g]);
+      next[g] = v[g] + mismatch / sys.group_slope[g];
     }
     if (matched) break;
     v_last = v, q_last = q, v = next;
@@ -72,6 +74,8 @@ void startConductors(Run& run) {
     VacuumResponses r = vacuumResponses(world, run.settings.potential, sys.group_of_node, sys.groups);
     sys.unit_potential = std::move(r.unit);
     sys.capacitance = std::move(r.capacitance);
+    for (int32_t g = 0; g < sys.groups; ++g)
+      sys.group_slope.push_back(sys.capacitance[static_cast<std::size_t>(g) * (sys.groups + 1)]);
   }
   measureConductorCharges(run);
 }

@@ -153,40 +153,6 @@ const RunOption OPTIONS[] = {
        }
        return text;
      }},
-    {"floating", "", "none",
-     "objects NAME[,NAME...] that float: each carries the charge it collects, and its potential is the one at which "
-     "it holds that charge (electrostatic model)",
-     [](RunSettings& s, const std::string&, const std::string& v) {
-       s.floating.clear();
-       std::size_t at = 0;
-       while (at <= v.size()) {
-         const std::size_t comma = std::min(v.find(',', at), v.size());
-         if (comma == at) throw BadValue{"\"" + v + "\" is not a list of object names NAME[,NAME...]"};
-         s.floating.push_back(v.substr(at, comma - at));
-         at = comma + 1;
-       }
-     },
-     [](const RunSettings& s) {
-       std::string text = "floating=";
-       for (std::size_t n = 0; n < s.floating.size(); ++n) text.append(n > 0 ? "," : "").append(s.floating[n]);
-       return s.floating.empty() ? text + "none" : text;
-     }},
-    {"bias.", "V", "none",
-     "bias.NAME=REF:V holds object NAME V volts above the floating object REF (one conductor with it)",
-     [](RunSettings& s, const std::string& name, const std::string& v) {
-       if (name.empty()) throw BadValue{"needs an object name: bias.NAME=REF:V"};
-       const std::size_t colon = v.rfind(':');
-       if (colon == std::string::npos || colon == 0) throw BadValue{"\"" + v + "\" is not REF:V"};
-       s.biases[name] = Bias{v.substr(0, colon), realValue(v.substr(colon + 1))};
-     },
-     [](const RunSettings& s) {
-       std::string text;
-       for (const auto& [name, bias] : s.biases) {
-         if (!text.empty()) text += ' ';
-         text.append("bias.").append(name).append("=").append(bias.reference).append(":").append(realText(bias.volts));
-       }
-       return text.empty() ? std::string("bias=none") : text;
-     }},
     {"seed", "", "from the random device", "seed of the random source (0 to 4294967295): the same seed and team give the same files",
      [](RunSettings& s, const std::string&, const std::string& v) {
        const int64_t n = integerValue(v);
@@ -264,6 +230,40 @@ const RunOption OPTIONS[] = {
      "motional electric field -ambient_drift x background_B is added to E)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.background_B = vectorValue(v); },
      [](const RunSettings& s) { return "background_B=" + vectorText(s.background_B); }},
+    {"floating", "", "none",
+     "objects NAME[,NAME...] that float: each carries the charge it collects, and its potential is the one at which "
+     "it holds that charge (electrostatic model)",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       s.floating.clear();
+       std::size_t at = 0;
+       while (at <= v.size()) {
+         const std::size_t comma = std::min(v.find(',', at), v.size());
+         if (comma == at) throw BadValue{"\"" + v + "\" is not a list of object names NAME[,NAME...]"};
+         s.floating.push_back(v.substr(at, comma - at));
+         at = comma + 1;
+       }
+     },
+     [](const RunSettings& s) {
+       std::string text = "floating=";
+       for (std::size_t n = 0; n < s.floating.size(); ++n) text.append(n > 0 ? "," : "").append(s.floating[n]);
+       return s.floating.empty() ? text + "none" : text;
+     }},
+    {"bias.", "V", "none",
+     "bias.NAME=REF:V holds object NAME V volts above the floating object REF (one conductor with it)",
+     [](RunSettings& s, const std::string& name, const std::string& v) {
+       if (name.empty()) throw BadValue{"needs an object name: bias.NAME=REF:V"};
+       const std::size_t colon = v.rfind(':');
+       if (colon == std::string::npos || colon == 0) throw BadValue{"\"" + v + "\" is not REF:V"};
+       s.biases[name] = Bias{v.substr(0, colon), realValue(v.substr(colon + 1))};
+     },
+     [](const RunSettings& s) {
+       std::string text;
+       for (const auto& [name, bias] : s.biases) {
+         if (!text.empty()) text += ' ';
+         text.append("bias.").append(name).append("=").append(bias.reference).append(":").append(realText(bias.volts));
+       }
+       return text.empty() ? std::string("bias=none") : text;
+     }},
     {"potential_solver", "", "sor (multigrid in the electrostatic model)",
      "linear solver of the potential: sor (relaxation of potential_method) or multigrid (conjugate gradients with "
      "a multigrid cycle; Newton's iteration with multigrid steps for methods 1 and 3)",

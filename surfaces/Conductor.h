@@ -42,6 +42,7 @@ struct ConductorSystem {
   std::vector<double> group_charge;     // C per group: its start charge plus what it collected (minus what it emitted)
   std::vector<double> group_change;     // C per group: what it collected (minus emitted) in this step
   std::vector<double> group_potential;  // V per group: its floating member's potential in the last solve
+  std::vector<double> group_slope;      // F per group: the last measured charge per volt (Boltzmann electrons' secant)
   // Per group: the potential with that group at 1 V, every other held node at
   // 0 V and no charge anywhere; and the matrix of induced charges, F:
   // capacitance[h * groups + g] is the charge on group h per volt of group g.

@@ -140,4 +140,34 @@ TEST(Conductors, ASphereFloatsWhereTheCurrentsBalanceWithBoltzmannElectrons) {
   EXPECT_NEAR(mean / samples, expected, 0.1 * std::fabs(expected));
 }
 
+// A probe held 2 V above a floating body: the two are one conductor, so the
+// probe stays exactly 2 V above the body while the currents they collect
+// (ions as particles, the Boltzmann electrons' thermal flux) sum to zero on
+// average once the body has charged.
+TEST(Conductors, ABiasedProbeFollowsItsFloatingBody) {
+  const TempFolder folder("bias");
+  const CommandLine cl = sceneBox(folder,
+                                  {sphereMesh("Body", {0.05, 0.05, 0.05}, 0.008, 3),
+                                   boxMesh("Probe", {0.0702, 0.0452, 0.0451}, {0.0752, 0.0552, 0.0551})},
+                                  31, 0.1)
+                             .set(26, "1");
+  InProcessRun r(cl.with({"field_model=electrostatic", "walls=grounded", "potential_method=1",
+                          "ambient_density=5.53e11", "ambient_temperature_e=1", "ambient_temperature_i=1",
+                          "floating=Body", "bias.Probe=Body:2", "macro_weight=400", "dt=1e-7", "max_step=160",
+                          "seed=2", "threads=2"}));
+  const ConductorSystem& sys = r.run->conductors;
+  ASSERT_EQ(sys.conductors.size(), 2u);
+  ASSERT_EQ(sys.groups, 1);
+  std::vector<double> net;
+  while (r.step()) {
+    EXPECT_EQ(sys.conductors[1].potential, sys.conductors[0].potential + 2.0);
+    if (r.run->world->ts >= 60) net.push_back(r.run->currents[0] + r.run->currents[1]);
+  }
+  double mean = 0.0, spread = 0.0;
+  for (double c : net) mean += c / static_cast<double>(net.size());
+  for (double c : net) spread += (c - mean) * (c - mean) / static_cast<double>(net.size() - 1);
+  EXPECT_LT(std::fabs(mean), 3.0 * std::sqrt(spread / static_cast<double>(net.size())));
+  EXPECT_LT(sys.conductors[0].potential, -1.0);  // it charged: the electrons' flux exceeds the ions'
+}
+
 }  // namespace
