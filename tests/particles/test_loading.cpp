@@ -16,10 +16,12 @@ using namespace plasmabox;
 namespace {
 
 TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
-  Cube w(4, 0.0, 1.0);
-  // One rounding step below xm maps to logical 3.0, the last node: its cell lies off the mesh.
-  for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.5, 1.0, 0.5}, false},
-                                    {Vec3{0.5, NAN, 0.5}, false}, {Vec3{std::nextafter(1.0, 0.0), 0.5, 0.5}, false}}) {
+  Cube w(4, 0.0, 0.9);
+  // On [0, 0.9] with four nodes, one rounding step below xm maps to logical
+  // 3.0, the last node: its cell lies off the mesh.
+  for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.45, 0.9, 0.45}, false},
+                                    {Vec3{0.45, NAN, 0.45}, false}, {Vec3{std::nextafter(0.9, 0.0), 0.45, 0.45}, false},
+                                    {Vec3{std::nextafter(std::nextafter(0.9, 0.0), 0.0), 0.45, 0.45}, true}}) {
     Species s("e-", ME, -QE, 50, w);
     addParticle(s, pos, {1, 2, 3}, 7.0);
     EXPECT_EQ(s.particles.size(), stored ? 1u : 0u) << pos.x << " " << pos.y;
