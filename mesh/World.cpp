@@ -20,4 +20,11 @@ World::World(const Decomposition& part_, int32_t ni_, int32_t nj_, int32_t nk_)
       H(ni_, nj_, nk_),
       M(ni_, nj_, nk_) {}
 
+bool startNextStep(World& world) {
+  world.time += world.dt;
+  const int32_t previous = world.ts;
+  world.ts = previous + 1;
+  return previous < world.num_ts;
+}
+
 }  // namespace plasmabox

@@ -50,4 +50,9 @@ struct World {
   World& operator=(const World&) = delete;
 };
 
+// Advances the clock to the next step: time += dt (accumulated, not
+// multiplied), ts += 1. Returns false, leaving the step numbers past the
+// loop, when the step just finished was num_ts: the loop ends.
+bool startNextStep(World& world);
+
 }  // namespace plasmabox

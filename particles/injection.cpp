@@ -66,4 +66,8 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
   }
 }
 
+void injectFromSources(std::vector<Source>& sources) {
+  for (Source& source : sources) injectFromPlane(source, source.face, source.corner_1, source.corner_2);
+}
+
 }  // namespace plasmabox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mesh/Vec3.h"
 #include "particles/Source.h"
@@ -31,5 +32,9 @@ namespace plasmabox {
 // the count draw and the draws per particle from its own stream; x is drawn
 // uniformly over its part.
 void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2);
+
+// One step of injection from every source, in list order, each through its
+// own rectangle (face, corner_1, corner_2).
+void injectFromSources(std::vector<Source>& sources);
 
 }  // namespace plasmabox

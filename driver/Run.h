@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/RunSettings.h"
+#include "geometry/AmfObject.h"
+#include "geometry/ClearCells.h"
+#include "mesh/World.h"
+#include "output/historyFile.h"
+#include "output/runOutput.h"
+#include "particles/Source.h"
+#include "particles/Species.h"
+#include "solver/PotentialSolver.h"
+
+namespace plasmabox {
+
+// A failure the tests provoke on one process of a distributed run, to check
+// that it ends every process: PLASMABOX_TEST_FAILURE=RANK:STEP makes process
+// RANK throw at step STEP. Unset in every real run (rank -1).
+struct TestFailure {
+  int rank = -1;
+  int32_t step = -1;
+};
+
+// Everything that lives for the whole run, owned here and borrowed by the
+// phases: the mesh and its fields, the objects, the species and their
+// sources, the solver that runs again every step, the output and history
+// state, and the run's counters. Built by setUpRun and never moved: the
+// species point to the world and the sources to the species.
+struct Run {
+  const RunSettings& settings;
+  std::unique_ptr<World> world;
+  std::vector<AmfObject> objects;
+  std::map<std::string, Vec3> magnetisation;  // A/m per magnet, written onto the nodes by initialiseFields
+  ClearCells clear_cells;                     // where no object can hold a particle (the push skips the query)
+  std::vector<Species> species;               // "O+" then "e-": the order of every per-species loop
+  std::vector<Source> sources;                // plane sources, ions first, each step in this order
+  std::unique_ptr<PotentialSolver> potential;  // kept for the electrostatic model's per-step solves
+  HistoryFile history;                         // open on the first process when a history file is asked for
+  RunOutput output;
+  std::vector<double> absorbed;  // per object, real particles one species' push absorbed
+  std::vector<double> currents;  // A, per object: the charge absorbed in this step over dt
+
+  int64_t start_ns = 0;        // monotonic clock when the run started
+  int digits = 6;              // significant digits of the console's timing lines
+  int64_t bytes_migrated = 0;  // particle records this process sent to others
+  TestFailure test_failure;
+
+  explicit Run(const RunSettings& s) : settings(s) {}
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+};
+
+// The set-up: the mesh (this process's slab of it), the objects read from
+// the AMF file (input answers its key press) and marked with their voltages,
+// the clear cells, both species loaded into their boxes, the plane sources
+// and the history file. args are the command line the settings came from
+// (the magnet tuples are read from it after the geometry). An input error on
+// any process stops every process (RunStopped) once it has been printed.
+std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std::string>& args,
+                              std::istream& input);
+
+// The fields before the first step: the potential of the objects (with the
+// loaded particles' charge in the electrostatic model), the magnetisation and
+// the magnetostatic field, then E (and, in the induction model, one field
+// update). The electrostatic model keeps its potential solver for the steps.
+void initialiseFields(Run& run);
+
+// One time step, world.ts already advanced (startNextStep): injection, push,
+// hand-over between processes, collection, deposition, the field update of
+// the chosen model, the step line, the history row and the step's files.
+void runStep(Run& run);
+
+// The closing report: the traffic between processes of a distributed run
+// and the run's wall-clock time.
+void finishRun(Run& run);
+
+}  // namespace plasmabox

@@ -1,0 +1,92 @@
+#include <algorithm>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+#include "driver/Run.h"
+#include "driver/consoleClock.h"
+#include "mesh/fieldOperators.h"
+#include "output/historyRow.h"
+#include "output/stepLine.h"
+#include "particles/deposition.h"
+#include "particles/injection.h"
+#include "particles/migrateParticles.h"
+#include "particles/objectCurrents.h"
+#include "particles/push.h"
+#include "particles/sortParticles.h"
+
+namespace plasmabox {
+
+namespace {
+
+void failIfAsked(const TestFailure& failure, const World& world) {
+  if (world.ts == failure.step && world.part.rank == failure.rank)
+    throw std::runtime_error("test failure on process " + std::to_string(failure.rank) + " at step " +
+                             std::to_string(failure.step));
+}
+
+// Pushes, hands over, collects and deposits every species in list order.
+void moveParticles(Run& run) {
+  const RunSettings& s = run.settings;
+  const World& world = *run.world;
+  const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
+  std::fill(run.currents.begin(), run.currents.end(), 0.0);
+  for (Species& sp : run.species) {
+    if (sort_now) sortParticlesByCell(sp, s.threads);
+    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed);
+    run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
+    addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
+    computeGasProperties(sp, s.threads);
+  }
+}
+
+// The field update of the run's model, from the step's charge (and current).
+// Returns what the step's potential solve reports (nothing solved: the
+// induction model, or a step between two solves).
+SolveReport advanceFields(Run& run) {
+  const RunSettings& s = run.settings;
+  World& world = *run.world;
+  SolveReport report;
+  if (s.field_model == FieldModel::ELECTROSTATIC) {
+    if (world.ts % s.solve_every == 0) {
+      run.potential->solve();
+      report = {true, run.potential->last_iterations, run.potential->last_residual};
+    }
+    electrostaticField(world);
+  } else {
+    computeCurrentDensity(world, run.species);  // only the induction step reads the total current
+    updateFields(world);
+  }
+  return report;
+}
+
+// The history row of the step: every process measures (its totals need them
+// all), the first writes.
+void recordHistory(Run& run, const SolveReport& solve) {
+  if (run.settings.history_path.empty()) return;
+  const HistoryRow row = measureHistoryRow(*run.world, run.species, solve, run.currents);
+  if (run.history.out.is_open()) writeHistoryRow(run.history, row);
+}
+
+}  // namespace
+
+void runStep(Run& run) {
+  World& world = *run.world;
+  failIfAsked(run.test_failure, world);
+
+  const int64_t t0 = steadyNanoseconds();
+  injectFromSources(run.sources);
+  moveParticles(run);
+  const int64_t t1 = steadyNanoseconds();
+  std::cout << "mv_part time: " << secondsText(static_cast<double>(t1 - t0) / 1e9, run.digits) << " seconds"
+            << std::endl;
+
+  computeChargeDensity(world, run.species);
+  const SolveReport solve = advanceFields(run);
+  printStepLine(world, run.species);
+  run.digits = 3;
+  recordHistory(run, solve);
+  writeStepOutput(run.output, world, run.species);
+}
+
+}  // namespace plasmabox

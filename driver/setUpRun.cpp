@@ -1,0 +1,144 @@
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "driver/Run.h"
+#include "driver/consoleClock.h"
+#include "driver/processConsole.h"
+#include "driver/runWarnings.h"
+#include "geometry/amfread.h"
+#include "geometry/findClearCells.h"
+#include "geometry/objectPasses.h"
+#include "mesh/constants.h"
+#include "mesh/messagePassing.h"
+#include "particles/loading.h"
+#include "particles/random.h"
+
+namespace plasmabox {
+
+namespace {
+
+// This process's part of the mesh's fields, or an error naming the node
+// counts when they do not fit in memory (the run cannot start).
+std::unique_ptr<World> makeWorld(const Decomposition& part, int32_t ni, int32_t nj, int32_t nk) {
+  try {
+    return part.distributed() ? std::make_unique<World>(part, nj, nk) : std::make_unique<World>(ni, nj, nk);
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error("the mesh of " + std::to_string(ni) + " x " + std::to_string(nj) + " x " +
+                             std::to_string(nk) + " nodes (arguments 1 to 3) needs more memory than there is");
+  }
+}
+
+// The set-up each process does on its own, up to the first message between
+// them: the mesh, the objects with their voltages, the magnetisation table
+// and the clear cells.
+void setUpMeshAndObjects(Run& run, const ProcessPlace& place, const std::vector<std::string>& args,
+                         std::istream& input) {
+  const RunSettings& s = run.settings;
+  const RunParameters& p = s.positional;
+  const Decomposition part = place.size > 1 ? splitIntoSlabs(p.ni, place.rank, place.size) : wholeMesh(p.ni);
+  checkSharable(s.potential, part);  // before anything is read
+  run.world = makeWorld(part, p.ni, p.nj, p.nk);
+  World& w = *run.world;
+  w.grid.setExtents(p.x0, p.xm);
+  w.dt = s.dt;
+  w.num_ts = s.max_step;
+
+  amfread(run.objects, p.amf_path, input);
+
+  std::vector<double> remanence = p.remanence;
+  overrideRemanence(remanence, s.remanence_override);
+  run.magnetisation = buildMagnetisationTable(args, remanence);
+  amfread_voltage(w, run.objects, s.voltages, s.threads);
+  // Where no object can contain a particle: the push skips the query there.
+  // Every process classifies the whole box's cells: its particles may reach any.
+  run.clear_cells = part.distributed()
+                        ? findClearCells(Grid::lattice(p.ni, p.nj, p.nk, p.x0, p.xm), run.objects, s.threads)
+                        : findClearCells(w.grid, run.objects, s.threads);
+}
+
+// Creates "O+" and "e-" (in this order: every per-species loop follows it) and
+// loads them into their boxes, electrons first.
+void createSpecies(Run& run) {
+  const RunSettings& s = run.settings;
+  const RunParameters& p = s.positional;
+  World& world = *run.world;
+  std::vector<Species>& species = run.species;
+  species.reserve(2);  // sources keep pointers into this list: it must never grow
+  species.emplace_back("O+", p.ion_mass_amu * AMU, QE, s.macro_weight, world);
+  species.emplace_back("e-", ME, -QE, s.macro_weight, world);
+  std::cout << "Size of species: " << species.size() << std::endl;
+
+  if (p.density_e > s.loading_threshold)
+    loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e, s.load_velocity_e, s.temperature_e);
+  else
+    std::cout << "Skipping electrons: density_e=" << p.density_e << "\n";
+  if (p.density_i > s.loading_threshold)
+    loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i);
+  else
+    std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
+}
+
+// The plane sources the injection mode selects, ions first.
+void createSources(Run& run) {
+  const RunSettings& s = run.settings;
+  const RunParameters& p = s.positional;
+  World& world = *run.world;
+  if (injectsIons(p.inject_mode)) {
+    run.sources.push_back({&run.species[0], &world, p.ion_drift_speed, p.ion_inject_density, s.temperature_i,
+                           p.ion_inject_face, p.ion_inject_1, p.ion_inject_2});
+    warnOnCoarseInjection(run.species[0].name, p.ion_inject_face, p.ion_drift_speed, world.grid, world.dt);
+  }
+  if (injectsElectrons(p.inject_mode)) {
+    run.sources.push_back({&run.species[1], &world, p.electron_drift_speed, p.electron_inject_density,
+                           s.temperature_e, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2});
+    warnOnCoarseInjection(run.species[1].name, p.electron_inject_face, p.electron_drift_speed, world.grid, world.dt);
+  }
+}
+
+// The history file, opened by the first process alone (it writes the rows).
+void openHistory(Run& run) {
+  if (run.settings.history_path.empty() || run.world->part.rank != 0) return;
+  std::vector<std::string> species_names, object_names;
+  for (const Species& sp : run.species) species_names.push_back(sp.name);
+  for (const AmfObject& o : run.objects) object_names.push_back(o.name);
+  run.history = openHistoryFile(run.settings.history_path, species_names, object_names);
+}
+
+TestFailure testFailure() {
+  TestFailure f;
+  const char* text = std::getenv("PLASMABOX_TEST_FAILURE");
+  if (text == nullptr || std::sscanf(text, "%d:%d", &f.rank, &f.step) != 2) return {};
+  return f;
+}
+
+}  // namespace
+
+std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std::string>& args,
+                              std::istream& input) {
+  auto run = std::make_unique<Run>(settings);
+  run->start_ns = steadyNanoseconds();
+  const ProcessPlace place = joinProcesses();
+  std::exception_ptr failure;
+  try {
+    setUpMeshAndObjects(*run, place, args, input);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // A failure on any process stops them all here.
+  stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
+  useProcessStream(run->world->part);  // each process its own stream, derived from the run's seed
+  createSpecies(*run);
+  createSources(*run);
+  openHistory(*run);
+  run->output = RunOutput{settings.output, settings.positional.csv_prefix, settings.positional.output_interval, {}};
+  run->absorbed.assign(run->objects.size(), 0.0);
+  run->currents.assign(run->objects.size(), 0.0);
+  run->test_failure = testFailure();
+  return run;
+}
+
+}  // namespace plasmabox
