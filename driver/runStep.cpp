@@ -13,7 +13,6 @@
 #include "particles/migrateParticles.h"
 #include "particles/objectCurrents.h"
 #include "particles/push.h"
-#include "particles/sortParticles.h"
 
 namespace plasmabox {
 
@@ -26,17 +25,18 @@ void failIfAsked(const TestFailure& failure, const World& world) {
 }
 
 // Pushes, hands over, collects and deposits every species in list order.
+// The push deposits the particles that stay near their tile as it goes;
+// computeGasProperties adds the rest.
 void moveParticles(Run& run) {
   const RunSettings& s = run.settings;
   const World& world = *run.world;
-  const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
+  const Moments moments = stepMoments(run);
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
   for (Species& sp : run.species) {
-    if (sort_now) sortParticlesByCell(sp, s.threads);
-    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed);
+    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed, moments);
     run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
-    computeGasProperties(sp, s.threads);
+    computeGasProperties(sp, s.threads, moments);
   }
 }
 
@@ -69,6 +69,11 @@ void recordHistory(Run& run, const SolveReport& solve) {
 }
 
 }  // namespace
+
+Moments stepMoments(const Run& run) {
+  if (run.settings.field_model != FieldModel::ELECTROSTATIC) return Moments::FULL;
+  return fieldOutputDue(run.output, run.world->ts) ? Moments::FULL : Moments::DENSITY;
+}
 
 void runStep(Run& run) {
   World& world = *run.world;

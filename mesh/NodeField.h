@@ -132,13 +132,13 @@ inline CellWeights cellWeights(const Vec3& l) {
   return c;
 }
 
-// Field value at logical coordinate l, interpolated trilinearly from the eight
-// corners of its cell: corner by corner (i, then j, then k), each component
-// summing weight times value. The caller guarantees 0 <= l < n - 1 on every
-// axis: no bounds are checked here because this runs once per particle per
-// step. x and y go through vector pairs; each is rounded as alone.
-inline Vec3 gather(const VectorField& f, const Vec3& l) {
-  const CellWeights c = cellWeights(l);
+// Field value at logical coordinate l (gatherAt: in the cell and with the
+// weights cellWeights(l) gives), interpolated trilinearly from the eight corners of
+// its cell: corner by corner (i, then j, then k), each component summing
+// weight times value. The caller guarantees 0 <= l < n - 1 on every axis: no
+// bounds are checked here because this runs once per particle per step. x
+// and y go through vector pairs; each is rounded as alone.
+inline Vec3 gatherAt(const VectorField& f, const CellWeights& c) {
   DoublePair xy = {0.0, 0.0};
   double z = 0.0;
   for (int a = 0; a < 2; ++a)
@@ -153,6 +153,8 @@ inline Vec3 gather(const VectorField& f, const Vec3& l) {
     }
   return {xy[0], xy[1], z};
 }
+
+inline Vec3 gather(const VectorField& f, const Vec3& l) { return gatherAt(f, cellWeights(l)); }
 
 // Adds value, shared trilinearly, to the eight corners of the cell holding l.
 // Same preconditions as gather.
