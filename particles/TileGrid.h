@@ -47,7 +47,7 @@ inline constexpr uint32_t MAX_TILES = 32768;
 
 // Cells per tile edge unless a caller asks otherwise: measured on the thermal
 // plasma and the reference case (bench/README.md, "Particles, third round").
-inline constexpr int32_t DEFAULT_TILE_EDGE = 4;
+inline constexpr int32_t DEFAULT_TILE_EDGE = 8;
 
 // The tiling of grid's cells: edge cells (a power of two, raised to 4 when
 // smaller), doubled until there are at most MAX_TILES tiles.

@@ -17,7 +17,7 @@ namespace plasmabox {
 // the mesh (for the node strides).
 
 inline void depositDensity(double* den, const Field& f, const CellWeights& c, double weight) {
-  const DoublePair wz = {c.wz[0], c.wz[1]};
+  const DoublePair wz = c.wz;
   const std::size_t line = static_cast<std::size_t>(f.nk), plane = static_cast<std::size_t>(f.nj) * line;
   const std::size_t base = f.index(c.i, c.j, c.k);
   const std::size_t offset[2][2] = {{0, line}, {plane, plane + line}};
@@ -32,7 +32,7 @@ inline void depositDensity(double* den, const Field& f, const CellWeights& c, do
 inline void depositMoments(double* den, Vec3* vel, const Field& f, const CellWeights& c, const Particle& p) {
   const double m0 = p.weight;
   const Vec3 m = p.weight * p.vel;  // momentum per unit mass (m/s times weight)
-  const DoublePair wz = {c.wz[0], c.wz[1]};
+  const DoublePair wz = c.wz;
   const std::size_t line = static_cast<std::size_t>(f.nk), plane = static_cast<std::size_t>(f.nj) * line;
   const std::size_t base = f.index(c.i, c.j, c.k);
   const std::size_t offset[2][2] = {{0, line}, {plane, plane + line}};

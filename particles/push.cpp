@@ -3,9 +3,11 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "geometry/containment.h"
 #include "geometry/findClearCells.h"
@@ -59,6 +61,17 @@ inline void borisKick(Vec3& v, const Vec3& e, const Vec3& b, double h) {
   v = {plus.x + h * e.x, plus.y + h * e.y, plus.z + h * e.z};
 }
 
+// Whether f is exactly zero (either sign) at every node it stores. One pass,
+// shared out over the team; the doubles' bits without their signs are or-ed.
+bool zeroEverywhere(const VectorField& f, int threads) {
+  const double* const v = &f.data.data()->x;
+  const auto n = static_cast<int64_t>(3 * f.data.size());
+  uint64_t bits = 0;
+#pragma omp parallel for schedule(static) num_threads(threads) reduction(| : bits)
+  for (int64_t q = 0; q < n; ++q) bits |= std::bit_cast<uint64_t>(v[q]) << 1;
+  return bits == 0;
+}
+
 // Whether f is exactly zero (either sign) at every node of the cells of the
 // tile whose lowest cell is c: then every gather there gives zero.
 bool zeroOverTile(const VectorField& f, const int32_t c[3], int32_t edge) {
@@ -85,7 +98,8 @@ struct PushContext {
   const ClearCells* clear;
   bool has_objects;  // no object: no point can be in one
   bool use_clear;
-  bool magnetic;
+  bool magnetic;     // the push turns the velocities in B
+  bool b_anywhere;   // B is not zero at every node: each tile looks at its own nodes
   double dt;
   double k;  // velocity change per V/m over one step (C s / kg)
   double h;  // the same over half a step, for the magnetic rotation
@@ -95,6 +109,9 @@ struct PushContext {
   const Field* field;
 };
 
+// Particles ahead of the one pushed whose record is fetched early.
+constexpr uint32_t PREFETCH_AHEAD = 8;
+
 // What the push deposits as it goes: nothing, the weights, or the weights and momenta.
 enum class Deposit { NONE, DENSITY, FULL };
 
@@ -102,19 +119,38 @@ enum class Deposit { NONE, DENSITY, FULL };
 // one cell around it (the tiles of one colour do not share such nodes when
 // the edge is 4 or more), and adds every particle that does not stay to found.
 template <Deposit DEPOSIT>
-void pushTile(const PushContext& c, ParticleList& list, uint32_t tile, std::vector<Mover>& found) {
-  const TileGrid& tiles = *c.tiles;
-  const Grid& grid = *c.grid;
+void pushTile(const PushContext& context, ParticleList& list, uint32_t tile, std::vector<Mover>& found) {
+  // Local copies: stores to the particles could otherwise be the doubles of
+  // the context or the grid, which the compiler would then read again for
+  // every particle.
+  const PushContext c = context;
+  const TileGrid tiles = *c.tiles;
+  const MeshCellLimits limits = c.limits;
+  const Vec3 x0 = c.grid->x0, inv_dh = c.grid->inv_dh;
+  const double i0 = static_cast<double>(c.grid->i0);
+  const double k_e = c.k, dt = c.dt;
+  // Grid::toLogical, with the local copies.
+  const auto logical = [x0, inv_dh, i0](const Vec3& p) {
+    return Vec3{(p.x - x0.x) * inv_dh.x - i0, (p.y - x0.y) * inv_dh.y, (p.z - x0.z) * inv_dh.z};
+  };
   int32_t lo[3];
   tileCorner(tiles, tile, lo);
   const int32_t edge = tiles.edge, shift = tiles.shift;
   // Most tiles of a run with magnets lie where B is zero: no rotation there.
-  const bool turn = c.magnetic && !zeroOverTile(*c.bf, lo, edge);
+  const bool turn = c.magnetic && c.b_anywhere && !zeroOverTile(*c.bf, lo, edge);
   const uint32_t n = list.counts[tile];
+  const std::vector<uint32_t>& chain = list.blocks[tile];
   for (uint32_t first = 0; first < n; first += BLOCK_PARTICLES) {
-    Particle* const block = list.pool.block(list.blocks[tile][first / BLOCK_PARTICLES]);
+    Particle* const block = list.pool.block(chain[first / BLOCK_PARTICLES]);
     const uint32_t m = std::min(BLOCK_PARTICLES, n - first);
+    // The blocks of a tile lie anywhere in the pool: the memory system is
+    // asked for the particles a few places ahead, across the block's end.
+    const Particle* const next =
+        first + BLOCK_PARTICLES < n ? list.pool.block(chain[first / BLOCK_PARTICLES + 1]) : block;
     for (uint32_t b = 0; b < m; ++b) {
+      __builtin_prefetch(b + PREFETCH_AHEAD < BLOCK_PARTICLES ? &block[b + PREFETCH_AHEAD]
+                                                             : &next[b + PREFETCH_AHEAD - BLOCK_PARTICLES],
+                         1);
       Particle& p = block[b];
       const uint32_t slot = first + b;
       if (!(p.weight > 0.0)) {
@@ -122,24 +158,35 @@ void pushTile(const PushContext& c, ParticleList& list, uint32_t tile, std::vect
         continue;
       }
       // The old position lies in this tile's cells: the field there.
-      const CellWeights old_cell = cellWeights(grid.toLogical(p.pos));
+      const CellWeights old_cell = cellWeights(logical(p.pos));
       const Vec3 e = gatherAt(*c.ef, old_cell);
-      Vec3& v = p.vel;
-      Vec3& x = p.pos;
+      Vec3 v = p.vel;
+      Vec3 x = p.pos;
       const Vec3 b_here = turn ? gatherAt(*c.bf, old_cell) : Vec3{};
       if (b_here.x != 0.0 || b_here.y != 0.0 || b_here.z != 0.0) {
         borisKick(v, e, b_here, c.h);
       } else {
-        v.x += c.k * e.x;
-        v.y += c.k * e.y;
-        v.z += c.k * e.z;
+        v.x += k_e * e.x;
+        v.y += k_e * e.y;
+        v.z += k_e * e.z;
       }
-      x.x += c.dt * v.x;
-      x.y += c.dt * v.y;
-      x.z += c.dt * v.z;
-      // Gone through a wall, or absorbed by an object. Most particles are in
+      x.x += dt * v.x;
+      x.y += dt * v.y;
+      x.z += dt * v.z;
+      // Stored member by member: a copy of the whole vector would be read
+      // back from the stack in pieces the processor cannot forward.
+      p.vel.x = v.x, p.vel.y = v.y, p.vel.z = v.z;
+      p.pos.x = x.x, p.pos.y = x.y, p.pos.z = x.z;
+      // Gone through a wall, into another process's cells, or absorbed by an
+      // object. A particle in this process's cells is inside the mesh's
+      // limits but for the upper limits (a coordinate that rounds into the
+      // last cell may lie at or above the far wall). Most particles are in
       // parts of cells no object can reach, and skip the query there.
-      if (!insideLimits(c.limits, x)) {
+      const Vec3 l = logical(x);
+      int32_t i, j, k;
+      const bool here = cellOf(tiles, l, i, j, k) && i >= c.owned_lo && x.x <= limits.hi.x && x.y <= limits.hi.y &&
+                        x.z <= limits.hi.z;
+      if (!here && !insideLimits(limits, x)) {
         found.push_back({tile, slot, 0, -1, Fate::LEFT_MESH});
         continue;
       }
@@ -150,9 +197,7 @@ void pushTile(const PushContext& c, ParticleList& list, uint32_t tile, std::vect
           continue;
         }
       }
-      const Vec3 l = grid.toLogical(x);
-      int32_t i, j, k;
-      if (!cellOf(tiles, l, i, j, k) || i < c.owned_lo) {
+      if (!here) {
         found.push_back({tile, slot, 0, -1, Fate::LEFT_PROCESS});
         continue;
       }
@@ -160,9 +205,9 @@ void pushTile(const PushContext& c, ParticleList& list, uint32_t tile, std::vect
       const bool near = stays || (i >= lo[0] - 1 && i <= lo[0] + edge && j >= lo[1] - 1 && j <= lo[1] + edge &&
                                   k >= lo[2] - 1 && k <= lo[2] + edge);
       if (DEPOSIT != Deposit::NONE && near) {
-        const CellWeights new_cell = cellWeights(l);
+        const CellWeights new_cell = cellWeights(l, i, j, k);
         if (DEPOSIT == Deposit::FULL)
-          depositMoments(c.den, c.vel, *c.field, new_cell, p);
+          depositMoments(c.den, c.vel, *c.field, new_cell, Particle{x, v, p.weight});
         else
           depositDensity(c.den, *c.field, new_cell, p.weight);
       }
@@ -202,6 +247,7 @@ void pushParticles(Species& species, std::span<const AmfObject> objects, const C
   c.has_objects = !objects.empty();
   c.use_clear = c.has_objects && clear.usable && clearCellsMatch(clear, objects);
   c.magnetic = magnetic_force;
+  c.b_anywhere = magnetic_force && !zeroEverywhere(world.B, team);
   c.dt = world.dt;
   // Every particle advances by exactly dt, so this is the same number for all of them.
   c.k = species.charge * world.dt / species.mass;

@@ -36,10 +36,10 @@ std::vector<Particle> scattered(const Grid& g, int count, unsigned seed, double 
 }
 
 TEST(TileGrid, TilesOfOneColourShareNoNode) {
-  // Small meshes get tiles of 4 cells; one with 199^3 cells gets tiles of 8.
+  // Tiles of 4 cells, the smallest; one with 199^3 cells gets tiles of 8.
   for (const auto& n : {std::array<int, 3>{2, 2, 2}, {5, 9, 14}, {13, 2, 30}, {200, 200, 200}}) {
     Grid g(n[0], n[1], n[2]);
-    const TileGrid t = tileGrid(g);
+    const TileGrid t = tileGrid(g, 4);
     ASSERT_LE(t.count(), MAX_TILES);
     EXPECT_EQ(t.edge, n[0] == 200 ? 8 : 4);
     std::vector<std::array<int, 4>> seen(t.count(), {-1, -1, -1, -1});  // tile coordinates and colour per number
@@ -147,14 +147,14 @@ TEST(ParticleList, ItsOrderRestoresAListThatGoesOnExactly) {
   const std::vector<Particle> particles = listOf(original);
   const ParticleOrder good = particleOrder(original.particles);
   ParticleOrder other_edge = good, fewer_bins = good, wrong_sum = good, wrong_tile = good;
-  other_edge.tile_edge = 8;
+  other_edge.tile_edge = 2 * good.tile_edge;
   fewer_bins.counts.pop_back();
   wrong_sum.counts[0] += 1;
   uint32_t first = 0;
   while (wrong_tile.counts[first] == 0) ++first;
   wrong_tile.counts[first] -= 1, wrong_tile.counts[first + 1] += 1;  // its last particle counted in the next tile
   const std::pair<const ParticleOrder*, std::string> refused[] = {
-      {&other_edge, "tiles of 8 cells"}, {&fewer_bins, "bins, the mesh has"},
+      {&other_edge, "tiles of " + std::to_string(2 * good.tile_edge) + " cells"}, {&fewer_bins, "bins, the mesh has"},
       {&wrong_sum, "particles, there are"}, {&wrong_tile, "is not in tile"}};
   for (const auto& [order, message] : refused) {
     Species s("e-", 1.0, -1.0, 1, w);
