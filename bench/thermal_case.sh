@@ -20,7 +20,8 @@
 # gradient, step line). Step 0 carries the first touches of memory and is
 # left out of the medians. Memory per particle: the peak resident memory of
 # the run less that of the same run without particles (mesh, solver, MPI and
-# HYPRE), over the particle count.
+# HYPRE), over the particle count (with NP processes: times NP, the
+# particles being shared evenly; /usr/bin/time gives the largest process).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -84,7 +85,7 @@ wait "$reader"
 
 analyse='
 import re, statistics, sys
-log, timing, empty_timing = sys.argv[1:4]
+log, timing, empty_timing, processes = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
 rows = []
 for raw in open(log):
     t, _, text = raw.rstrip("\n").partition(" ")
@@ -124,9 +125,9 @@ print("| total wall time (Simulation took) | %s s |" % total)
 print("| processor time of the process (user + system) | %.1f s |" % cpu(timing))
 print("| peak resident memory: run / without particles | %.0f / %.0f MB |" % (peak(timing) / 2**20, peak(empty_timing) / 2**20))
 most = max(s[3] for s in steps)  # the lists are longest at the start
-print("| memory per particle (over the %d of step 0) | %.1f bytes |" % (most, (peak(timing) - peak(empty_timing)) / most))
+print("| memory per particle (over the %d of step 0) | %.1f bytes |" % (most, (peak(timing) - peak(empty_timing)) * processes / most))
 '
-python3 -c "$analyse" "$work/console.log" "$work/time.txt" "$work/empty_time.txt"
+python3 -c "$analyse" "$work/console.log" "$work/time.txt" "$work/empty_time.txt" "${NP:-1}"
 if [ -n "${KEEP:-}" ]; then
   echo "thermal_case: outputs and stamped console in $work" >&2
 fi
