@@ -1,9 +1,10 @@
 // The particle phase of one time step: advance plus computeGasProperties,
 // reported as ns per particle per step (the "per_particle" counter). For 10^6
-// particles on a 64^3 mesh in random order: on an empty mesh, each half
-// alone, and with every particle inside the box of a 20,000-triangle sphere;
-// for the particles of the reference case in cell order; and for two species
-// spread around a body and two electrodes, with the program's sorting.
+// particles at rest on a 64^3 mesh: on an empty mesh, each half alone, and
+// with every particle inside the box of a 20,000-triangle sphere; for the
+// particles of the reference case; for the thermal plasma of
+// bench/thermal_case.sh; and for two species spread around a body and two
+// electrodes.
 // Figures and bounds: bench/README.md.
 #include <benchmark/benchmark.h>
 #include <omp.h>
@@ -13,7 +14,6 @@
 #include <span>
 #include <vector>
 
-#include "driver/RunSettings.h"
 #include "geometry/AmfObject.h"
 #include "geometry/buildObjectBvh.h"
 #include "geometry/containment.h"
@@ -23,7 +23,8 @@
 #include "particles/Species.h"
 #include "particles/deposition.h"
 #include "particles/push.h"
-#include "particles/sortParticles.h"
+#include "particles/maxwellian.h"
+#include "particles/random.h"
 #include "tests/geometry/testMeshes.h"
 
 using namespace plasmabox;
@@ -70,7 +71,7 @@ AmfObject uvSphere(const Vec3& c, double r, int rings, int segments) {
   return o;
 }
 
-// Particles at rest, uniform in [lo, hi)^3 (m), in random order as after many steps.
+// Particles at rest, uniform in [lo, hi)^3 (m).
 std::vector<Particle> particlesIn(double lo, double hi) {
   std::mt19937 gen(1);
   std::uniform_real_distribution<double> u(lo, hi);
@@ -82,7 +83,9 @@ std::vector<Particle> particlesIn(double lo, double hi) {
 // What one timed iteration runs.
 enum class Phase { BOTH, ADVANCE, DEPOSITION };
 
-// Benchmark argument: the team size (0: one thread per processor).
+// Benchmark argument: the team size (0: one thread per processor). The list
+// is put in its tiles before each iteration, untimed (particles absorbed by
+// the object come back).
 void runSteps(benchmark::State& state, World& world, std::span<const AmfObject> objects,
               const std::vector<Particle>& start, Phase phase = Phase::BOTH) {
   const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
@@ -90,7 +93,8 @@ void runSteps(benchmark::State& state, World& world, std::span<const AmfObject> 
   const ClearCells clear = findClearCells(world.grid, objects, team);  // as the program does after marking
   for (auto _ : state) {
     state.PauseTiming();
-    ions.particles = start;  // particles absorbed by the object come back
+    ions.particles.assign(start);
+    placeAppended(ions.particles, world.grid);
     state.ResumeTiming();
     if (phase != Phase::DEPOSITION) advance(ions, objects, clear, team);
     if (phase != Phase::ADVANCE) computeGasProperties(ions, team);
@@ -143,8 +147,9 @@ BENCHMARK(BM_ParticleStepInSphereBox)->Arg(1)->Arg(0)->Unit(benchmark::kMillisec
 
 // The particles of the reference case (bench/reference_case.sh) without the
 // rest of the program: 64^3 nodes over a 10 cm box, 10^6 particles of one
-// species at rest in the slab 4 to 14 mm from the x = 0 wall, put in cell
-// order once as the program does at its first step, in a weak field.
+// species at rest in the slab 4 to 14 mm from the x = 0 wall, in a weak
+// field, as the program moves and deposits them (the deposition of both
+// moments begun by the push). Arguments: team, tile edge (cells).
 void BM_ParticleStepSlab(benchmark::State& state) {
   const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
   World world(N, N, N);
@@ -152,30 +157,101 @@ void BM_ParticleStepSlab(benchmark::State& state) {
   world.dt = 1e-11;
   for (Vec3& e : world.ef.data) e = {10.0, -5.0, 2.0};  // V/m
   Species electrons("e-", ME, -QE, 50, world);
+  electrons.particles = ParticleList(tileGrid(world.grid, static_cast<int32_t>(state.range(1))));
   std::mt19937 gen(5);
   std::uniform_real_distribution<double> x(0.004, 0.014), yz(0.02, 0.08);
-  electrons.particles.resize(NUM_PARTICLES);
-  for (Particle& p : electrons.particles) p = {{x(gen), yz(gen), yz(gen)}, {}, 50.0};
-  sortParticlesByCell(electrons, team);
+  std::vector<Particle> start(NUM_PARTICLES);
+  for (Particle& p : start) p = {{x(gen), yz(gen), yz(gen)}, {}, 50.0};
+  electrons.particles.assign(start);
+  computeGasProperties(electrons, team);  // puts them in their tiles
   for (auto _ : state) {
-    advance(electrons, {}, {}, team);
-    computeGasProperties(electrons, team);
+    advance(electrons, {}, {}, team, false, nullptr, Moments::FULL);
+    computeGasProperties(electrons, team, Moments::FULL);
   }
   state.counters["team"] = team;
+  state.counters["edge"] = static_cast<double>(electrons.particles.tiles.edge);
   state.counters["per_particle"] = benchmark::Counter(
       static_cast<double>(NUM_PARTICLES) * static_cast<double>(state.iterations()),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ParticleStepSlab)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParticleStepSlab)->ArgsProduct({{1, 0}, {4, 8}})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The thermal plasma of bench/thermal_case.sh without the field solve: 65^3
+// nodes over a 0.48 m box, 2^20 electrons and 2^20 O+ at 1 eV loaded over the
+// whole box (about four of each per cell), dt = 1.773e-9 s (the electrons
+// cross 0.1 cell per step), in a weak field that varies from node to node.
+// One iteration is one step of both species as the program runs it between
+// outputs (the push deposits the density as it goes, computeGasProperties
+// the rest). The loaded lists come back every 20 steps (untimed): the
+// electrons leave through the walls at 0.4 % per step. per_particle: ns per
+// particle and step. Arguments: team, tile edge (cells), moments (0 density,
+// 1 full).
+constexpr int THERMAL_NODES = 65;
+constexpr int THERMAL_RELOAD = 20;
+
+void BM_ParticleStepThermal(benchmark::State& state) {
+  const int team = state.range(0) > 0 ? static_cast<int>(state.range(0)) : omp_get_num_procs();
+  const auto edge = static_cast<int32_t>(state.range(1));
+  const Moments moments = state.range(2) != 0 ? Moments::FULL : Moments::DENSITY;
+  World world(THERMAL_NODES, THERMAL_NODES, THERMAL_NODES);
+  world.grid.setExtents({0, 0, 0}, {0.48, 0.48, 0.48});
+  world.dt = 1.773e-9;
+  for (std::size_t q = 0; q < world.ef.size(); ++q)
+    world.ef.data[q] = {0.05 * std::sin(0.1 * static_cast<double>(q)), 0.02, -0.03};  // V/m
+  std::vector<Species> species;
+  species.reserve(2);
+  species.emplace_back("O+", 16 * AMU, QE, 105468.75, world);
+  species.emplace_back("e-", ME, -QE, 105468.75, world);
+  std::vector<std::vector<Particle>> loaded;
+  seedRandom(1);
+  for (Species& s : species) {
+    s.particles = ParticleList(tileGrid(world.grid, edge));
+    std::vector<Particle> list(std::size_t{1} << 20);
+    const double sigma = thermalSpeed(1.0, s.mass);  // m/s
+    for (Particle& p : list) {
+      p.pos = {0.48 * rnd(), 0.48 * rnd(), 0.48 * rnd()};
+      p.vel = maxwellianVelocity(sigma);
+      p.weight = s.mpw0;
+    }
+    loaded.push_back(std::move(list));
+  }
+  int64_t step = 0;
+  double particle_steps = 0.0;
+  for (auto _ : state) {
+    if (step % THERMAL_RELOAD == 0) {
+      state.PauseTiming();
+      for (std::size_t n = 0; n < species.size(); ++n) {
+        species[n].particles.assign(loaded[n]);
+        computeGasProperties(species[n], team, moments);
+      }
+      state.ResumeTiming();
+    }
+    for (Species& s : species) {
+      particle_steps += static_cast<double>(s.particles.size());
+      advance(s, {}, {}, team, true, nullptr, moments);
+      computeGasProperties(s, team, moments);
+    }
+    ++step;
+  }
+  state.counters["team"] = team;
+  state.counters["edge"] = static_cast<double>(species[0].particles.tiles.edge);
+  state.counters["per_particle"] =
+      benchmark::Counter(particle_steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ParticleStepThermal)
+    ->ArgsProduct({{1, 2}, {4, 8, 16}, {0}})
+    ->Args({1, 4, 1})
+    ->Args({2, 4, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Particles among objects: 41^3 nodes over a 10 cm box, a body of 5,120
 // triangles (a sphere of radius 2 cm in the middle) between two electrode rings
 // of 512 triangles each, and 240,000 particles of each species spread over
 // the 7 cm cube around them (none inside an object; about 60 % inside the
 // objects' union box), moving at thermal speeds. One iteration is one step of
-// both species, as in the time loop.
+// both species, as in the time loop of the induction model.
 constexpr int OBJECTS_NODES = 41;
-constexpr int64_t SORT_INTERVAL = RunSettings::DEFAULT_SORT_INTERVAL;  // as the program
 constexpr std::size_t OBJECTS_PARTICLES = 240000;  // per species
 
 std::vector<AmfObject> bodyAndElectrodes() {
@@ -212,17 +288,14 @@ void BM_ParticleStepAmongObjects(benchmark::State& state) {
   species.reserve(2);
   species.emplace_back("O+", 16 * AMU, QE, 50, world);
   species.emplace_back("e-", ME, -QE, 50, world);
-  species[0].particles = particlesAround(objects, 2e3, 1);
-  species[1].particles = particlesAround(objects, 5e5, 2);
+  species[0].particles.assign(particlesAround(objects, 2e3, 1));
+  species[1].particles.assign(particlesAround(objects, 5e5, 2));
   const ClearCells clear = findClearCells(world.grid, objects, team);
-  int64_t step = 0;
   for (auto _ : state) {
     for (Species& s : species) {
-      if (step % SORT_INTERVAL == 0) sortParticlesByCell(s, team);
-      advance(s, objects, clear, team);
-      computeGasProperties(s, team);
+      advance(s, objects, clear, team, false, nullptr, Moments::FULL);
+      computeGasProperties(s, team, Moments::FULL);
     }
-    ++step;
   }
   std::size_t triangles = 0;
   for (const AmfObject& o : objects) triangles += o.triangles.size();

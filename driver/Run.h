@@ -16,6 +16,7 @@
 #include "output/historyRow.h"
 #include "output/runOutput.h"
 #include "particles/ObjectVeto.h"
+#include "particles/Moments.h"
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "solver/PotentialSolver.h"
@@ -88,6 +89,14 @@ void initialiseFields(Run& run);
 // hand-over between processes, collection, deposition, the field update of
 // the chosen model, the step line, the history row and the step's files.
 void runStep(Run& run);
+
+// What this step's deposition forms: the induction model's field update
+// reads the currents (density, previous density and mean velocity) every
+// step; the electrostatic model's solve reads only the charge, so the mean
+// velocity is formed only at the steps whose output writes it. (The previous
+// step's density, which the current of an output step also reads, is formed
+// at every step.)
+Moments stepMoments(const Run& run);
 
 // The closing report: the traffic between processes of a distributed run
 // and the run's wall-clock time.

@@ -64,13 +64,6 @@ struct RunSettings {
   std::vector<std::string> floating;                            // in the order given
   std::map<std::string, Bias> biases;                           // object name: its floating reference and volts
   std::map<std::string, std::pair<double, double>> voltage_ramps;  // V, object name: potential at the first and last step
-  // Steps between two sorts of each particle list into cell order (at steps
-  // 0, sort_interval, ...; 0: never). A particle leaves its tile of 4 cells
-  // after hundreds of steps at the examples' speeds and time steps, so a list
-  // sorted this often stays nearly in order; the few that leave in between
-  // are deposited from a list of their own.
-  static constexpr int32_t DEFAULT_SORT_INTERVAL = 50;
-  int32_t sort_interval = DEFAULT_SORT_INTERVAL;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

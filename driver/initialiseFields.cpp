@@ -16,7 +16,7 @@ void initialiseFields(Run& run) {
   // The electrostatic model deposits the loaded particles first, so that the
   // first push already sees their charge.
   if (electrostatic) {
-    for (Species& sp : run.species) computeGasProperties(sp, s.threads);
+    for (Species& sp : run.species) computeGasProperties(sp, s.threads, Moments::DENSITY);
     computeChargeDensity(world, run.species);
   }
   run.potential = std::make_unique<PotentialSolver>(world, s.potential);

@@ -6,16 +6,16 @@
 #include "driver/Run.h"
 #include "driver/conductorSteps.h"
 #include "driver/consoleClock.h"
+#include "environment/injectAmbient.h"
 #include "mesh/fieldOperators.h"
 #include "output/historyRow.h"
 #include "output/stepLine.h"
-#include "environment/injectAmbient.h"
 #include "particles/deposition.h"
 #include "particles/injection.h"
 #include "particles/migrateParticles.h"
 #include "particles/objectCurrents.h"
 #include "particles/push.h"
-#include "particles/sortParticles.h"
+#include "particles/settleMovers.h"
 
 namespace plasmabox {
 
@@ -38,25 +38,29 @@ void injectFromPlanes(Run& run) {
 
 // Pushes every species in list order, lets the ambient plasma in through the
 // walls, hands the particles over between processes, collects the objects'
-// currents and deposits.
+// currents and deposits. The push deposits the particles that stay near
+// their tile as it goes; computeGasProperties adds the rest.
 void moveParticles(Run& run) {
   const RunSettings& s = run.settings;
   const World& world = *run.world;
-  const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
+  const Moments moments = stepMoments(run);
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
   std::fill(run.collected.begin(), run.collected.end(), 0.0);
   for (std::size_t q = 0; q < run.species.size(); ++q) {
     Species& sp = run.species[q];
     ParticleFlow& flow = run.flows[q];
-    if (sort_now) sortParticlesByCell(sp, s.threads);
-    advance(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, &run.absorbed, &flow.lost);
+    pushParticles(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, moments);
+    absorbedWeights(sp.moves, run.objects.size(), run.absorbed);
+    flow.lost = particlesLeftMesh(sp.moves);
+    settleMovers(sp);
     flow.injected += injectAmbient(sp, run.ambient[q], run.veto);
     run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
     for (std::size_t o = 0; o < run.collected.size(); ++o) run.collected[o] += sp.charge * run.absorbed[o];
-    computeGasProperties(sp, s.threads);
+    computeGasProperties(sp, s.threads, moments);
   }
 }
+
 
 // The field update of the run's model, from the step's charge (and current).
 // Returns what the step's potential solve reports (nothing solved: the
@@ -94,6 +98,11 @@ void recordHistory(Run& run, const SolveReport& solve) {
 }
 
 }  // namespace
+
+Moments stepMoments(const Run& run) {
+  if (run.settings.field_model != FieldModel::ELECTROSTATIC) return Moments::FULL;
+  return fieldOutputDue(run.output, run.world->ts) ? Moments::FULL : Moments::DENSITY;
+}
 
 void runStep(Run& run) {
   World& world = *run.world;

@@ -8,7 +8,6 @@
 #include "particles/maxwellian.h"
 #include "particles/meshCells.h"
 #include "particles/random.h"
-#include "particles/reserveParticles.h"
 #include "particles/slabShare.h"
 
 namespace plasmabox {
@@ -24,7 +23,7 @@ void appendEntered(Species& species, const Vec3& pos, const Vec3& vel) {
   const Grid& grid = species.world->grid;
   Vec3 l = grid.toLogical(pos);
   for (int d = 0; d < 3; ++d) l[d] = std::clamp(l[d], 0.0, std::nextafter(grid.nn[d] - 1.0, 0.0));
-  species.particles.push_back(Particle{pos, halfStepBack(species, l, vel), species.mpw0});
+  species.particles.append(Particle{pos, halfStepBack(species, l, vel), species.mpw0});
 }
 
 // Whether pos lies in the box's cells (insideMeshCells of the whole box).
@@ -51,7 +50,6 @@ int64_t injectAmbient(Species& species, const Ambient& a, const ObjectVeto& veto
     }
     const double count = std::trunc(n + rnd());  // the count draw comes first
     const std::size_t num = checkedParticleCount(species, count, "injectAmbient");
-    reserveParticles(species.particles, species.particles.size() + num);
     const double u = place.inward * a.drift[place.axis];  // m/s, drift into the box
     for (std::size_t p = 0; p < num; ++p) {
       Vec3 pos;

@@ -22,6 +22,7 @@ void Grid::setExtents(const Vec3& x0_, const Vec3& xm_) {
   xm = xm_;
   const int32_t whole[3] = {gni, nj, nk};
   for (int d = 0; d < 3; ++d) dh[d] = (xm[d] - x0[d]) / (whole[d] - 1);
+  for (int d = 0; d < 3; ++d) inv_dh[d] = 1.0 / dh[d];
   for (int d = 0; d < 3; ++d) xc[d] = (x0[d] + xm[d]) / 2;
   computeNodeVolumes();
 }

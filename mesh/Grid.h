@@ -27,6 +27,7 @@ struct Grid {
   int32_t gni = 0;                 // node count along x of the whole mesh
   Vec3 x0;                         // m, position of global node (0, 0, 0)
   Vec3 dh;                         // m, node spacing per axis
+  Vec3 inv_dh;                     // 1/m, 1 / dh per axis: positions become node coordinates by a product
   Vec3 xm;                         // m, position of global node (gni-1, nj-1, nk-1)
   Vec3 xc;                         // m, centre of the box
   Field node_vol;                  // m^3, control volume of each node
@@ -52,17 +53,19 @@ struct Grid {
   int32_t ownedBegin() const { return wallBelow() ? 0 : 1; }
   int32_t ownedEnd() const { return wallAbove() ? ni : ni - 1; }
 
-  // Stores the corners, derives dh = (xm - x0) / (n - 1) and xc, fills node_vol.
+  // Stores the corners, derives dh = (xm - x0) / (n - 1), inv_dh and xc, fills node_vol.
   void setExtents(const Vec3& x0, const Vec3& xm);
 
   // node_vol = dh.x * dh.y * dh.z, halved once per axis on which the node sits
   // on a wall of the box: interior V, faces V/2, edges V/4, corners V/8.
   void computeNodeVolumes();
 
-  // Logical coordinate of p in the local nodes: (p - x0) / dh per axis, in
-  // node spacings, less i0 along x.
+  // Logical coordinate of p in the local nodes: (p - x0) * inv_dh per axis,
+  // in node spacings, less i0 along x. Every conversion of a particle's
+  // position goes through here (a product, not a division: this runs twice
+  // per particle and step), so gather, scatter and the cell limits agree.
   Vec3 toLogical(const Vec3& p) const {
-    return {(p.x - x0.x) / dh.x - static_cast<double>(i0), (p.y - x0.y) / dh.y, (p.z - x0.z) / dh.z};
+    return {(p.x - x0.x) * inv_dh.x - static_cast<double>(i0), (p.y - x0.y) * inv_dh.y, (p.z - x0.z) * inv_dh.z};
   }
 
   // True when x0 <= p < xm on every axis; false for any NaN coordinate.

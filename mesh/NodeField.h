@@ -112,14 +112,18 @@ NodeField<T> operator*(double s, const NodeField<T>& f) {
 // w?[1] = fraction along each axis.
 struct CellWeights {
   int i, j, k;
-  double wx[2], wy[2], wz[2];
+  double wx[2], wy[2];
+  // Along k as a pair: the two nodes of a cell edge along k are neighbours in
+  // memory, and the deposition updates them together.
+  DoublePair wz;
 };
 
-inline CellWeights cellWeights(const Vec3& l) {
+// The same for the cell (i, j, k) already found from l (its truncation).
+inline CellWeights cellWeights(const Vec3& l, int i, int j, int k) {
   CellWeights c;
-  c.i = static_cast<int>(l.x);
-  c.j = static_cast<int>(l.y);
-  c.k = static_cast<int>(l.z);
+  c.i = i;
+  c.j = j;
+  c.k = k;
   const double di = l.x - c.i;
   const double dj = l.y - c.j;
   const double dk = l.z - c.k;
@@ -127,23 +131,31 @@ inline CellWeights cellWeights(const Vec3& l) {
   c.wx[1] = di;
   c.wy[0] = 1.0 - dj;
   c.wy[1] = dj;
-  c.wz[0] = 1.0 - dk;
-  c.wz[1] = dk;
+  // {1 - dk, dk} formed as a pair: the same two values, and no pair read
+  // back from two separate stores, which the processor cannot forward.
+  c.wz = DoublePair{1.0, 0.0} - DoublePair{dk, -dk};
   return c;
 }
 
-// Field value at logical coordinate l, interpolated trilinearly from the eight
-// corners of its cell: corner by corner (i, then j, then k), each component
-// summing weight times value. The caller guarantees 0 <= l < n - 1 on every
-// axis: no bounds are checked here because this runs once per particle per
-// step. x and y go through vector pairs; each is rounded as alone.
-inline Vec3 gather(const VectorField& f, const Vec3& l) {
-  const CellWeights c = cellWeights(l);
+inline CellWeights cellWeights(const Vec3& l) {
+  return cellWeights(l, static_cast<int>(l.x), static_cast<int>(l.y), static_cast<int>(l.z));
+}
+
+// Field value at logical coordinate l (gatherAt: in the cell and with the
+// weights cellWeights(l) gives), interpolated trilinearly from the eight corners of
+// its cell: corner by corner (i, then j, then k), each component summing
+// weight times value. The caller guarantees 0 <= l < n - 1 on every axis: no
+// bounds are checked here because this runs once per particle per step. x
+// and y go through vector pairs; each is rounded as alone.
+inline Vec3 gatherAt(const VectorField& f, const CellWeights& c) {
   DoublePair xy = {0.0, 0.0};
   double z = 0.0;
+  const double* const corner = &(f.data.data() + f.index(c.i, c.j, c.k))->x;
+  const std::size_t line_step = 3 * static_cast<std::size_t>(f.nk), plane_step = static_cast<std::size_t>(f.nj) * line_step;
+  const std::size_t offset[2][2] = {{0, line_step}, {plane_step, plane_step + line_step}};
   for (int a = 0; a < 2; ++a)
     for (int b = 0; b < 2; ++b) {
-      const double* line = &(f.data.data() + f.index(c.i + a, c.j + b, c.k))->x;  // x, y, z of node k, then k + 1
+      const double* line = corner + offset[a][b];  // x, y, z of node k, then k + 1
       const double wab = c.wx[a] * c.wy[b];
       for (int e = 0; e < 2; ++e) {
         const double w = wab * c.wz[e];
@@ -153,6 +165,8 @@ inline Vec3 gather(const VectorField& f, const Vec3& l) {
     }
   return {xy[0], xy[1], z};
 }
+
+inline Vec3 gather(const VectorField& f, const Vec3& l) { return gatherAt(f, cellWeights(l)); }
 
 // Adds value, shared trilinearly, to the eight corners of the cell holding l.
 // Same preconditions as gather.

@@ -15,13 +15,12 @@ namespace {
 
 // One Float64 array of the sample, taken from one member of each sampled particle.
 template <class Get>
-VtkArray sampledArray(std::string name, int components, const std::vector<Particle>& list, ParticleSample sample,
-                      Get get) {
-  return {std::move(name), "Float64", components, sample.count,
-          [&list, sample, get, components](uint64_t first, std::size_t count, std::byte* out) {
+VtkArray sampledArray(std::string name, int components, const std::vector<Particle>& sampled, Get get) {
+  return {std::move(name), "Float64", components, sampled.size(),
+          [&sampled, get, components](uint64_t first, std::size_t count, std::byte* out) {
             const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(components);
             for (std::size_t q = 0; q < count; ++q, out += bytes)
-              std::memcpy(out, get(list[(static_cast<std::size_t>(first) + q) * sample.stride]), bytes);
+              std::memcpy(out, get(sampled[static_cast<std::size_t>(first) + q]), bytes);
           }};
 }
 
@@ -119,21 +118,23 @@ std::vector<ProcessSample> processSamples(const std::vector<uint64_t>& counts, u
 std::vector<bool> writeGatheredParticleFiles(const Decomposition& part, const std::vector<Species>& species, int32_t ts,
                                              const std::string& vti_folder, const OutputSettings& settings) {
   std::vector<std::vector<ProcessSample>> samples;
+  std::vector<std::vector<Particle>> taken(species.size());  // this process's part of each sample
   std::vector<OfferedData> offered;
-  for (const Species& s : species) {
-    const std::vector<uint64_t> counts = countOnEveryProcess(part, s.particles.size());
+  for (std::size_t n = 0; n < species.size(); ++n) {
+    const ParticleList& list = species[n].particles;
+    const std::vector<uint64_t> counts = countOnEveryProcess(part, list.size());
     uint64_t total = 0;
-    for (uint64_t n : counts) total += n;
+    for (uint64_t c : counts) total += c;
     const ParticleSample sample = sampleParticles(total, static_cast<std::size_t>(settings.particles_sample));
     samples.push_back(processSamples(counts, sample.stride));
     const ProcessSample mine = samples.back()[static_cast<std::size_t>(part.rank)];
+    taken[n] = everyNth(list, mine.first_local, sample.stride, mine.count);
     for (int a = 0; a < 3; ++a)
-      offered.push_back(
-          [&list = s.particles, mine, stride = sample.stride, a](uint64_t first, uint64_t count, std::byte* out) {
-            const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(SAMPLED[a].second);
-            for (uint64_t q = first; q < first + count; ++q, out += bytes)
-              std::memcpy(out, memberOf(list[mine.first_local + q * stride], a), bytes);
-          });
+      offered.push_back([&mine_sampled = taken[n], a](uint64_t first, uint64_t count, std::byte* out) {
+        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(SAMPLED[a].second);
+        for (uint64_t q = first; q < first + count; ++q, out += bytes)
+          std::memcpy(out, memberOf(mine_sampled[q], a), bytes);
+      });
   }
   std::vector<bool> whole(species.size(), false);
   gatherToRankZero(part, offered, [&](const Gatherer& gather) {
@@ -180,12 +181,13 @@ std::vector<bool> writeGatheredParticleFiles(const Decomposition& part, const st
 bool writeParticleSnapshot(std::ostream& os, const Species& species, const OutputSettings& settings,
                            std::size_t block_bytes) {
   static_assert(sizeof(Vec3) == 3 * sizeof(double));
-  const std::vector<Particle>& list = species.particles;
+  const ParticleList& list = species.particles;
   const ParticleSample sample = sampleParticles(list.size(), static_cast<std::size_t>(settings.particles_sample));
+  const std::vector<Particle> taken = everyNth(list, 0, sample.stride, sample.count);
   const VtkArray sampled[3] = {
-      sampledArray("velocity", 3, list, sample, [](const Particle& p) { return &p.vel; }),
-      sampledArray("weight", 1, list, sample, [](const Particle& p) { return &p.weight; }),
-      sampledArray("Points", 3, list, sample, [](const Particle& p) { return &p.pos; }),
+      sampledArray("velocity", 3, taken, [](const Particle& p) { return &p.vel; }),
+      sampledArray("weight", 1, taken, [](const Particle& p) { return &p.weight; }),
+      sampledArray("Points", 3, taken, [](const Particle& p) { return &p.pos; }),
   };
   return writeSnapshot(os, sample.count, sampled, settings, {false, settings.threads, block_bytes});
 }

@@ -23,7 +23,7 @@ std::string seriesFileName(const std::string& csv_prefix) { return besideCsvFile
 void writeStepOutput(RunOutput& output, const World& world, const std::vector<Species>& species) {
   const int32_t ts = world.ts;
   const OutputSettings& s = output.settings;
-  const bool fields_due = ts % output.output_interval == 0;
+  const bool fields_due = fieldOutputDue(output, ts);
   const bool particles_due = s.particles_every > 0 && ts % s.particles_every == 0;
   const std::size_t listed = output.series.size();
 

@@ -23,6 +23,9 @@ struct RunOutput {
 // resolved like the VTK file names ("run/a_" gives "run/series.pvd").
 std::string seriesFileName(const std::string& csv_prefix);
 
+// Whether step ts writes the mesh fields (a multiple of output_interval).
+inline bool fieldOutputDue(const RunOutput& output, int32_t ts) { return ts % output.output_interval == 0; }
+
 // Writes the files due at step world.ts:
 //  - at multiples of output_interval, the VTK file and the density CSV files
 //    (writeOutput), named from csv_prefix + "output_O_" / "output_e_" + ts + ".csv";

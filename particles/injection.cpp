@@ -5,7 +5,6 @@
 #include "particles/loading.h"
 #include "particles/maxwellian.h"
 #include "particles/random.h"
-#include "particles/reserveParticles.h"
 #include "particles/slabShare.h"
 
 namespace plasmabox {
@@ -36,7 +35,6 @@ void injectFromPlane(Source& source, int32_t dim, const Vec3& x1, const Vec3& x2
   const double mine = distributed ? n * share.fraction() : n;
   const double count = std::trunc(mine + rnd());  // the count draw comes first
   const std::size_t num = checkedParticleCount(species, count, "injectFromPlane");
-  reserveParticles(species.particles, species.particles.size() + num);
   for (std::size_t p = 0; p < num; ++p) {
     Vec3 pos;
     Vec3 vel;

@@ -4,7 +4,7 @@ namespace plasmabox {
 
 double kineticEnergy(const Species& species) {
   double sum = 0.0;
-  for (const Particle& p : species.particles) sum += p.weight * dot(p.vel, p.vel);
+  species.particles.forEach([&sum](const Particle& p) { sum += p.weight * dot(p.vel, p.vel); });
   return 0.5 * species.mass * sum;
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -12,7 +13,6 @@
 #include "particles/maxwellian.h"
 #include "particles/meshCells.h"
 #include "particles/random.h"
-#include "particles/reserveParticles.h"
 #include "particles/slabShare.h"
 
 namespace plasmabox {
@@ -36,16 +36,18 @@ std::string countMessage(const Species& species, double count, const char* where
 }  // namespace
 
 std::size_t checkedParticleCount(const Species& species, double count, const char* where) {
-  const std::vector<Particle>& list = species.particles;
+  const ParticleList& list = species.particles;
+  // As many as the address space could hold: far more than any memory.
+  const double most = static_cast<double>(SIZE_MAX / sizeof(Particle));
   if (!std::isfinite(count))
     throw std::length_error(countMessage(species, count, where) +
                             ": the count is not a finite number (check the density, the extent and the weight)");
   if (count <= 0.0) return 0;  // a negative weight makes a negative count: nothing to create
-  // Compared as doubles: max_size() - size() is below 2^64, exact enough for a limit.
-  const double room = static_cast<double>(list.max_size() - list.size());
+  // Compared as doubles: exact enough for a limit.
+  const double room = most - static_cast<double>(list.size());
   if (count > room)
     throw std::length_error(countMessage(species, count, where) + ", more than a particle list can hold (" +
-                            std::to_string(list.max_size()) + ")");
+                            std::to_string(SIZE_MAX / sizeof(Particle)) + ")");
   const double bytes = (static_cast<double>(list.size()) + count) * static_cast<double>(sizeof(Particle));
   const double memory = physicalMemoryBytes();
   if (memory > 0.0 && bytes > memory) {
@@ -64,7 +66,7 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   // Below a slab's first cell lies a neighbour's particle: not this process's to
   // store (its field there is not held here). Never true on one process.
   if (l.x < world.grid.ownedBegin()) return;
-  species.particles.push_back(Particle{pos, halfStepBack(species, l, vel), weight});
+  species.particles.append(Particle{pos, halfStepBack(species, l, vel), weight});
 }
 
 Vec3 halfStepBack(const Species& species, const Vec3& l, const Vec3& vel) {
@@ -103,7 +105,6 @@ void loadParticlesBox(Species& species, const Vec3& x1, const Vec3& x2, double n
                           ? std::floor(count * share.above + 0.5) - std::floor(count * share.below + 0.5)
                           : count;
   const std::size_t n = checkedParticleCount(species, mine, "loadParticlesBox");
-  reserveParticles(species.particles, species.particles.size() + n);
   const double sigma = temperature_ev > 0.0 ? thermalSpeed(temperature_ev, species.mass) : 0.0;  // m/s
   for (std::size_t p = 0; p < n; ++p) {
     Vec3 pos;

@@ -22,13 +22,13 @@ double fromOrderedKey(int64_t key) {
                   : std::bit_cast<double>(static_cast<int64_t>(static_cast<uint64_t>(-key) | (uint64_t{1} << 63)));
 }
 
-// Largest c with x0 <= c < xm and (c - x0) / dh < n - 1 (the same arithmetic as
-// Grid::toLogical), or NaN when no coordinate qualifies.
-double upperLimit(double x0, double xm, double dh, int n) {
+// Largest c with x0 <= c < xm and (c - x0) * inv_dh < n - 1 (the same
+// arithmetic as Grid::toLogical), or NaN when no coordinate qualifies.
+double upperLimit(double x0, double xm, double inv_dh, int n) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   if (!(x0 < xm)) return nan;  // empty, inverted or NaN extent: inBounds fails everywhere
   const double last = n - 1.0;
-  auto passes = [&](double c) { return (c - x0) / dh < last; };
+  auto passes = [&](double c) { return (c - x0) * inv_dh < last; };
   const double top = std::nextafter(xm, x0);  // largest coordinate below xm
   if (passes(top)) return top;
   if (!passes(x0)) return nan;
@@ -51,7 +51,7 @@ MeshCellLimits meshCellLimits(const Grid& grid) {
   MeshCellLimits m;
   m.lo = grid.x0;
   const int32_t whole[3] = {grid.gni, grid.nj, grid.nk};  // the whole box: leaving a slab is not leaving the mesh
-  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.dh[d], whole[d]);
+  for (int d = 0; d < 3; ++d) m.hi[d] = upperLimit(grid.x0[d], grid.xm[d], grid.inv_dh[d], whole[d]);
   return m;
 }
 
@@ -61,7 +61,7 @@ std::vector<double> slabStarts(const Grid& grid, const Decomposition& part) {
   starts[0] = -inf;
   for (std::size_t r = 1; r < static_cast<std::size_t>(part.size); ++r) {
     // The largest coordinate whose cell lies below plane first_plane[r], then the next double.
-    const double below = upperLimit(grid.x0.x, grid.xm.x, grid.dh.x, part.first_plane[r] + 1);
+    const double below = upperLimit(grid.x0.x, grid.xm.x, grid.inv_dh.x, part.first_plane[r] + 1);
     starts[r] = std::nextafter(below, inf);
   }
   return starts;

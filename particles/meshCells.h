@@ -42,7 +42,7 @@ inline bool insideLimits(const MeshCellLimits& m, const Vec3& p) {
 
 // Where along x the particles of each process of a distributed run lie: a
 // particle belongs to the process owning its cell along x, the whole part of
-// (x - x0) / dh (computed as Grid::toLogical computes it, plus i0: the value
+// (x - x0) * inv_dh (computed as Grid::toLogical computes it, plus i0: the value
 // every process's gather works with). That coordinate never decreases as x
 // grows, so each process's particles fill one interval of x:
 // starts[r] <= x < starts[r + 1], starts[r] the smallest coordinate of the

@@ -93,23 +93,31 @@ void forEachUnknown(const BoxAxes& box, int threads, Fn fn) {
 //   interior row in the negated form centre*x - sum(c * neighbour) = source;
 //   guess(i,j,k): the initial guess.
 // with_operator false: only the right-hand side and the guess (op.values stays
-// empty), for a solver that keeps the operator of an earlier solve. The rows
-// are independent: planes of box axis 2 go to the threads.
+// empty), for a solver that keeps the operator of an earlier solve; then
+// plain (when given) marks the rows whose right-hand side is their source
+// alone (no held and no wall neighbour), which take it without the tests.
+// The rows are independent: planes of box axis 2 go to the threads.
 template <class Fixed, class Value, class Offset, class Source, class Shift, class Guess>
-ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset, Source source,
-                     Shift shift, Guess guess, bool with_operator, int threads) {
-  ReducedSystem s;
+void reduceInto(ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset,
+                Source source, Shift shift, Guess guess, bool with_operator, const std::vector<uint8_t>* plain,
+                int threads) {
   s.op = box.box();
   const std::size_t n = s.op.nodes();
   if (with_operator) assignLarge(s.op.values, 4 * n, 0.0);
-  assignLarge(s.rhs, n, 0.0);
-  assignLarge(s.x, n, 0.0);
+  if (s.rhs.size() != n) assignLarge(s.rhs, n, 0.0);
+  if (s.x.size() != n) assignLarge(s.x, n, 0.0);
+  const uint8_t* const plain_rows = plain && plain->size() == n ? plain->data() : nullptr;
   const double c[3] = {1.0 / (g.dh.x * g.dh.x), 1.0 / (g.dh.y * g.dh.y), 1.0 / (g.dh.z * g.dh.z)};
   // The six neighbours (mesh steps and mesh axis); the lower neighbour along
   // box axis a is stored as coupling 1 + a.
   const int step[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
   const int stored_as[6] = {box.k_fastest ? 3 : 1, 0, 2, 0, box.k_fastest ? 1 : 3, 0};  // 0: implied by symmetry
   forEachUnknown(box, threads, [&](int i, int j, int k, std::size_t q) {
+    if (plain_rows && plain_rows[q]) {
+      s.rhs[q] = source(i, j, k);
+      s.x[q] = guess(i, j, k);
+      return;
+    }
     double scratch[4] = {0.0, 0.0, 0.0, 0.0};
     double* a = with_operator ? &s.op.values[4 * q] : scratch;
     if (fixed(i, j, k)) {
@@ -135,6 +143,13 @@ ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value
     s.rhs[q] = rhs;
     s.x[q] = guess(i, j, k);
   });
+}
+
+template <class Fixed, class Value, class Offset, class Source, class Shift, class Guess>
+ReducedSystem reduce(const Grid& g, const BoxAxes& box, Fixed fixed, Value value, Offset offset, Source source,
+                     Shift shift, Guess guess, bool with_operator, int threads) {
+  ReducedSystem s;
+  reduceInto(s, g, box, fixed, value, offset, source, shift, guess, with_operator, nullptr, threads);
   return s;
 }
 
@@ -171,8 +186,11 @@ void fillAll(const ReducedSystem& s, const Grid& g, const BoxAxes& box, Fixed fi
 
 }  // namespace
 
-ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
-                            bool with_operator, int threads) {
+namespace {
+
+// The Poisson system's rows, node by node (see poissonSystem), handed to fn.
+template <class Fn>
+void withPoissonRows(const World& world, const std::vector<double>& source, bool grounded, bool hold_first, Fn fn) {
   const Grid& g = world.grid;
   auto first = [&](int i, int j, int k) { return hold_first && g.i0 + i == 1 && j == 1 && k == 1; };
   auto fixed = [&](int i, int j, int k) {
@@ -182,7 +200,46 @@ ReducedSystem poissonSystem(const World& world, const std::vector<double>& sourc
   auto zero = [](int, int, int) { return 0.0; };
   auto src = [&](int i, int j, int k) { return source[world.phi.index(i, j, k)]; };
   auto guess = [&](int i, int j, int k) { return world.phi(i, j, k); };
-  return reduce(g, BoxAxes(g, true), fixed, value, zero, src, zero, guess, with_operator, threads);
+  fn(fixed, value, zero, src, guess);
+}
+
+}  // namespace
+
+ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
+                            bool with_operator, int threads) {
+  ReducedSystem s;
+  withPoissonRows(world, source, grounded, hold_first, [&](auto fixed, auto value, auto zero, auto src, auto guess) {
+    reduceInto(s, world.grid, BoxAxes(world.grid, true), fixed, value, zero, src, zero, guess, with_operator, nullptr,
+               threads);
+  });
+  return s;
+}
+
+std::vector<uint8_t> plainPoissonRows(const World& world, bool grounded, bool hold_first) {
+  const Grid& g = world.grid;
+  const BoxAxes box(g, true);
+  std::vector<uint8_t> plain(box.box().nodes(), 0);
+  const std::vector<double> none;
+  withPoissonRows(world, none, grounded, hold_first, [&](auto fixed, auto, auto, auto, auto) {
+    const int step[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
+    forEachUnknown(box, 1, [&](int i, int j, int k, std::size_t q) {
+      bool alone = !fixed(i, j, k);
+      for (int e = 0; e < 6 && alone; ++e) {
+        const int a_i = i + step[e][0], a_j = j + step[e][1], a_k = k + step[e][2];
+        alone = !fixed(a_i, a_j, a_k) && wallCount(g, a_i, a_j, a_k) == 0;
+      }
+      plain[q] = alone ? 1 : 0;
+    });
+  });
+  return plain;
+}
+
+void updatePoissonSystem(ReducedSystem& s, const std::vector<uint8_t>& plain, const World& world,
+                         const std::vector<double>& source, bool grounded, bool hold_first, int threads) {
+  withPoissonRows(world, source, grounded, hold_first, [&](auto fixed, auto value, auto zero, auto src, auto guess) {
+    reduceInto(s, world.grid, BoxAxes(world.grid, true), fixed, value, zero, src, zero, guess, false, &plain,
+               threads);
+  });
 }
 
 void fillPotential(const ReducedSystem& s, World& world, bool grounded, bool hold_first, int threads) {

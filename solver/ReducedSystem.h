@@ -48,6 +48,17 @@ struct ReducedSystem {
 ReducedSystem poissonSystem(const World& world, const std::vector<double>& source, bool grounded, bool hold_first,
                             bool with_operator, int threads);
 
+// Per unknown of poissonSystem's box (in its order), 1 where the row reads no
+// held node and no wall node: its right-hand side is its source alone.
+std::vector<uint8_t> plainPoissonRows(const World& world, bool grounded, bool hold_first);
+
+// s (a system of poissonSystem on this world, or empty) takes the right-hand
+// side and the initial guess poissonSystem would give it, keeping its
+// operator and its storage; plain from plainPoissonRows for the same
+// arguments. Per step of the electrostatic model this is all that changes.
+void updatePoissonSystem(ReducedSystem& s, const std::vector<uint8_t>& plain, const World& world,
+                         const std::vector<double>& source, bool grounded, bool hold_first, int threads);
+
 // Writes the solution into world.phi: interior nodes from s.x, object nodes
 // kept, wall nodes copied from their inner neighbour by the first matching
 // rule (i walls, then j, then k) or 0 V when grounded, the corners (0,0,0)

@@ -221,10 +221,15 @@ struct PoissonSweep {
 
 }  // namespace
 
-std::vector<double> poissonSource(const World& world) {
-  std::vector<double> source(world.rho.size());
+void poissonSourceInto(const World& world, std::vector<double>& source) {
+  source.resize(world.rho.size());
   const double* rho = world.rho.data.data();
   for (std::size_t n = 0; n < source.size(); ++n) source[n] = rho[n] / EPS_0;
+}
+
+std::vector<double> poissonSource(const World& world) {
+  std::vector<double> source;
+  poissonSourceInto(world, source);
   return source;
 }
 
@@ -338,6 +343,27 @@ bool PotentialSolver::solveSORParallel() {
   return converged;
 }
 
+void PotentialSolver::extrapolateGuess() {
+  // Before the first solve phi holds no solution, so nothing is kept.
+  if (solves_ == 0) {
+    ++solves_;
+    return;
+  }
+  ++solves_;
+  double* const phi = world.phi.data.data();
+  const int32_t* const obj = world.object_id.data.data();
+  const std::size_t n = world.phi.size();
+  const bool extrapolate = older_phi_.size() == n;
+  older_phi_.resize(n);
+  double* const older = older_phi_.data();
+  for (std::size_t q = 0; q < n; ++q) {
+    if (obj[q] > 0) continue;  // held: its value is the object's potential
+    const double now = phi[q];
+    if (extrapolate) phi[q] = now + (now - older[q]);
+    older[q] = now;
+  }
+}
+
 bool PotentialSolver::solveMultigrid() {
   if (!settings.quiet) std::cout << "potential solve" << std::endl;
   last_iterations = 0;
@@ -348,18 +374,29 @@ bool PotentialSolver::solveMultigrid() {
   }
   const Decomposition& part = world.part;
   const Stencil g(world.grid);
-  std::vector<double> source = poissonSource(world);
+  std::vector<double>& source = source_;
+  poissonSourceInto(world, source);
   const bool zero_mean = zeroMeanSystem();
   if (zero_mean) removeInteriorMean(source, world.grid, part);
   // Held nodes in the neighbours' border planes enter this slab's equations
   // with their potential; the guess is read there too.
   if (!multigrid_) exchangeGhostPlanes(part, world.object_id);
+  extrapolateGuess();
   exchangeGhostPlanes(part, world.phi);
   // The objects and the mesh do not change between solves: the operator, and
-  // the multigrid hierarchy built from it, are made at the first solve only.
-  ReducedSystem s = poissonSystem(world, source, settings.grounded_walls, zero_mean, !multigrid_, settings.threads);
-  if (!multigrid_) multigrid_ = std::make_unique<StructMultigrid>(s.op);
-  std::vector<double> plane_sums;
+  // the multigrid hierarchy built from it, are made at the first solve only;
+  // later solves give the system a new right-hand side and guess, most rows
+  // straight from the source.
+  ReducedSystem& s = system_;
+  if (!multigrid_) {
+    s = poissonSystem(world, source, settings.grounded_walls, zero_mean, true, settings.threads);
+    multigrid_ = std::make_unique<StructMultigrid>(s.op);
+    std::vector<double>().swap(s.op.values);  // the library keeps its own copy
+    plain_rows_ = plainPoissonRows(world, settings.grounded_walls, zero_mean);
+  } else {
+    updatePoissonSystem(s, plain_rows_, world, source, settings.grounded_walls, zero_mean, settings.threads);
+  }
+  std::vector<double>& plane_sums = plane_sums_;
   const double nodes = world.grid.wholeNodeCount();
   const MultigridRun run = solveToTolerance(
       *multigrid_, s, settings.tol, std::sqrt(nodes), settings.max_it,

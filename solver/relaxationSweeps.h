@@ -28,6 +28,9 @@ void sweepSORParallel(World& world, const std::vector<double>& source, double fa
 // rho / EPS_0 per node (V/m^2): the source term of the Poisson sweeps.
 std::vector<double> poissonSource(const World& world);
 
+// The same into source (resized to the node count), which keeps its storage.
+void poissonSourceInto(const World& world, std::vector<double>& source);
+
 // One Gauss-Seidel sweep of A x = b over all rows in order, on the calling
 // thread: the plain order the parallel sweeps reproduce on one thread.
 // Assumes x and b have A.nu entries.

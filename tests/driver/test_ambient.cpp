@@ -38,10 +38,11 @@ struct Moments {
 
 Moments moments(const Species& s) {
   Moments m;
-  m.count = static_cast<double>(s.particles.size());
-  for (const Particle& p : s.particles)
+  const std::vector<Particle> particles = listOrder(s.particles);
+  m.count = static_cast<double>(particles.size());
+  for (const Particle& p : particles)
     for (int a = 0; a < 3; ++a) m.mean[a] += p.vel[a] / m.count;
-  for (const Particle& p : s.particles)
+  for (const Particle& p : particles)
     for (int a = 0; a < 3; ++a) m.temperature[a] += std::pow(p.vel[a] - m.mean[a], 2) * s.mass / E_CHARGE / m.count;
   return m;
 }
@@ -116,7 +117,7 @@ TEST(Ambient, AnElectronGyratesInTheBackgroundField) {
   double x_min = 1e9, x_max = -1e9, first = -1, last = -1, previous = v;
   int crossings = 0;
   while (r.step()) {
-    const Particle& p = r.run->species[1].particles.at(0);
+    const Particle p = listOrder(r.run->species[1].particles).at(0);
     x_min = std::min(x_min, p.pos.x), x_max = std::max(x_max, p.pos.x);
     if (previous < 0.0 && p.vel.x >= 0.0) {  // vx turns positive: once per period
       const double t = r.run->world->ts - p.vel.x / (p.vel.x - previous);
@@ -148,7 +149,7 @@ TEST(Ambient, ACrossFieldFlowKeepsItsDrift) {
     EXPECT_NEAR(m.mean[0], 1e4, 100.0) << q;
     EXPECT_NEAR(m.mean[1], 2e3, 100.0) << q;
     double worst = 0.0;
-    for (const Particle& p : r.run->species[q].particles)
+    for (const Particle& p : listOrder(r.run->species[q].particles))
       worst = std::max({worst, std::fabs(p.vel.x - 1e4), std::fabs(p.vel.y - 2e3)});
     EXPECT_LT(worst, 100.0) << "species " << q << ": a particle left the drift (gyrating about it)";
   }
@@ -162,7 +163,7 @@ TEST(Ambient, LoadedParticlesInsideAnObjectAreNotCreated) {
   CommandLine cl = emptyBox(folder, scene, 11, 1.0);
   cl.set(26, "1").set(30, "1e4");  // cold ions at rest over the whole box
   InProcessRun r(cl.with({"voltage.electrode1=0", "macro_weight=1", "seed=9", "max_step=0"}));
-  for (const Particle& p : r.run->species[0].particles) {
+  for (const Particle& p : listOrder(r.run->species[0].particles)) {
     const bool inside = p.pos.x > 0.3 && p.pos.x < 0.7 && p.pos.y > 0.3 && p.pos.y < 0.7 && p.pos.z > 0.3 && p.pos.z < 0.7;
     ASSERT_FALSE(inside);
   }

@@ -75,7 +75,7 @@ TEST(InjectAmbient, EachWallInjectsItsOneSidedFlux) {
       ions.particles.clear();
       injectAmbient(ions, a, ObjectVeto{});
       for (int wall = 0; wall < 6; ++wall) {
-        through[wall] += countFrom(ions.particles, wall, dt);
+        through[wall] += countFrom(listOrder(ions.particles), wall, dt);
         expected[wall] += expectedThroughLowX(1e10, (wall % 2 == 0 ? 1 : -1) * c.drift[wall / 2], sigma, dt, 1e4);
       }
     }
@@ -110,7 +110,7 @@ TEST(InjectAmbient, ParticlesEnterAsALayerAndNeverInsideAnObject) {
   ASSERT_EQ(made, static_cast<int64_t>(ions.particles.size()));
   ASSERT_GT(made, 1000);
   int deep = 0;
-  for (const Particle& q : ions.particles) {
+  for (const Particle& q : listOrder(ions.particles)) {
     EXPECT_GT(q.pos.z, 0.05) << "a particle inside the plate";
     EXPECT_TRUE(w.grid.inBounds(q.pos));
     double nearest = 1.0;

@@ -69,7 +69,7 @@ struct Scene {
       for (int r = 0; r < part.rank; ++r) first += particlesOn(s, r, part.size);
       for (int64_t p = first; p < first + particlesOn(s, part.rank, part.size); ++p) {
         const double x = static_cast<double>(p) + 0.1 * s;
-        species[static_cast<std::size_t>(s)].particles.push_back(
+        species[static_cast<std::size_t>(s)].particles.append(
             {{x * 1e-3, 0.2, 1.5e-3}, {x * 1e4, -x, 3.0}, 50.0 + x});
       }
     }
@@ -148,8 +148,8 @@ TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
       whole.species[static_cast<std::size_t>(s)].particles.clear();
       for (int r = 0; r < p.size; ++r) {
         const Scene from(splitIntoSlabs(NI, r, p.size));
-        for (const Particle& q : from.species[static_cast<std::size_t>(s)].particles)
-          whole.species[static_cast<std::size_t>(s)].particles.push_back(q);
+        from.species[static_cast<std::size_t>(s)].particles.forEach(
+            [&](const Particle& q) { whole.species[static_cast<std::size_t>(s)].particles.append(q); });
       }
       EXPECT_EQ(static_cast<int64_t>(whole.species[static_cast<std::size_t>(s)].particles.size()),
                 totalParticles(s, p.size));

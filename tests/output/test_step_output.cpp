@@ -107,7 +107,7 @@ TEST(StepLine, ShowsEachSpeciesCountAndLeavesTheStreamFormatAlone) {
   species.reserve(2);
   species.emplace_back("O+", 16 * 1.66e-27, 1.6e-19, 1, world);
   species.emplace_back("e-", 9.1e-31, -1.6e-19, 1, world);
-  species[0].particles.resize(120);
+  for (int n = 0; n < 120; ++n) species[0].particles.append({});
   std::ostringstream text;
   std::streambuf* const old_buf = std::cout.rdbuf(text.rdbuf());
   world.ts = 0;

@@ -138,7 +138,8 @@ TEST(ParticleSnapshot, HoldsAnEvenlySpacedSampleAsVertices) {
   Species s("O+", 2.6e-26, 1.6e-19, 1, world);
   std::vector<double> pos, vel, weight;  // of the sample of 5 at most: stride 3, particles 0, 3, 6, 9
   for (int n = 0; n < 11; ++n) {
-    const Particle& p = s.particles.emplace_back(Vec3{n * 0.1, 1.0 / 3, -n * 1e-7}, Vec3{n * 1e5, -1, 2}, 50.0 + n);
+    const Particle p{Vec3{n * 0.1, 1.0 / 3, -n * 1e-7}, Vec3{n * 1e5, -1, 2}, 50.0 + n};
+    s.particles.append(p);
     if (n % 3) continue;
     pos.insert(pos.end(), {p.pos.x, p.pos.y, p.pos.z}), vel.insert(vel.end(), {p.vel.x, p.vel.y, p.vel.z});
     weight.push_back(p.weight);

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "mesh/World.h"
 #include "particles/Particle.h"
+#include "particles/ParticleList.h"
+#include "particles/Species.h"
 #include "particles/loading.h"
 
 namespace plasmabox {
@@ -23,6 +27,17 @@ struct Cube : World {
 };
 
 inline Particle at(Vec3 pos, Vec3 vel, double weight = 1.0) { return Particle{pos, vel, weight}; }
+
+// s holds exactly these particles, in this order (appended, not yet placed).
+inline void setParticles(Species& s, const std::vector<Particle>& list) { s.particles.assign(list); }
+
+// The particles of s in list order.
+inline std::vector<Particle> listOf(const Species& s) { return listOrder(s.particles); }
+
+// Two lists hold the same particles in the same order, bit for bit.
+inline bool sameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0;
+}
 
 // loadParticlesBox with the line it prints captured, and the message of what it threw ("" if nothing).
 struct Loaded {

@@ -16,10 +16,12 @@ using namespace plasmabox;
 namespace {
 
 TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
-  Cube w(4, 0.0, 1.0);
-  // One rounding step below xm maps to logical 3.0, the last node: its cell lies off the mesh.
-  for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.5, 1.0, 0.5}, false},
-                                    {Vec3{0.5, NAN, 0.5}, false}, {Vec3{std::nextafter(1.0, 0.0), 0.5, 0.5}, false}}) {
+  Cube w(4, 0.0, 0.9);
+  // On [0, 0.9] with four nodes, one rounding step below xm maps to logical
+  // 3.0, the last node: its cell lies off the mesh.
+  for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.45, 0.9, 0.45}, false},
+                                    {Vec3{0.45, NAN, 0.45}, false}, {Vec3{std::nextafter(0.9, 0.0), 0.45, 0.45}, false},
+                                    {Vec3{std::nextafter(std::nextafter(0.9, 0.0), 0.0), 0.45, 0.45}, true}}) {
     Species s("e-", ME, -QE, 50, w);
     addParticle(s, pos, {1, 2, 3}, 7.0);
     EXPECT_EQ(s.particles.size(), stored ? 1u : 0u) << pos.x << " " << pos.y;
@@ -29,7 +31,7 @@ TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
   Species s("e-", ME, -QE, 50, w);
   addParticle(s, {0.01, 0.02, 0.0}, {10.0, 0.0, 0.0}, 50.0);  // on a node: E exact
   const double k = (-QE / ME) * (0.5 * 1e-11);
-  EXPECT_EQ(s.particles.at(0).vel, (Vec3{10.0 - k * 1000.0, 0.0 - k * -2000.0, 0.0}));
+  EXPECT_EQ(listOf(s).at(0).vel, (Vec3{10.0 - k * 1000.0, 0.0 - k * -2000.0, 0.0}));
 }
 
 // Counts that cannot be stored are refused before allocating, with a message
@@ -58,8 +60,8 @@ TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
     EXPECT_EQ(r.out, c.line) << c.what;
     EXPECT_EQ(r.error.substr(0, r.error.find(" more macro-particles")), c.refusal) << r.error;
     ASSERT_EQ(s.particles.size(), c.count) << c.what;
-    EXPECT_TRUE(!*c.refusal || s.particles.capacity() == 0) << c.what;
-    for (const Particle& p : s.particles) EXPECT_LE(std::fabs(2 * p.pos.z - c.x1.z - c.x2.z), std::fabs(c.x2.z - c.x1.z)) << c.what;
+    EXPECT_TRUE(!*c.refusal || s.particles.pool.capacity() == 0) << c.what;
+    for (const Particle& p : listOf(s)) EXPECT_LE(std::fabs(2 * p.pos.z - c.x1.z - c.x2.z), std::fabs(c.x2.z - c.x1.z)) << c.what;
   }
 }
 
@@ -71,7 +73,7 @@ TEST(LoadParticlesBox, FillsTheBoxWithParticlesAtRestInDrawOrder) {
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   EXPECT_EQ(loadBox(s, {0, 0, 0}, {1, 1, 1}, 5e5).out, "50 10000 500000\n");
   ASSERT_EQ(s.particles.size(), 10000u);
-  for (const Particle& p : s.particles) {
+  for (const Particle& p : listOf(s)) {
     const double x = unit(reference), y = unit(reference), z = unit(reference);
     ASSERT_EQ(p.pos, (Vec3{x, y, z}));
     ASSERT_EQ(p.vel, Vec3{});
@@ -95,7 +97,7 @@ TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     injectFromPlane(src, c.dim, x1, x2);
     ASSERT_EQ(s.particles.size(), static_cast<std::size_t>(2.8 * d[c.first] * d[c.second] + unit(reference)));
-    for (const Particle& p : s.particles) {
+    for (const Particle& p : listOf(s)) {
       Vec3 expected = x1, v{};
       expected[c.first] = x1[c.first] + unit(reference) * d[c.first];
       expected[c.second] = x1[c.second] + unit(reference) * d[c.second];
@@ -109,7 +111,7 @@ TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
   EXPECT_TRUE(s.particles.empty());
   src.inject_density = std::numeric_limits<double>::infinity();  // inf * 0 particles: refused before allocating
   EXPECT_THROW(injectFromPlane(src, 2, {0, 0, 0}, {0, 0, 1}), std::length_error);
-  EXPECT_EQ(s.particles.capacity(), 0u);
+  EXPECT_EQ(s.particles.pool.capacity(), 0u);
 }
 
 }  // namespace

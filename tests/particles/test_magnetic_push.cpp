@@ -32,13 +32,13 @@ Gyration gyrate(double ey, int steps) {
   for (Vec3& b : w.B.data) b = {0, 0, bz};
   for (Vec3& e : w.ef.data) e = {0, ey, 0};
   Species s("e-", ME, -QE, 1, w);
-  s.particles = {at({1e-3, 2e-3, 2e-3}, {0, v0, 0})};
+  setParticles(s, {at({1e-3, 2e-3, 2e-3}, {0, v0, 0})});
   Gyration g;
   double x_min = 1, x_max = -1, first_crossing = -1, last_crossing = -1, previous_vx = 0;
   int crossings = 0;
   for (int step = 1; step <= steps; ++step) {
     advance(s, {}, {}, 1, true);
-    const Particle& p = s.particles.at(0);
+    const Particle p = listOf(s).at(0);
     x_min = std::min(x_min, p.pos.x), x_max = std::max(x_max, p.pos.x);
     const double speed = std::hypot(p.vel.x - drift, p.vel.y, p.vel.z);
     g.worst_speed_change = std::max(g.worst_speed_change, std::fabs(speed - v0) / v0);
@@ -52,7 +52,7 @@ Gyration gyrate(double ey, int steps) {
   }
   g.period = (last_crossing - first_crossing) / (crossings - 1) * w.dt;
   g.radius = 0.5 * (x_max - x_min);
-  g.drift = (s.particles[0].pos.x - 1e-3) / (steps * w.dt);
+  g.drift = (listOf(s)[0].pos.x - 1e-3) / (steps * w.dt);
   return g;
 }
 
@@ -71,10 +71,9 @@ TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
   Cube w(9, 0.0, 1.0, 1e-3);
   for (std::size_t q = 0; q < w.ef.size(); ++q) w.ef.data[q] = {std::sin(0.1 * q), 2.0, -1.0};
   Species plain("O+", 1.0, 1.0, 1, w), magnetic("O+", 1.0, 1.0, 1, w);
-  plain.particles = magnetic.particles = {at({0.3, 0.4, 0.5}, {1, 2, 3}), at({0.7, 0.1, 0.2}, {-1, 0, 4})};
+  for (Species* s : {&plain, &magnetic}) setParticles(*s, {at({0.3, 0.4, 0.5}, {1, 2, 3}), at({0.7, 0.1, 0.2}, {-1, 0, 4})});
   for (int step = 0; step < 3; ++step) advance(plain, {}, {}, 1), advance(magnetic, {}, {}, 2, true);
-  for (std::size_t q = 0; q < 2; ++q)
-    EXPECT_TRUE(plain.particles[q].pos == magnetic.particles[q].pos && plain.particles[q].vel == magnetic.particles[q].vel);
+  EXPECT_TRUE(sameParticles(listOf(plain), listOf(magnetic)));
 }
 
 TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
@@ -84,7 +83,7 @@ TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
   Species s("e-", ME, -QE, 1, w);
   loadBox(s, {0, 0, 0}, {1, 1, 1}, 200000, {1e5, 0, 0}, T);
   Vec3 mean{}, square{};
-  for (const Particle& p : s.particles) mean += p.vel, square += Vec3{p.vel.x * p.vel.x, p.vel.y * p.vel.y, p.vel.z * p.vel.z};
+  for (const Particle& p : listOf(s)) mean += p.vel, square += Vec3{p.vel.x * p.vel.x, p.vel.y * p.vel.y, p.vel.z * p.vel.z};
   const double n = static_cast<double>(s.particles.size());
   EXPECT_NEAR(mean.x / n, 1e5, 4 * sigma / std::sqrt(n));
   for (int a = 0; a < 3; ++a) EXPECT_NEAR(square[a] / n - std::pow(mean[a] / n, 2), sigma * sigma, 0.02 * sigma * sigma) << a;
@@ -98,7 +97,7 @@ TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
   const double expected = 1e12 * sigma / std::sqrt(2 * std::numbers::pi) * 0.64 * 1e-9 / 1e6;  // per call, about 150
   EXPECT_NEAR(static_cast<double>(injected.particles.size()) / calls, expected, 0.02 * expected);
   double normal = 0.0;
-  for (const Particle& p : injected.particles) {
+  for (const Particle& p : listOf(injected)) {
     ASSERT_GT(p.vel.x, 0.0);
     normal += p.vel.x;
   }
