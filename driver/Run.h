@@ -23,6 +23,9 @@
 
 namespace plasmabox {
 
+// The species of every run, in the order of every per-species loop.
+inline constexpr const char* SPECIES_NAMES[] = {"O+", "e-"};
+
 // A failure the tests provoke on one process of a distributed run, to check
 // that it ends every process: PLASMABOX_TEST_FAILURE=RANK:STEP makes process
 // RANK throw at step STEP. Unset in every real run (rank -1).

@@ -46,6 +46,7 @@ struct RunSettings {
   std::optional<bool> magnetic_force_given;  // as given; default: on in the electrostatic model
   bool magnetic_force = false;               // the push turns velocities in B (Boris)
   std::string history_path;                  // per-step diagnostics file; empty: none
+  std::vector<std::string> inputs_files;     // the files options were read from (inputs=FILE), in order
   double temperature_e = 0.0;                // eV, of loaded and injected electrons; 0: cold
   double temperature_i = 0.0;                // eV, of loaded and injected ions
   Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons

@@ -407,6 +407,7 @@ void applyRunOptions(RunSettings& settings, const std::vector<std::string>& opti
                                   "\" is not an option: options come as name=value after the positional arguments");
     OptionText o{arg.substr(0, eq), arg.substr(eq + 1), place};
     if (o.name == "inputs") {
+      settings.inputs_files.push_back(o.value);
       for (OptionText& f : readInputsFile(o.value)) {
         if (f.name == "inputs") throw std::invalid_argument(f.place + ": an inputs file cannot name another one");
         from_files.push_back(std::move(f));

@@ -109,8 +109,8 @@ void createSpecies(Run& run) {
   World& world = *run.world;
   std::vector<Species>& species = run.species;
   species.reserve(2);  // sources keep pointers into this list: it must never grow
-  species.emplace_back("O+", p.ion_mass_amu * AMU, QE, s.macro_weight, world);
-  species.emplace_back("e-", ME, -QE, s.macro_weight, world);
+  species.emplace_back(SPECIES_NAMES[0], p.ion_mass_amu * AMU, QE, s.macro_weight, world);
+  species.emplace_back(SPECIES_NAMES[1], ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
 
   const ObjectVeto* veto = &run.veto;
