@@ -156,7 +156,10 @@ void openHistory(Run& run) {
 TestFailure testFailure() {
   TestFailure f;
   const char* text = std::getenv("PLASMABOX_TEST_FAILURE");
-  if (text == nullptr || std::sscanf(text, "%d:%d", &f.rank, &f.step) != 2) return {};
+  char nan[4] = "";
+  const int fields = text == nullptr ? 0 : std::sscanf(text, "%d:%d:%3s", &f.rank, &f.step, nan);
+  if (fields < 2) return {};
+  f.nan = std::string(nan) == "nan";
   return f;
 }
 
