@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +39,7 @@ struct RunSettings {
   double loading_threshold = 10.0;  // m^-3: a loading density up to this loads nothing
   // V, potential of the nodes inside each named object
   std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
+  std::set<std::string> voltages_given;  // the names of the voltage.NAME options: the AMF file must carry them
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   FieldModel field_model = FieldModel::INDUCTION;
@@ -87,7 +89,9 @@ RunSettings makeRunSettings(const RunParameters& positional);
 // defaults that depend on the field model and on the ambient plasma. Throws
 // std::invalid_argument for settings that contradict each other (Boltzmann
 // electrons with electron particles, ambient options without a density or
-// a temperature, Boltzmann constants that differ from the ambient plasma's).
+// a temperature, Boltzmann constants that differ from the ambient plasma's)
+// and for boltzmann_* values that make the potential's starting value (the
+// Boltzmann inversion every method starts from) NaN or infinite.
 void finishRunSettings(RunSettings& settings);
 
 // Whether some object's potential is decided during the run: floating,

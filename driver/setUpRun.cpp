@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -61,6 +62,21 @@ void checkSomethingHolds(const Run& run) {
         "the total charge would have to be zero; add walls=grounded or hold an object with voltage.NAME");
 }
 
+// A voltage.NAME option for a name no object of the file carries would be
+// ignored without a word (a case typo, Electrode1 for electrode1, leaves the
+// electrode at its default): refused, with the file's names. The defaults'
+// names are exempt unless given, so that a file without them runs.
+void refuseUnknownVoltageNames(const std::vector<AmfObject>& objects, const RunSettings& s) {
+  for (const std::string& name : s.voltages_given) {
+    if (std::any_of(objects.begin(), objects.end(), [&](const AmfObject& o) { return o.name == name; })) continue;
+    std::string names;
+    for (const AmfObject& o : objects) names += (names.empty() ? "\"" : ", \"") + o.name + "\"";
+    throw std::invalid_argument("option \"voltage." + name + "\": no object of the AMF file \"" +
+                                s.positional.amf_path + "\" is named \"" + name + "\" (names are compared exactly); " +
+                                (names.empty() ? "the file gave no objects" : "its objects: " + names));
+  }
+}
+
 // The set-up each process does on its own, up to the first message between
 // them: the mesh, the objects with their voltages, the magnetisation table
 // and the clear cells.
@@ -77,6 +93,7 @@ void setUpMeshAndObjects(Run& run, const ProcessPlace& place, const std::vector<
   w.num_ts = s.max_step;
 
   amfread(run.objects, p.amf_path, input);
+  refuseUnknownVoltageNames(run.objects, s);
 
   std::vector<double> remanence = p.remanence;
   overrideRemanence(remanence, s.remanence_override);

@@ -74,6 +74,18 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
        "dt = 1e-11\n", "output_O_0.csv"},
       {"geometry among the outputs", withArgument(10, "vti/00000.vti"),
        "\"vti/00000.vti\" is both the AMF geometry file (argument 10) and the VTK image of step 0"},
+      // Options that cannot take effect.
+      {"a voltage for no object of the file", CommandLine("scene.amf").with({"voltage.Electrode1=5"}),
+       "option \"voltage.Electrode1\": no object of the AMF file \"scene.amf\" is named \"Electrode1\" (names are "
+       "compared exactly); its objects: \"electrode1\", \"Body\"",
+       boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}, {"Body", {0.02, 0.02, 0.02}, {0.03, 0.03, 0.03}}})},
+      {"a default's name given for a file without it", CommandLine("scene.amf").with({"voltage.electrode2=5"}),
+       "option \"voltage.electrode2\": no object", boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}})},
+      {"a Boltzmann start that overflows", CommandLine().with({"boltzmann_kTe=1e308"}),
+       "options boltzmann_phi0=0, boltzmann_kTe=1e+308, boltzmann_ne0=1e+12: every potential solve starts from the "
+       "Boltzmann inversion"},
+      {"a Boltzmann density whose charge underflows", CommandLine().with({"boltzmann_ne0=1e-310"}),
+       "boltzmann_ne0=1e-310: every potential solve starts"},
       {"NaN in the geometry file", withArgument(10, "scene.amf"),
        "\"nan\" is not a finite number in <z> of vertex 7 of object \"electrode1\" in scene.amf", nan_vertex},
   };
