@@ -131,17 +131,27 @@ void createSpecies(Run& run) {
   std::cout << "Size of species: " << species.size() << std::endl;
 
   const ObjectVeto* veto = &run.veto;
-  if (p.density_e > s.loading_threshold)
+  if (p.density_e > s.loading_threshold) {
     loadParticlesBox(species[1], p.electron_box_1, p.electron_box_2, p.density_e, s.load_velocity_e, s.temperature_e,
                      veto);
-  else
+    warnOnFastParticles("loaded " + species[1].name, ME, s.temperature_e, s.load_velocity_e, world.grid, world.dt);
+  } else {
     std::cout << "Skipping electrons: density_e=" << p.density_e << "\n";
-  if (p.density_i > s.loading_threshold)
+  }
+  if (p.density_i > s.loading_threshold) {
     loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i, veto);
-  else
+    warnOnFastParticles("loaded " + species[0].name, species[0].mass, s.temperature_i, s.load_velocity_i, world.grid,
+                        world.dt);
+  } else {
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
+  }
   run.ambient = ambientPopulations(s);
-  for (std::size_t q = 0; q < species.size(); ++q) fillAmbient(species[q], run.ambient[q], run.veto);
+  for (std::size_t q = 0; q < species.size(); ++q) {
+    fillAmbient(species[q], run.ambient[q], run.veto);
+    const Ambient& a = run.ambient[q];
+    if (a.density > 0.0)
+      warnOnFastParticles("ambient " + species[q].name, species[q].mass, a.temperature, a.drift, world.grid, world.dt);
+  }
 }
 
 // The plane sources the injection mode selects, ions first.
@@ -152,12 +162,15 @@ void createSources(Run& run) {
   if (injectsIons(p.inject_mode)) {
     run.sources.push_back({&run.species[0], &world, p.ion_drift_speed, p.ion_inject_density, s.temperature_i,
                            p.ion_inject_face, p.ion_inject_1, p.ion_inject_2});
-    warnOnCoarseInjection(run.species[0].name, p.ion_inject_face, p.ion_drift_speed, world.grid, world.dt);
   }
   if (injectsElectrons(p.inject_mode)) {
     run.sources.push_back({&run.species[1], &world, p.electron_drift_speed, p.electron_inject_density,
                            s.temperature_e, p.electron_inject_face, p.electron_inject_1, p.electron_inject_2});
-    warnOnCoarseInjection(run.species[1].name, p.electron_inject_face, p.electron_drift_speed, world.grid, world.dt);
+  }
+  for (const Source& source : run.sources) {
+    if (source.face < 1 || source.face > 3) continue;  // injects nothing
+    warnOnFastParticles("injected " + source.species->name, source.species->mass, source.temperature,
+                        driftAlongNormal(source.face, source.drift_speed), world.grid, world.dt);
   }
 }
 
