@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -10,6 +11,7 @@
 #include "mesh/constants.h"
 #include "particle_test_world.h"
 #include "particles/Species.h"
+#include "particles/meshCells.h"
 #include "particles/push.h"
 
 using namespace plasmabox;
@@ -62,6 +64,40 @@ TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObjectAndTalliesTheLatter
     advance(s, objects, {}, team, false, &absorbed);  // leaves: nothing absorbed
     EXPECT_TRUE(s.particles.empty());
     EXPECT_EQ(absorbed, (std::vector<double>{0.0, 0.0}));
+  }
+}
+
+// At each of the six faces: the lowest and the highest position that is kept
+// (on the upper faces the largest coordinate whose cell still lies on the
+// mesh, below the extent), and the next double beyond each, which is removed.
+TEST(Advance, KeepsExactlyThePositionsOnTheMeshAtEveryFace) {
+  const struct {
+    int n;
+    double lo, hi;  // m
+  } grids[] = {{5, 0.0, 4.0}, {4, 0.0, 1.0}, {11, -0.5, 1.5}};  // [0, 1]: the double below 1 lies in no cell
+  for (const auto& g : grids) {
+    Cube w(g.n, g.lo, g.hi);  // no field: nothing moves
+    for (int axis = 0; axis < 3; ++axis) {
+      // The highest kept coordinate along axis, from the definition of a
+      // position on the mesh, walking down from the extent.
+      const Vec3 middle{0.5 * (g.lo + g.hi), 0.5 * (g.lo + g.hi), 0.5 * (g.lo + g.hi)};
+      auto along = [&](double c) {
+        Vec3 p = middle;
+        p[axis] = c;
+        return p;
+      };
+      double top = g.hi;
+      while (!insideMeshCells(w.grid, along(top))) top = std::nextafter(top, g.lo);
+      const double kept[] = {g.lo, top};
+      const double removed[] = {std::nextafter(g.lo, -INFINITY), std::nextafter(top, INFINITY)};
+      Species s("O+", 16 * AMU, QE, 50, w);
+      for (const double c : {kept[0], removed[0], kept[1], removed[1]}) s.particles.push_back(at(along(c), {}));
+      advance(s, {}, {}, 1);
+      std::vector<double> survivors;
+      for (const Particle& p : s.particles) survivors.push_back(p.pos[axis]);
+      std::sort(survivors.begin(), survivors.end());
+      EXPECT_EQ(survivors, (std::vector<double>{kept[0], kept[1]})) << "axis " << axis << " on [" << g.lo << ", " << g.hi << "]";
+    }
   }
 }
 
