@@ -76,7 +76,7 @@ TEST(Advance, KeepsExactlyThePositionsOnTheMeshAtEveryFace) {
     double lo, hi;  // m
   } grids[] = {{5, 0.0, 4.0}, {4, 0.0, 1.0}, {11, -0.5, 1.5}};  // [0, 1]: the double below 1 lies in no cell
   for (const auto& g : grids) {
-    Cube w(g.n, g.lo, g.hi);  // no field: nothing moves
+    Cube w(g.n, g.lo, g.hi, 1.0);  // no field, steps of 1 s: a particle moves by exactly its velocity
     for (int axis = 0; axis < 3; ++axis) {
       // The highest kept coordinate along axis, from the definition of a
       // position on the mesh, walking down from the extent.
@@ -90,8 +90,15 @@ TEST(Advance, KeepsExactlyThePositionsOnTheMeshAtEveryFace) {
       while (!insideMeshCells(w.grid, along(top))) top = std::nextafter(top, g.lo);
       const double kept[] = {g.lo, top};
       const double removed[] = {std::nextafter(g.lo, -INFINITY), std::nextafter(top, INFINITY)};
+      // Every particle starts on the mesh, as the push assumes: the removed
+      // ones one double inside, moving by that one double (an exact step).
       Species s("O+", 16 * AMU, QE, 50, w);
-      for (const double c : {kept[0], removed[0], kept[1], removed[1]}) s.particles.push_back(at(along(c), {}));
+      for (int q = 0; q < 2; ++q) {
+        s.particles.push_back(at(along(kept[q]), {}));
+        Vec3 v;
+        v[axis] = removed[q] - kept[q];
+        s.particles.push_back(at(along(kept[q]), v));
+      }
       advance(s, {}, {}, 1);
       std::vector<double> survivors;
       for (const Particle& p : s.particles) survivors.push_back(p.pos[axis]);
