@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +24,12 @@ enum class FieldModel {
   ELECTROSTATIC,
 };
 
+// V, the objects held at a fixed potential when no option says otherwise. A
+// file need not have them.
+inline std::map<std::string, double> defaultVoltages() {
+  return {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
+}
+
 // Every value a run uses: the positional parameters and the run constants,
 // each defined here once. The driver builds it once; the kernels receive the
 // numbers they need from it as arguments.
@@ -38,8 +43,7 @@ struct RunSettings {
   double macro_weight = 50;    // real particles per macro-particle, both species
   double loading_threshold = 10.0;  // m^-3: a loading density up to this loads nothing
   // V, potential of the nodes inside each named object
-  std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
-  std::set<std::string> voltages_given;  // the names of the voltage.NAME options: the AMF file must carry them
+  std::map<std::string, double> voltages = defaultVoltages();
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   FieldModel field_model = FieldModel::INDUCTION;

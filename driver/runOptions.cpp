@@ -157,7 +157,6 @@ const RunOption OPTIONS[] = {
      "from V0 at the first step to V1 at the last, electrostatic model; of a floating object: its start)",
      [](RunSettings& s, const std::string& name, const std::string& v) {
        if (name.empty()) throw BadValue{"needs an object name: voltage.NAME=V or voltage.NAME=V0:V1"};
-       s.voltages_given.insert(name);
        const std::size_t colon = v.find(':');
        if (colon == std::string::npos) {
          s.voltages[name] = realValue(v);

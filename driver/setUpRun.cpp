@@ -65,9 +65,11 @@ void checkSomethingHolds(const Run& run) {
 // A voltage.NAME option for a name no object of the file carries would be
 // ignored without a word (a case typo, Electrode1 for electrode1, leaves the
 // electrode at its default): refused, with the file's names. The defaults'
-// names are exempt unless given, so that a file without them runs.
+// names are exempt: a file without them runs, whatever they are set to.
 void refuseUnknownVoltageNames(const std::vector<AmfObject>& objects, const RunSettings& s) {
-  for (const std::string& name : s.voltages_given) {
+  const std::map<std::string, double> defaults = defaultVoltages();
+  for (const auto& [name, volts] : s.voltages) {
+    if (defaults.count(name)) continue;
     if (std::any_of(objects.begin(), objects.end(), [&](const AmfObject& o) { return o.name == name; })) continue;
     std::string names;
     for (const AmfObject& o : objects) names += (names.empty() ? "\"" : ", \"") + o.name + "\"";

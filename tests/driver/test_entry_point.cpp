@@ -79,8 +79,6 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
        "option \"voltage.Electrode1\": no object of the AMF file \"scene.amf\" is named \"Electrode1\" (names are "
        "compared exactly); its objects: \"electrode1\", \"Body\"",
        boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}, {"Body", {0.02, 0.02, 0.02}, {0.03, 0.03, 0.03}}})},
-      {"a default's name given for a file without it", CommandLine("scene.amf").with({"voltage.electrode2=5"}),
-       "option \"voltage.electrode2\": no object", boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}})},
       {"a Boltzmann start that overflows", CommandLine().with({"boltzmann_kTe=1e308"}),
        "options boltzmann_phi0=0, boltzmann_kTe=1e+308, boltzmann_ne0=1e+12: every potential solve starts from the "
        "Boltzmann inversion"},
