@@ -2,6 +2,7 @@
 // every step, once the beam has crossed to it, exactly q n v A.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,13 @@ TEST(BeamCurrent, APlateAbsorbingAColdBeamCollectsQNVA) {
 
   const std::vector<std::vector<std::string>> rows = readCsv(dir.file("history.csv"));
   ASSERT_EQ(rows.size(), 32u);
-  ASSERT_EQ(rows[0].back(), "current_plate_A");
+  const auto column = std::find(rows[0].begin(), rows[0].end(), "current_plate_A");
+  ASSERT_NE(column, rows[0].end());
+  const auto current = static_cast<std::size_t>(column - rows[0].begin());
   const double collected = 1.602176565e-19 * n * v * (side * side);  // A: q n v A
   for (int step = 0; step <= 30; ++step) {
     const std::vector<std::string>& row = rows[static_cast<std::size_t>(step) + 1];
-    EXPECT_EQ(std::stod(row.back()), step < 20 ? 0.0 : collected) << "step " << step;
+    EXPECT_EQ(std::stod(row.at(current)), step < 20 ? 0.0 : collected) << "step " << step;
     EXPECT_EQ(std::stoi(row[2]), 8 * (step < 20 ? step + 1 : 20)) << "step " << step;  // O+ macro-particles alive
   }
 }
