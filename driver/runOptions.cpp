@@ -115,7 +115,8 @@ std::string realText(double v) {
 // and ` escaped), so that a value with blanks reads back as one option.
 std::string shellWord(const std::string& text) {
   const auto plain = [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("+-.,/:=@%_").find(c) != std::string_view::npos;
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("+-.,/:=@%_").find(c) != std::string_view::npos;
   };
   if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return text;
   std::string quoted = "\"";
@@ -215,7 +216,9 @@ const RunOption OPTIONS[] = {
        if (v.empty()) throw BadValue{"needs a file name"};
        s.history_path = v;
      },
-     [](const RunSettings& s) { return "history=" + (s.history_path.empty() ? std::string("none") : shellWord(s.history_path)); }},
+     [](const RunSettings& s) {
+       return "history=" + (s.history_path.empty() ? std::string("none") : shellWord(s.history_path));
+     }},
     {"temperature_e", "eV", "0", "temperature of loaded and injected electrons (Maxwellian; 0: cold)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.temperature_e = nonNegativeReal(v); },
      [](const RunSettings& s) { return "temperature_e=" + realText(s.temperature_e); }},
@@ -266,7 +269,8 @@ const RunOption OPTIONS[] = {
      },
      [](const RunSettings& s) {
        std::string text = "floating=";
-       for (std::size_t n = 0; n < s.floating.size(); ++n) text.append(n > 0 ? "," : "").append(s.floating[n]);
+       for (std::size_t n = 0; n < s.floating.size(); ++n)
+         text.append(n > 0 ? "," : "").append(shellWord(s.floating[n]));
        return s.floating.empty() ? text + "none" : text;
      }},
     {"bias.", "V", "none",
@@ -281,7 +285,8 @@ const RunOption OPTIONS[] = {
        std::string text;
        for (const auto& [name, bias] : s.biases) {
          if (!text.empty()) text += ' ';
-         text.append("bias.").append(name).append("=").append(bias.reference).append(":").append(realText(bias.volts));
+         text.append("bias.").append(shellWord(name)).append("=").append(shellWord(bias.reference)).append(":");
+         text.append(realText(bias.volts));
        }
        return text.empty() ? std::string("bias=none") : text;
      }},

@@ -54,13 +54,14 @@ std::string describe(const WrittenFiles& f, int64_t ts) {
 
 }  // namespace
 
-std::vector<WrittenFiles> runOutputFiles(const OutputSettings& s, const std::string& csv_prefix, int32_t output_interval,
-                                         int32_t max_step, const std::vector<std::string>& species_names,
+std::vector<WrittenFiles> runOutputFiles(const OutputSettings& s, const std::string& csv_prefix,
+                                         int32_t output_interval, int32_t max_step, const std::vector<std::string>& species_names,
                                          int processes) {
   std::vector<WrittenFiles> files;
   const int64_t fields_every = std::llabs(static_cast<int64_t>(output_interval));  // the sign does not matter
   const std::string o_file = csv_prefix + "output_O_0.csv";
-  for (const auto& [use, kind] : {std::pair{"the ion density CSV file", "output_O_"}, {"the electron density CSV file", "output_e_"}}) {
+  for (const auto& [use, kind] :
+       {std::pair{"the ion density CSV file", "output_O_"}, {"the electron density CSV file", "output_e_"}}) {
     const std::string sample = csv_prefix + kind + "0.csv";
     files.push_back(family(use, sample, fs::path(sample).filename().string(), ".csv", false, fields_every, max_step));
   }
@@ -68,7 +69,8 @@ std::vector<WrittenFiles> runOutputFiles(const OutputSettings& s, const std::str
   const std::string vti_name = fs::path(image).filename().string();
   if (s.vtk_parallel) {
     const std::string index = pieceIndexName(image);
-    files.push_back(family("the VTK index", index, fs::path(index).filename().string(), ".pvti", true, fields_every, max_step));
+    files.push_back(
+        family("the VTK index", index, fs::path(index).filename().string(), ".pvti", true, fields_every, max_step));
     for (int p = 0; p < processes; ++p) {
       const std::string piece = pieceFileName(index, p);
       std::string after = ".";

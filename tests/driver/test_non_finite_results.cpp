@@ -76,7 +76,8 @@ TEST(NonFiniteResults, EndTheRunAtTheStepTheyAppear) {
         EXPECT_TRUE(!written || image.ends_with("</VTKFile>\n")) << step;
       }
       EXPECT_EQ(readCsv(dir.file("history.csv")).size(), 1u + c.steps_written);
-      EXPECT_EQ(occurrences(readWholeFile(dir.file("series.pvd")), "<DataSet "), static_cast<std::size_t>(c.steps_written));
+      EXPECT_EQ(occurrences(readWholeFile(dir.file("series.pvd")), "<DataSet "),
+                static_cast<std::size_t>(c.steps_written));
     }
   }
 }

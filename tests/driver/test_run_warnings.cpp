@@ -52,7 +52,8 @@ TEST(FastParticleWarnings, ATenthOfTheSpeedOfLightAndOneCellPerStep) {
       {"cold and at rest", ELECTRON, 0, {}, 1.0, 0, 0, ""},
   };
   for (const auto& c : cases) {
-    const std::vector<std::string> lines = fastParticleWarnings("loaded e-", c.mass, c.temperature, c.drift, grid, c.dt);
+    const std::vector<std::string> lines =
+        fastParticleWarnings("loaded e-", c.mass, c.temperature, c.drift, grid, c.dt);
     EXPECT_EQ(linesWith(lines, "the push is not relativistic"), c.relativistic) << c.what;
     EXPECT_EQ(linesWith(lines, "the push samples the field too coarsely"), c.coarse) << c.what;
     EXPECT_EQ(lines.size(), c.relativistic + c.coarse) << c.what;

@@ -40,7 +40,8 @@ TEST(RunFiles, NamesAreThoseTheWritersCompose) {
         const std::string o_file = prefix + "output_O_" + std::to_string(ts) + ".csv";
         const std::string vti = vtkFileName(o_file, static_cast<int32_t>(ts));
         EXPECT_EQ(writtenFileName(familyOf(files, "the ion density"), ts), o_file);
-        EXPECT_EQ(writtenFileName(familyOf(files, "the electron density"), ts), prefix + "output_e_" + std::to_string(ts) + ".csv");
+        EXPECT_EQ(writtenFileName(familyOf(files, "the electron density"), ts),
+                  prefix + "output_e_" + std::to_string(ts) + ".csv");
         if (parallel) {
           EXPECT_EQ(writtenFileName(familyOf(files, "the VTK index"), ts), pieceIndexName(vti));
           EXPECT_EQ(writtenFileName(familyOf(files, "the VTK piece 2"), ts), pieceFileName(pieceIndexName(vti), 2));
@@ -52,7 +53,8 @@ TEST(RunFiles, NamesAreThoseTheWritersCompose) {
                   particleFileName(folder, static_cast<int32_t>(ts), "e-"));
       }
       EXPECT_EQ(writtenFileName(familyOf(files, "the series file"), 0), seriesFileName(prefix));
-      EXPECT_EQ(writtenFileName(familyOf(files, "the series file's temporary copy"), 0), seriesFileName(prefix) + ".tmp");
+      EXPECT_EQ(writtenFileName(familyOf(files, "the series file's temporary copy"), 0),
+                seriesFileName(prefix) + ".tmp");
     }
   }
 }

@@ -103,7 +103,8 @@ TEST(Advance, KeepsExactlyThePositionsOnTheMeshAtEveryFace) {
       std::vector<double> survivors;
       for (const Particle& p : s.particles) survivors.push_back(p.pos[axis]);
       std::sort(survivors.begin(), survivors.end());
-      EXPECT_EQ(survivors, (std::vector<double>{kept[0], kept[1]})) << "axis " << axis << " on [" << g.lo << ", " << g.hi << "]";
+      EXPECT_EQ(survivors, (std::vector<double>{kept[0], kept[1]}))
+          << "axis " << axis << " on [" << g.lo << ", " << g.hi << "]";
     }
   }
 }
