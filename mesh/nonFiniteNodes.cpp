@@ -44,4 +44,18 @@ int64_t countNonFiniteNodes(const VectorField& f, const Grid& grid, int threads)
   return bad;
 }
 
+int64_t countNonFiniteNodes(const Field& phi, const ElectronFluid& fluid, const Grid& grid, int threads) {
+  const NodeRange r = ownedNodes(grid, phi.size());
+  const double* v = phi.data.data();
+  const int team = std::max(threads, 1);
+  double top = -DBL_MAX;  // V; a NaN potential is counted with phi, not here
+#pragma omp parallel for simd num_threads(team) schedule(static) reduction(max : top)
+  for (std::size_t n = r.begin; n < r.end; ++n) top = v[n] > top ? v[n] : top;
+  if (r.begin == r.end || finite(fluid.density(top))) return 0;
+  int64_t bad = 0;
+#pragma omp parallel for num_threads(team) schedule(static) reduction(+ : bad)
+  for (std::size_t n = r.begin; n < r.end; ++n) bad += !std::isnan(v[n]) && !finite(fluid.density(v[n]));
+  return bad;
+}
+
 }  // namespace plasmabox

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/amf_boxes.h"
 #include "support/command_line.h"
 #include "support/run_on_processes.h"
 
@@ -32,6 +33,7 @@ TEST(NonFiniteResults, EndTheRunAtTheStepTheyAppear) {
     int steps_written;                 // output steps before the failure
     int processes = 2;                 // run on 1 and on this many
     bool poisoned = false;             // the test puts the NaN in
+    bool plate = false;                // plate.amf holds electrode1
   } cases[] = {
       {"a time step that overflows the induction update", CommandLine(), {"dt=1e150"},
        {"the set-up: NaN or infinite values in the electric field ef at ",
@@ -42,6 +44,12 @@ TEST(NonFiniteResults, EndTheRunAtTheStepTheyAppear) {
         "likely cause: the potential solve diverged (potential_method=0, potential_solver=sor, last residual ",
         "it started from the Boltzmann inversion, boltzmann_phi0 + boltzmann_kTe ln(1e-6) = 1e+308 V"},
        0},
+      {"Boltzmann electrons at an electrode 2 kV above them", CommandLine("plate.amf"),
+       {"field_model=electrostatic", "potential_method=2", "voltage.electrode1=2000"},
+       {"the set-up: NaN or infinite values in the Boltzmann electrons' density at ",
+        "likely cause: boltzmann_ne0 exp((phi - boltzmann_phi0) / boltzmann_kTe) overflows where the potential "
+        "exceeds 1023.2"},
+       0, 2, false, true},
       // No input makes a solve diverge at a later step on every machine alike:
       // the test puts a NaN into the potential of the last process at step 2.
       {"a NaN in one process's potential at step 2", CommandLine().set(31, "1"), {},
@@ -58,6 +66,7 @@ TEST(NonFiniteResults, EndTheRunAtTheStepTheyAppear) {
     for (int processes = 1; processes <= c.processes; ++processes) {
       SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(processes) + " processes");
       const TempFolder dir("non_finite");
+      if (c.plate) dir.write("plate.amf", boxesAmf({{"electrode1", {0.015, 0.015, 0.015}, {0.025, 0.025, 0.025}}}));
       std::vector<std::string> options = c.options;
       for (const char* o : {"max_step=3", "series=on", "history=history.csv", "threads=1"}) options.push_back(o);
       const std::string failure = std::to_string(processes - 1) + ":2:nan";
