@@ -69,12 +69,18 @@ TEST(FastParticleWarnings, ARunSaysThemOnceOnStandardError) {
       PLASMABOX_BINARY, CommandLine().set(29, "1e9").set(32, "2").with({"temperature_e=6000", "max_step=2"}),
       dir.path.string());
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  for (const char* population : {"loaded e-", "injected e-"}) {
+  const std::vector<std::string> hot_surroundings = {"ambient_density=1e6", "ambient_temperature_e=6000",
+                                                     "ambient_temperature_i=0.1", "max_step=1"};
+  const ProgramResult ambient = runProgram(PLASMABOX_BINARY, CommandLine().with(hot_surroundings), dir.path.string());
+  EXPECT_EQ(ambient.exit_code, 0) << ambient.err;
+  for (const auto& [population, err] :
+       {std::pair{"loaded e-", &r.err}, {"injected e-", &r.err}, {"ambient e-", &ambient.err}}) {
     const std::string line = std::string("warning: ") + population + " at 6000 eV have a thermal speed of 3.2";
-    const std::size_t at = r.err.find(line);
-    EXPECT_NE(at, std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find(line, at + 1), std::string::npos) << r.err;
+    const std::size_t at = err->find(line);
+    EXPECT_NE(at, std::string::npos) << *err;
+    EXPECT_EQ(err->find(line, at + 1), std::string::npos) << *err;
   }
+  EXPECT_EQ(ambient.err.find("ambient O+"), std::string::npos) << ambient.err;  // 0.1 eV ions: nothing to say
 }
 
 }  // namespace
