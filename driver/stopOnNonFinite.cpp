@@ -64,8 +64,8 @@ std::string likelyCause(const Run& run, const SolveReport& solve, Checked kind) 
   }
   if (s.field_model == FieldModel::ELECTROSTATIC) return "the gradient of the potential overflows";
   const double cells = std::sqrt(C2) * w.dt / std::min({g.dh.x, g.dh.y, g.dh.z});
-  return "the induction step with dt=" + number(w.dt) + " s overflows: light crosses " + number(cells) +
-         " cells per step, and the explicit update needs less than 1";
+  return "the induction step with dt=" + number(w.dt) + " s overflows: its terms grow with dt, and light crosses " +
+         number(cells) + " cells per step; use a smaller dt";
 }
 
 }  // namespace
