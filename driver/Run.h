@@ -24,12 +24,18 @@
 
 namespace plasmabox {
 
+// The species of every run, in the order of every per-species loop.
+inline constexpr const char* SPECIES_NAMES[] = {"O+", "e-"};
+
 // A failure the tests provoke on one process of a distributed run, to check
 // that it ends every process: PLASMABOX_TEST_FAILURE=RANK:STEP makes process
-// RANK throw at step STEP. Unset in every real run (rank -1).
+// RANK throw at step STEP; RANK:STEP:nan makes it put a NaN into its
+// potential at the start of that step instead (a diverged result no input
+// reproduces on every machine). Unset in every real run (rank -1).
 struct TestFailure {
   int rank = -1;
   int32_t step = -1;
+  bool nan = false;
 };
 
 // Everything that lives for the whole run, owned here and borrowed by the

@@ -3,10 +3,14 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "mesh/constants.h"
 
 namespace plasmabox {
 
@@ -112,6 +116,17 @@ void finishRunSettings(RunSettings& s) {
   s.potential.zero_mean_when_singular = electrostatic;
   finishAmbientSettings(s);
   checkConductorSettings(s);
+  // Every method, the plain relaxation included, starts from the Boltzmann
+  // inversion phi0 + kTe ln(max(rho / (e ne0), 1e-6)): in an empty box
+  // phi0 + kTe ln(1e-6), and 0/0 where e ne0 underflows to zero.
+  const PotentialSettings& b = s.potential;
+  if (!std::isfinite(b.phi0 + b.kTe * std::log(1e-6)) || !(b.ne0 * QE > 0.0)) {
+    std::ostringstream values;
+    values << "options boltzmann_phi0=" << b.phi0 << ", boltzmann_kTe=" << b.kTe << ", boltzmann_ne0=" << b.ne0
+           << ": every potential solve starts from the Boltzmann inversion boltzmann_phi0 + boltzmann_kTe "
+              "ln(max(rho / (e boltzmann_ne0), 1e-6)), which these values make NaN or infinite";
+    throw std::invalid_argument(values.str());
+  }
   if (electrostatic && s.potential.method >= 1) {
     const RunParameters& p = s.positional;
     if (p.density_e > s.loading_threshold || injectsElectrons(p.inject_mode))

@@ -24,6 +24,12 @@ enum class FieldModel {
   ELECTROSTATIC,
 };
 
+// V, the objects held at a fixed potential when no option says otherwise. A
+// file need not have them.
+inline std::map<std::string, double> defaultVoltages() {
+  return {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
+}
+
 // Every value a run uses: the positional parameters and the run constants,
 // each defined here once. The driver builds it once; the kernels receive the
 // numbers they need from it as arguments.
@@ -37,7 +43,7 @@ struct RunSettings {
   double macro_weight = 50;    // real particles per macro-particle, both species
   double loading_threshold = 10.0;  // m^-3: a loading density up to this loads nothing
   // V, potential of the nodes inside each named object
-  std::map<std::string, double> voltages = {{"Body", 0.0}, {"electrode1", 270.0}, {"electrode2", 0.0}};
+  std::map<std::string, double> voltages = defaultVoltages();
   double remanence_override = 1.2;  // T, replaces the first two remanence values of the command line
   std::optional<uint32_t> seed;     // seed of the random source; none: the random device's
   FieldModel field_model = FieldModel::INDUCTION;
@@ -46,6 +52,7 @@ struct RunSettings {
   std::optional<bool> magnetic_force_given;  // as given; default: on in the electrostatic model
   bool magnetic_force = false;               // the push turns velocities in B (Boris)
   std::string history_path;                  // per-step diagnostics file; empty: none
+  std::vector<std::string> inputs_files;     // the files options were read from (inputs=FILE), in order
   double temperature_e = 0.0;                // eV, of loaded and injected electrons; 0: cold
   double temperature_i = 0.0;                // eV, of loaded and injected ions
   Vec3 load_velocity_e;                      // m/s, drift of the loaded electrons
@@ -79,7 +86,9 @@ RunSettings makeRunSettings(const RunParameters& positional);
 // defaults that depend on the field model and on the ambient plasma. Throws
 // std::invalid_argument for settings that contradict each other (Boltzmann
 // electrons with electron particles, ambient options without a density or
-// a temperature, Boltzmann constants that differ from the ambient plasma's).
+// a temperature, Boltzmann constants that differ from the ambient plasma's)
+// and for boltzmann_* values that make the potential's starting value (the
+// Boltzmann inversion every method starts from) NaN or infinite.
 void finishRunSettings(RunSettings& settings);
 
 // Whether some object's potential is decided during the run: floating,

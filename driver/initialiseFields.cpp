@@ -1,6 +1,7 @@
 #include "driver/Run.h"
 #include "driver/conductorSteps.h"
 #include "driver/runWarnings.h"
+#include "driver/stopOnNonFinite.h"
 #include "geometry/objectPasses.h"
 #include "mesh/constants.h"
 #include "mesh/fieldOperators.h"
@@ -23,6 +24,7 @@ void initialiseFields(Run& run) {
   run.potential->buildMatrix();
   run.potential->solve();
   if (electrostatic) startConductors(run);
+  const SolveReport setup{true, run.potential->last_iterations, run.potential->last_residual};
   if (!electrostatic) run.potential.reset();  // never solves again: its memory goes before the magnetostatic solve's
   amfread_magvector(world, run.objects, run.magnetisation, s.threads);
   MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();
@@ -41,6 +43,7 @@ void initialiseFields(Run& run) {
     updateFields(world);
     if (run.motional_field != Vec3{}) addUniform(world.ef, run.motional_field);
   }
+  stopOnNonFiniteFields(run, setup);
 }
 
 }  // namespace plasmabox

@@ -1,6 +1,7 @@
 #include "driver/runOptions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -22,14 +23,31 @@ struct BadValue {
   std::string reason;
 };
 
-// A whole-text integer: no blanks, no trailing characters.
-int64_t integerValue(const std::string& text) {
+// A whole-text integer from lo to hi: no blanks, no trailing characters. A
+// value beyond the range, even beyond 64 bits, is told which end it passes.
+int64_t integerBetween(const std::string& text, int64_t lo, int64_t hi) {
   int64_t v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec == std::errc::result_out_of_range) throw BadValue{"\"" + text + "\" is out of range"};
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+  if (ec == std::errc::invalid_argument || end != text.data() + text.size() || text.empty())
     throw BadValue{"\"" + text + "\" is not an integer"};
+  const bool below = ec == std::errc::result_out_of_range ? text[0] == '-' : v < lo;
+  const bool above = ec == std::errc::result_out_of_range ? text[0] != '-' : v > hi;
+  // A bound at the type's limit is no real bound: name only the one passed.
+  constexpr int64_t TOP = std::numeric_limits<int32_t>::max();
+  const bool open_above = hi == TOP || hi == TOP - 1;
+  if (below)
+    throw BadValue{"must be " + (open_above ? "at least " + std::to_string(lo)
+                                            : "from " + std::to_string(lo) + " to " + std::to_string(hi)) +
+                   ", got " + text};
+  if (above)
+    throw BadValue{"must be " + (open_above ? "at most " + std::to_string(hi)
+                                            : "from " + std::to_string(lo) + " to " + std::to_string(hi)) +
+                   ", got " + text};
   return v;
+}
+
+int32_t integerIn(const std::string& text, int32_t lo, int32_t hi) {
+  return static_cast<int32_t>(integerBetween(text, lo, hi));
 }
 
 // A whole-text finite real number (decimal or exponent form).
@@ -41,16 +59,6 @@ double realValue(const std::string& text) {
     throw BadValue{"\"" + text + "\" is not a number"};
   if (!std::isfinite(v)) throw BadValue{"\"" + text + "\" is not a finite number"};
   return v;
-}
-
-int32_t integerIn(const std::string& text, int64_t lo, int64_t hi) {
-  const int64_t v = integerValue(text);
-  if (v < lo || v > hi)
-    throw BadValue{"must be " + (hi >= std::numeric_limits<int32_t>::max() - 1 ? "at least " + std::to_string(lo)
-                                                                            : "from " + std::to_string(lo) + " to " +
-                                                                                  std::to_string(hi)) +
-                   ", got " + text};
-  return static_cast<int32_t>(v);
 }
 
 // One of the given words.
@@ -102,6 +110,23 @@ std::string realText(double v) {
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
+// text as one word of a shell command line: unchanged when it holds only
+// characters no shell treats specially, else in double quotes (with ", \, $
+// and ` escaped), so that a value with blanks reads back as one option.
+std::string shellWord(const std::string& text) {
+  const auto plain = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("+-.,/:=@%_").find(c) != std::string_view::npos;
+  };
+  if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\' || c == '$' || c == '`') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
 std::string vectorText(const Vec3& v) { return realText(v.x) + "," + realText(v.y) + "," + realText(v.z); }
 
 constexpr int32_t INT_MAX32 = std::numeric_limits<int32_t>::max();
@@ -147,7 +172,7 @@ const RunOption OPTIONS[] = {
        std::string text;
        for (const auto& [name, volts] : s.voltages) {
          if (!text.empty()) text += ' ';
-         text.append("voltage.").append(name).append("=").append(realText(volts));
+         text.append("voltage.").append(shellWord(name)).append("=").append(realText(volts));
          const auto ramp = s.voltage_ramps.find(name);
          if (ramp != s.voltage_ramps.end()) text.append(":").append(realText(ramp->second.second));
        }
@@ -155,10 +180,7 @@ const RunOption OPTIONS[] = {
      }},
     {"seed", "", "from the random device", "seed of the random source (0 to 4294967295): the same seed and team give the same files",
      [](RunSettings& s, const std::string&, const std::string& v) {
-       const int64_t n = integerValue(v);
-       if (n < 0 || n > std::numeric_limits<uint32_t>::max())
-         throw BadValue{"must be from 0 to 4294967295, got " + v};
-       s.seed = static_cast<uint32_t>(n);
+       s.seed = static_cast<uint32_t>(integerBetween(v, 0, std::numeric_limits<uint32_t>::max()));
      },
      nullptr},
     {"threads", "", "60", "threads asked for every parallel region (fewer when the processors or OMP_NUM_THREADS are fewer)",
@@ -194,7 +216,9 @@ const RunOption OPTIONS[] = {
        if (v.empty()) throw BadValue{"needs a file name"};
        s.history_path = v;
      },
-     [](const RunSettings& s) { return "history=" + (s.history_path.empty() ? std::string("none") : s.history_path); }},
+     [](const RunSettings& s) {
+       return "history=" + (s.history_path.empty() ? std::string("none") : shellWord(s.history_path));
+     }},
     {"temperature_e", "eV", "0", "temperature of loaded and injected electrons (Maxwellian; 0: cold)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.temperature_e = nonNegativeReal(v); },
      [](const RunSettings& s) { return "temperature_e=" + realText(s.temperature_e); }},
@@ -245,7 +269,8 @@ const RunOption OPTIONS[] = {
      },
      [](const RunSettings& s) {
        std::string text = "floating=";
-       for (std::size_t n = 0; n < s.floating.size(); ++n) text.append(n > 0 ? "," : "").append(s.floating[n]);
+       for (std::size_t n = 0; n < s.floating.size(); ++n)
+         text.append(n > 0 ? "," : "").append(shellWord(s.floating[n]));
        return s.floating.empty() ? text + "none" : text;
      }},
     {"bias.", "V", "none",
@@ -260,7 +285,8 @@ const RunOption OPTIONS[] = {
        std::string text;
        for (const auto& [name, bias] : s.biases) {
          if (!text.empty()) text += ' ';
-         text.append("bias.").append(name).append("=").append(bias.reference).append(":").append(realText(bias.volts));
+         text.append("bias.").append(shellWord(name)).append("=").append(shellWord(bias.reference)).append(":");
+         text.append(realText(bias.volts));
        }
        return text.empty() ? std::string("bias=none") : text;
      }},
@@ -337,6 +363,8 @@ std::vector<OptionText> readInputsFile(const std::string& path) {
   std::vector<OptionText> found;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
+    // Editors on some systems start a UTF-8 file with a byte-order mark: not part of the first name.
+    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     const std::string place = "inputs file \"" + path + "\", line " + std::to_string(number);
     // A binary file would otherwise be quoted back with its control bytes
     // (a NUL ends the message early).
@@ -384,6 +412,7 @@ void applyRunOptions(RunSettings& settings, const std::vector<std::string>& opti
                                   "\" is not an option: options come as name=value after the positional arguments");
     OptionText o{arg.substr(0, eq), arg.substr(eq + 1), place};
     if (o.name == "inputs") {
+      settings.inputs_files.push_back(o.value);
       for (OptionText& f : readInputsFile(o.value)) {
         if (f.name == "inputs") throw std::invalid_argument(f.place + ": an inputs file cannot name another one");
         from_files.push_back(std::move(f));

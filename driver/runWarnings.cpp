@@ -3,20 +3,57 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <sstream>
 
 #include "mesh/constants.h"
 #include "mesh/processReduction.h"
 
 namespace plasmabox {
 
-void warnOnCoarseInjection(const std::string& species, int32_t face, double drift, const Grid& grid, double dt) {
-  const int axis = face == 1 ? 2 : face == 2 ? 0 : face == 3 ? 1 : -1;  // the plane's normal
-  if (axis < 0) return;  // this face injects nothing
-  const double cells = std::fabs(drift) * dt / grid.dh[axis];
-  if (!(cells > 1.0)) return;
-  std::cerr << "warning: injected " << species << " cross " << cells << " cells per step along " << "xyz"[axis]
-            << " (drift " << drift << " m/s, dt " << dt << " s, spacing " << grid.dh[axis]
-            << " m): the push samples the field too coarsely; use a smaller dt" << std::endl;
+std::vector<std::string> fastParticleWarnings(const std::string& population, double mass, double temperature,
+                                              const Vec3& drift, const Grid& grid, double dt) {
+  std::vector<std::string> lines;
+  const double c = std::sqrt(C2);                              // m/s
+  const double thermal = std::sqrt(temperature * QE / mass);  // m/s, the spread of each component
+  const double speed = std::sqrt(dot(drift, drift));           // m/s
+  std::ostringstream line;
+  const auto say = [&] {
+    lines.push_back(line.str());
+    line.str("");
+  };
+  if (thermal > 0.1 * c)
+    line << "warning: " << population << " at " << temperature << " eV have a thermal speed of " << thermal
+         << " m/s, above a tenth of the speed of light: the push is not relativistic", say();
+  if (speed > 0.1 * c)
+    line << "warning: " << population << " drift at " << speed
+         << " m/s, above a tenth of the speed of light: the push is not relativistic", say();
+  const double finest = std::min({grid.dh.x, grid.dh.y, grid.dh.z});  // m
+  if (thermal * dt > finest)
+    line << "warning: " << population << " at " << temperature << " eV cross " << thermal * dt / finest
+         << " cells per step at their thermal speed (" << thermal << " m/s, dt " << dt << " s, spacing " << finest
+         << " m): the push samples the field too coarsely; use a smaller dt", say();
+  for (int axis = 0; axis < 3; ++axis) {
+    const double cells = std::fabs(drift[axis]) * dt / grid.dh[axis];
+    if (cells > 1.0)
+      line << "warning: " << population << " cross " << cells << " cells per step along " << "xyz"[axis] << " (drift "
+           << drift[axis] << " m/s, dt " << dt << " s, spacing " << grid.dh[axis]
+           << " m): the push samples the field too coarsely; use a smaller dt", say();
+  }
+  return lines;
+}
+
+void warnOnFastParticles(const std::string& population, double mass, double temperature, const Vec3& drift,
+                         const Grid& grid, double dt) {
+  for (const std::string& line : fastParticleWarnings(population, mass, temperature, drift, grid, dt))
+    std::cerr << line << std::endl;
+}
+
+Vec3 driftAlongNormal(int32_t face, double speed) {
+  Vec3 drift;
+  if (face == 1) drift.z = speed;
+  if (face == 2) drift.x = speed;
+  if (face == 3) drift.y = speed;
+  return drift;
 }
 
 // The leapfrog push misses the plasma oscillation above omega_p dt = 0.2

@@ -11,11 +11,24 @@
 
 namespace plasmabox {
 
-// Warns on standard error when the particles a plane source injects cross
-// more than one cell per step at their drift speed (m/s) along the normal of
-// face (1 z, 2 x, 3 y; other faces inject nothing): the push then samples the
-// field too coarsely along their path. The run goes on.
-void warnOnCoarseInjection(const std::string& species, int32_t face, double drift, const Grid& grid, double dt);
+// The warnings for one population of particles, whatever made it (loading,
+// a plane source, the surroundings): population names it ("loaded e-"), mass
+// in kg, temperature in eV, drift in m/s. One line each for
+//  - a thermal speed sqrt(T e / m) or a drift speed above a tenth of the speed
+//    of light: the push is not relativistic;
+//  - a thermal speed, or a drift component, that crosses more than one cell
+//    per step of dt seconds: the push samples the field too coarsely.
+// Empty when none applies.
+std::vector<std::string> fastParticleWarnings(const std::string& population, double mass, double temperature,
+                                              const Vec3& drift, const Grid& grid, double dt);
+
+// Prints fastParticleWarnings on standard error (once, at set-up). The run goes on.
+void warnOnFastParticles(const std::string& population, double mass, double temperature, const Vec3& drift,
+                         const Grid& grid, double dt);
+
+// The drift (m/s) of a plane source's particles: speed along the normal of
+// face (1 z, 2 x, 3 y); zero for other faces, which inject nothing.
+Vec3 driftAlongNormal(int32_t face, double speed);
 
 // Warns on standard error where the electrostatic model's step or mesh cannot
 // resolve the plasma: a pushed species' plasma frequency times dt above 0.2,

@@ -2,6 +2,7 @@
 
 #include "driver/processConsole.h"
 #include "driver/runOptions.h"
+#include "driver/runPaths.h"
 
 #include <exception>
 #include <iostream>
@@ -36,6 +37,7 @@ int runSimulation(const std::vector<std::string>& args, std::istream& input) {
     options.assign(args.begin() + first, args.end());
     applyRunOptions(*settings, options, first + 1);
     finishRunSettings(*settings);
+    refuseOverwrites(*settings, place.size);
   } catch (...) {
     failure = std::current_exception();
   }

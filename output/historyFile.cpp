@@ -1,8 +1,13 @@
 #include "output/historyFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <iostream>
 #include <stdexcept>
+#include <string_view>
 
 namespace plasmabox {
 
@@ -13,14 +18,63 @@ void putReal(std::string& line, double v) {
   line.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
+ssize_t posixWrite(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
+
+// Appends bytes whole or not at all: a short write is retried for the rest,
+// and on failure the file is cut back to whole_bytes, so that a reader never
+// meets half a row. Returns true when every byte went out.
+bool appendWhole(HistoryFile& f, std::string_view bytes) {
+  const WriteBytes write = f.write_bytes ? f.write_bytes : posixWrite;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(f.fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (!(n < 0 && errno == EINTR)) {
+      // Cut the partial row off (which frees the blocks it took); should even
+      // that fail, nothing more can be done for the file.
+      if (done > 0) static_cast<void>(::ftruncate(f.fd, static_cast<off_t>(f.whole_bytes)) == 0);
+      return false;
+    }
+  }
+  f.whole_bytes += static_cast<int64_t>(bytes.size());
+  return true;
+}
+
+void closeFile(HistoryFile& f) {
+  if (f.fd >= 0) ::close(f.fd);
+  f.fd = -1;
+}
+
 }  // namespace
 
+HistoryFile::HistoryFile(HistoryFile&& other) noexcept
+    : path(std::move(other.path)), fd(other.fd), whole_bytes(other.whole_bytes), write_bytes(other.write_bytes) {
+  other.fd = -1;
+}
+
+HistoryFile& HistoryFile::operator=(HistoryFile&& other) noexcept {
+  if (this != &other) {
+    closeFile(*this);
+    path = std::move(other.path);
+    fd = other.fd;
+    whole_bytes = other.whole_bytes;
+    write_bytes = other.write_bytes;
+    other.fd = -1;
+  }
+  return *this;
+}
+
+HistoryFile::~HistoryFile() { closeFile(*this); }
+
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                            const std::vector<std::string>& object_names, const std::vector<std::string>& extra_columns) {
+                            const std::vector<std::string>& object_names, const std::vector<std::string>& extra_columns,
+                            WriteBytes write_bytes) {
   HistoryFile f;
   f.path = path;
-  f.out.open(path, std::ios::out | std::ios::trunc);
-  if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be created");
+  f.write_bytes = write_bytes;
+  f.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (f.fd < 0) throw std::runtime_error("history file \"" + path + "\" cannot be created");
   std::string header = "step,time_s";
   for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
   header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
@@ -28,13 +82,13 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
   // After the columns of earlier versions, so that their positions stay.
   for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
   for (const std::string& column : extra_columns) header.append(",").append(column);
-  f.out << header << std::endl;
-  if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be written");
+  header += '\n';
+  if (!appendWhole(f, header)) throw std::runtime_error("history file \"" + path + "\" cannot be written");
   return f;
 }
 
 void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
-  if (!f.out.is_open()) return;
+  if (f.fd < 0) return;
   std::string line = std::to_string(row.step);
   line += ',';
   putReal(line, row.time);
@@ -70,11 +124,12 @@ void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
     line += ',';
     putReal(line, v);
   }
-  f.out << line << std::endl;
-  if (!f.out && !f.reported) {
-    std::cerr << "Could not write " << f.path << std::endl;
-    f.reported = true;
-  }
+  line += '\n';
+  if (appendWhole(f, line)) return;
+  // A later row might fit again, but a file with a gap in its steps would
+  // mislead more than one that stops: it ends with the last whole row.
+  std::cerr << "Could not write " << f.path << std::endl;
+  closeFile(f);
 }
 
 }  // namespace plasmabox

@@ -19,7 +19,8 @@ struct BadCommandLine {
   const char* what;
   std::vector<std::string> args;
   const char* message;    // expected on standard error; nullptr for silence
-  std::string geometry = "";  // written to scene.amf when not empty (the reader then prints its progress)
+  std::string geometry = "";  // written to `file` when not empty (the reader then prints its progress)
+  const char* file = "scene.amf";
 };
 
 std::vector<std::string> withArgument(int position, const std::string& text) { return CommandLine().set(position, text).args; }
@@ -58,13 +59,38 @@ TEST(EntryPoint, BadInputsExitWithStatusOneAndAMessage) {
       {"Boltzmann and particle electrons",
        CommandLine().set(29, "1e11").with({"field_model=electrostatic", "potential_method=3"}),
        "potential_method=3 treats the electrons as a Boltzmann fluid"},
+      // A run never writes over its own inputs or outputs, at any of its steps.
+      {"history is the geometry", CommandLine("scene.amf").with({"history=./scene.amf"}),
+       "\"./scene.amf\" is both the history file (option history) and the AMF geometry file (argument 10)",
+       boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}})},
+      {"history is a later image", CommandLine().with({"history=vti/00050.vti"}),
+       "\"vti/00050.vti\" is both the history file (option history) and the VTK image of step 50 (vti/00050.vti), "
+       "which the run writes"},
+      {"history is a density file", CommandLine().set(25, "run_").with({"history=run_output_e_100.csv"}),
+       "and the electron density CSV file of step 100 (run_output_e_100.csv)"},
+      {"history is the series file", CommandLine().with({"series=on", "history=series.pvd"}), "and the series file"},
+      {"an inputs file among the outputs", CommandLine().with({"inputs=output_O_0.csv"}),
+       "\"output_O_0.csv\" is both an inputs file (option inputs) and the ion density CSV file of step 0",
+       "dt = 1e-11\n", "output_O_0.csv"},
+      {"geometry among the outputs", withArgument(10, "vti/00000.vti"),
+       "\"vti/00000.vti\" is both the AMF geometry file (argument 10) and the VTK image of step 0"},
+      // Options that cannot take effect.
+      {"a voltage for no object of the file", CommandLine("scene.amf").with({"voltage.Electrode1=5"}),
+       "option \"voltage.Electrode1\": no object of the AMF file \"scene.amf\" is named \"Electrode1\" (names are "
+       "compared exactly); its objects: \"electrode1\", \"Body\"",
+       boxesAmf({{"electrode1", {0, 0, 0}, {0.01, 0.01, 0.01}}, {"Body", {0.02, 0.02, 0.02}, {0.03, 0.03, 0.03}}})},
+      {"a Boltzmann start that overflows", CommandLine().with({"boltzmann_kTe=1e308"}),
+       "options boltzmann_phi0=0, boltzmann_kTe=1e+308, boltzmann_ne0=1e+12: every potential solve starts from the "
+       "Boltzmann inversion"},
+      {"a Boltzmann density whose charge underflows", CommandLine().with({"boltzmann_ne0=1e-310"}),
+       "boltzmann_ne0=1e-310: every potential solve starts"},
       {"NaN in the geometry file", withArgument(10, "scene.amf"),
        "\"nan\" is not a finite number in <z> of vertex 7 of object \"electrode1\" in scene.amf", nan_vertex},
   };
   for (const BadCommandLine& c : cases) {
     SCOPED_TRACE(c.what);
     const TempFolder dir("entry_point");
-    if (!c.geometry.empty()) dir.write("scene.amf", c.geometry);
+    if (!c.geometry.empty()) dir.write(c.file, c.geometry);
     const ProgramResult r = runProgram(PLASMABOX_BINARY, c.args, dir.path.string(), "/dev/null", 30);
     // A killed or timed-out run has no exit status: -1.
     EXPECT_EQ(r.exit_code, 1) << "signal " << r.signal << (r.timed_out ? ", timed out" : "");

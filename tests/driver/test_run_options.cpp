@@ -53,6 +53,13 @@ TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
       {"vtk_compress=on", "options \"vtk_compress=on\" and \"vtk_format=ascii\""},
       {"vtk_parallel=on", "options \"vtk_parallel=on\" and \"vtk_format=ascii\""},
       {"vtk_parallel=1", "option \"vtk_parallel\": must be off or on, got \"1\""},
+      // Too large is not "too small": the message names the end that is passed, beyond 64 bits too.
+      {"particles_sample=99999999999", "option \"particles_sample\": must be at most 2147483647, got 99999999999"},
+      {"solve_every=2147483648", "option \"solve_every\": must be at most 2147483647, got 2147483648"},
+      {"max_step=99999999999999999999", "option \"max_step\": must be at most 2147483646, got 9999"},
+      {"threads=-99999999999999999999", "option \"threads\": must be at least 1, got -9999"},
+      {"seed=99999999999999999999", "option \"seed\": must be from 0 to 4294967295, got 9999"},
+      {"potential_method=-99999999999999999999", "option \"potential_method\": must be from 0 to 3, got -9999"},
   };
   for (const auto& [option, error] : refused) {
     RunSettings s;
@@ -82,10 +89,25 @@ TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
       {"seed = x1\n", ", line 1: option \"seed\": \"x1\" is not an integer"},
       {"seed = 1\n" + std::string("\0\x01x\n", 4), "line 2: control character 0x00 at column 1"},  // a binary file
   };
+  folder.write("deck.txt", "\xEF\xBB\xBF" "dt = 4e-12\n");  // a byte-order mark before the first name
+  EXPECT_EQ(errorOf(s, {deck}), "");
+  EXPECT_EQ(s.dt, 4e-12);
   for (const auto& [text, error] : bad_decks) {
     folder.write("deck.txt", text);
     EXPECT_NE(errorOf(s, {deck}).find(error), std::string::npos) << error;
   }
+}
+
+// The line that records the run quotes the values a shell would split or expand.
+TEST(RunOptions, TheOptionsLineQuotesValuesWithBlanks) {
+  RunSettings s;
+  applyRunOptions(s, {"history=runs/h.csv", "voltage.grid 2=5"}, 54);
+  std::string line = effectiveOptionsLine(s, 1);
+  EXPECT_NE(line.find(" history=runs/h.csv "), std::string::npos) << line;
+  EXPECT_NE(line.find(" voltage.\"grid 2\"=5 "), std::string::npos) << line;
+  applyRunOptions(s, {"history=my run/h $1.csv"}, 54);
+  line = effectiveOptionsLine(s, 1);
+  EXPECT_NE(line.find(" history=\"my run/h \\$1.csv\" "), std::string::npos) << line;
 }
 
 // A capacitor: electrode1 over i = 0, 1 and electrode2 over i = 9, 10 of 11 x 5 x 5

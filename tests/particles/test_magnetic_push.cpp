@@ -79,7 +79,11 @@ TEST(MagneticPush, WithoutBTheElectricPushIsUnchanged) {
 TEST(Maxwellian, LoadedAndInjectedVelocitiesHaveTheirDistributions) {
   Cube w(5, 0.0, 1.0, 1e-9);
   seedRandom(17);
-  const double T = 2.0, sigma = thermalSpeed(T, ME);  // eV, m/s
+  // The spread of each velocity component is sqrt(kT / m): a speed from the
+  // code under test would hide a wrong factor in it.
+  EXPECT_NEAR(thermalSpeed(1.0, ME), 419382.9, 0.1);        // m/s, an electron at 1 eV
+  EXPECT_NEAR(thermalSpeed(0.1, 16 * AMU), 776.552, 1e-3);  // m/s, O+ at 0.1 eV
+  const double T = 2.0, sigma = std::sqrt(T * 1.602176565e-19 / 9.10938215e-31);  // eV, m/s
   Species s("e-", ME, -QE, 1, w);
   loadBox(s, {0, 0, 0}, {1, 1, 1}, 200000, {1e5, 0, 0}, T);
   Vec3 mean{}, square{};

@@ -77,6 +77,48 @@ TEST(Advance, RemovesParticlesThatLeaveTheMeshOrEnterAnObjectAndTalliesTheLatter
   }
 }
 
+// At each of the six faces: the lowest and the highest position that is kept
+// (on the upper faces the largest coordinate whose cell still lies on the
+// mesh, below the extent), and the next double beyond each, which is removed.
+TEST(Advance, KeepsExactlyThePositionsOnTheMeshAtEveryFace) {
+  const struct {
+    int n;
+    double lo, hi;  // m
+  } grids[] = {{5, 0.0, 4.0}, {4, 0.0, 1.0}, {11, -0.5, 1.5}};  // [0, 1]: the double below 1 lies in no cell
+  for (const auto& g : grids) {
+    Cube w(g.n, g.lo, g.hi, 1.0);  // no field, steps of 1 s: a particle moves by exactly its velocity
+    for (int axis = 0; axis < 3; ++axis) {
+      // The highest kept coordinate along axis, from the definition of a
+      // position on the mesh, walking down from the extent.
+      const Vec3 middle{0.5 * (g.lo + g.hi), 0.5 * (g.lo + g.hi), 0.5 * (g.lo + g.hi)};
+      auto along = [&](double c) {
+        Vec3 p = middle;
+        p[axis] = c;
+        return p;
+      };
+      double top = g.hi;
+      while (!insideMeshCells(w.grid, along(top))) top = std::nextafter(top, g.lo);
+      const double kept[] = {g.lo, top};
+      const double removed[] = {std::nextafter(g.lo, -INFINITY), std::nextafter(top, INFINITY)};
+      // Every particle starts on the mesh, as the push assumes: the removed
+      // ones one double inside, moving by that one double (an exact step).
+      Species s("O+", 16 * AMU, QE, 50, w);
+      for (int q = 0; q < 2; ++q) {
+        s.particles.append(at(along(kept[q]), {}));
+        Vec3 v;
+        v[axis] = removed[q] - kept[q];
+        s.particles.append(at(along(kept[q]), v));
+      }
+      advance(s, {}, {}, 1);
+      std::vector<double> survivors;
+      for (const Particle& p : listOf(s)) survivors.push_back(p.pos[axis]);
+      std::sort(survivors.begin(), survivors.end());
+      EXPECT_EQ(survivors, (std::vector<double>{kept[0], kept[1]}))
+          << "axis " << axis << " on [" << g.lo << ", " << g.hi << "]";
+    }
+  }
+}
+
 // Particles that leave their tile's bin (here: without weight, so dropped)
 // leave holes that the bin's last particles fill, from the last hole down.
 TEST(Advance, TheLastParticlesOfATileFillTheHolesOfThoseThatLeft) {
