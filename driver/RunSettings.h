@@ -63,6 +63,12 @@ struct RunSettings {
   // are deposited from a list of their own.
   static constexpr int32_t DEFAULT_SORT_INTERVAL = 50;
   int32_t sort_interval = DEFAULT_SORT_INTERVAL;
+  // Long runs: a checkpoint every checkpoint_every steps (0: none), the
+  // newest checkpoint_keep of them kept (0: all), and the checkpoint a
+  // restart continues from (empty: a new run).
+  int32_t checkpoint_every = 0;
+  int32_t checkpoint_keep = 2;
+  std::string restart_path;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

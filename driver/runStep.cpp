@@ -1,9 +1,12 @@
+#include <signal.h>
+
 #include <algorithm>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
 #include "driver/Run.h"
+#include "driver/checkpointRun.h"
 #include "driver/consoleClock.h"
 #include "mesh/fieldOperators.h"
 #include "output/historyRow.h"
@@ -24,6 +27,8 @@ void failIfAsked(const TestFailure& failure, const World& world) {
   if (world.ts == failure.step && world.part.rank == failure.rank)
     throw std::runtime_error("test failure on process " + std::to_string(failure.rank) + " at step " +
                              std::to_string(failure.step));
+  if (world.ts == failure.signal_step && world.part.rank == failure.signal_rank)
+    for (int n = 0; n < failure.signal_count; ++n) raise(failure.signal);
 }
 
 // Injects through the plane sources, counting what each species received.
@@ -103,6 +108,7 @@ void runStep(Run& run) {
   run.digits = 3;
   recordHistory(run, solve);
   writeStepOutput(run.output, world, run.species);
+  writeDueCheckpoint(run);
 }
 
 }  // namespace plasmabox

@@ -8,6 +8,7 @@
 #include "driver/Run.h"
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
+#include "driver/runFingerprint.h"
 #include "driver/runWarnings.h"
 #include "environment/fillAmbient.h"
 #include "geometry/amfread.h"
@@ -83,6 +84,10 @@ void createSpecies(Run& run) {
   species.emplace_back("O+", p.ion_mass_amu * AMU, QE, s.macro_weight, world);
   species.emplace_back("e-", ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
+  run.ambient = ambientPopulations(s);
+  // A restart takes its particles from the checkpoint: loading them here
+  // would draw random numbers and allocate particles only to throw them away.
+  if (!s.restart_path.empty()) return;
 
   const ObjectVeto* veto = &run.veto;
   if (p.density_e > s.loading_threshold)
@@ -94,7 +99,6 @@ void createSpecies(Run& run) {
     loadParticlesBox(species[0], p.ion_box_1, p.ion_box_2, p.density_i, s.load_velocity_i, s.temperature_i, veto);
   else
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
-  run.ambient = ambientPopulations(s);
   for (std::size_t q = 0; q < species.size(); ++q) fillAmbient(species[q], run.ambient[q], run.veto);
 }
 
@@ -115,9 +119,10 @@ void createSources(Run& run) {
   }
 }
 
-// The history file, opened by the first process alone (it writes the rows).
+// The history file, opened by the first process alone (it writes the rows);
+// a restart continues its file once it knows the checkpoint's step.
 void openHistory(Run& run) {
-  if (run.settings.history_path.empty() || run.world->part.rank != 0) return;
+  if (run.settings.history_path.empty() || run.world->part.rank != 0 || !run.settings.restart_path.empty()) return;
   std::vector<std::string> species_names, object_names;
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
@@ -127,7 +132,13 @@ void openHistory(Run& run) {
 TestFailure testFailure() {
   TestFailure f;
   const char* text = std::getenv("PLASMABOX_TEST_FAILURE");
-  if (text == nullptr || std::sscanf(text, "%d:%d", &f.rank, &f.step) != 2) return {};
+  if (text == nullptr || std::sscanf(text, "%d:%d", &f.rank, &f.step) != 2) f.rank = -1, f.step = -1;
+  text = std::getenv("PLASMABOX_TEST_KILL_IN_CHECKPOINT");
+  if (text == nullptr || std::sscanf(text, "%d", &f.kill_in_checkpoint) != 1) f.kill_in_checkpoint = -1;
+  text = std::getenv("PLASMABOX_TEST_SIGNAL");
+  if (text == nullptr ||
+      std::sscanf(text, "%d:%d:%d:%d", &f.signal_rank, &f.signal_step, &f.signal, &f.signal_count) != 4)
+    f.signal_rank = -1, f.signal_step = -1, f.signal = 0, f.signal_count = 0;
   return f;
 }
 
@@ -159,6 +170,8 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   run->absorbed.assign(run->objects.size(), 0.0);
   run->currents.assign(run->objects.size(), 0.0);
   run->flows.assign(run->species.size(), ParticleFlow{});
+  run->fingerprint = runFingerprint(settings, args);
+  run->command_line = args;
   run->test_failure = testFailure();
   return run;
 }

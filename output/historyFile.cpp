@@ -1,7 +1,9 @@
 #include "output/historyFile.h"
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <stdexcept>
 
 namespace plasmabox {
@@ -13,6 +15,23 @@ void putReal(std::string& line, double v) {
   line.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
+std::string headerLine(const std::vector<std::string>& species_names, const std::vector<std::string>& object_names) {
+  std::string header = "step,time_s";
+  for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
+  header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
+  for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
+  // After the columns of earlier versions, so that their positions stay.
+  for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
+  return header;
+}
+
+// The step number a row starts with, or -1 when it does not start with one.
+long stepOfRow(const std::string& row) {
+  long step = -1;
+  const auto [end, ec] = std::from_chars(row.data(), row.data() + row.size(), step);
+  return ec == std::errc() && end < row.data() + row.size() && *end == ',' ? step : -1;
+}
+
 }  // namespace
 
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
@@ -21,14 +40,44 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
   f.path = path;
   f.out.open(path, std::ios::out | std::ios::trunc);
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be created");
-  std::string header = "step,time_s";
-  for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
-  header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
-  for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
-  // After the columns of earlier versions, so that their positions stay.
-  for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
-  f.out << header << std::endl;
+  f.out << headerLine(species_names, object_names) << std::endl;
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be written");
+  return f;
+}
+
+HistoryFile continueHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
+                                const std::vector<std::string>& object_names, int32_t last_step) {
+  if (!std::filesystem::exists(path)) return openHistoryFile(path, species_names, object_names);
+  const std::string header = headerLine(species_names, object_names);
+  std::ifstream in(path, std::ios::binary);
+  std::string line, kept;
+  if (!in || !std::getline(in, line)) throw std::runtime_error("history file \"" + path + "\" cannot be read");
+  if (line != header)
+    throw std::runtime_error("history file \"" + path + "\" has other columns than this run writes (\"" + line +
+                             "\"); give another history file to continue the run");
+  kept = header + '\n';
+  while (std::getline(in, line)) {
+    if (in.eof()) break;  // a last row without its line end: a write that was cut off
+    const long step = stepOfRow(line);
+    if (step >= 0 && step <= last_step) kept += line + '\n';
+  }
+  if (in.bad()) throw std::runtime_error("history file \"" + path + "\" cannot be read");
+  in.close();
+  // The kept rows go to a new file that replaces the old one in one step:
+  // a crash now leaves the old file whole.
+  const std::string temporary = path + ".tmp";
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  out << kept;
+  out.close();
+  std::error_code ec;
+  if (!out || (std::filesystem::rename(temporary, path, ec), ec)) {
+    std::filesystem::remove(temporary, ec);
+    throw std::runtime_error("history file \"" + path + "\" cannot be rewritten");
+  }
+  HistoryFile f;
+  f.path = path;
+  f.out.open(path, std::ios::out | std::ios::app);
+  if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be opened");
   return f;
 }
 
