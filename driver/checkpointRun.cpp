@@ -155,7 +155,12 @@ void writeDueCheckpoint(Run& run) {
 }
 
 uint32_t checkRestart(const RunSettings& settings, const std::vector<std::string>& args) {
-  const Checkpoint summary = readCheckpointSummary(settings.restart_path);
+  Checkpoint summary;
+  try {
+    summary = readCheckpointSummary(settings.restart_path);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("option \"restart=" + settings.restart_path + "\": " + e.what());
+  }
   checkSameFingerprint(summary.fingerprint, runFingerprint(settings, args), settings.restart_path);
   if (settings.seed && *settings.seed != summary.seed)
     throw std::invalid_argument("option \"seed=" + std::to_string(*settings.seed) + "\": the checkpoint \"" +

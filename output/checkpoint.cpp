@@ -42,12 +42,13 @@ std::vector<uint64_t> meshShape(const Decomposition& part, int32_t nj, int32_t n
 
 // A mesh field of the whole mesh, each process writing the planes it owns.
 template <class T>
-void writeMeshField(Hdf5File& file, const std::string& name, const NodeField<T>& field) {
+void writeMeshField(Hdf5File& file, const std::string& name, const NodeField<T>& field, const std::string& what) {
   const Decomposition& part = file.part();
   const std::size_t first_local = static_cast<std::size_t>(part.ownedBegin() - part.localBegin());
   writeArray(file, name, H5Element::FLOAT64, meshShape<T>(part, field.nj, field.nk),
              static_cast<uint64_t>(part.ownedBegin()), static_cast<uint64_t>(part.ownedEnd() - part.ownedBegin()),
              field.data.data() + first_local * static_cast<std::size_t>(field.nj) * static_cast<std::size_t>(field.nk));
+  describeArray(file, name, what + ", node (i, j, k)" + (std::is_same_v<T, Vec3> ? ", component x, y, z" : ""));
 }
 
 // This process's planes (its own and its ghost planes) of a mesh field; the
@@ -68,7 +69,7 @@ NodeField<T> readMeshField(Hdf5File& file, const std::string& name, int32_t nj, 
 // Rows that every process holds some of, process after process in one
 // array, and beside it NAME_per_process: each process's row count.
 void writeProcessRows(Hdf5File& file, const std::string& name, H5Element type, std::vector<uint64_t> shape,
-                      uint64_t rows, const void* data) {
+                      uint64_t rows, const void* data, const std::string& what) {
   const Decomposition& part = file.part();
   const std::vector<int64_t> counts = valuesOfAllProcesses(part, static_cast<int64_t>(rows));
   uint64_t first = 0, total = 0;
@@ -80,6 +81,8 @@ void writeProcessRows(Hdf5File& file, const std::string& name, H5Element type, s
   writeArray(file, name, type, shape, first, rows, data);
   const uint64_t processes = counts.size();
   writeRows<int64_t>(file, name + "_per_process", {processes}, 0, part.rank == 0 ? processes : 0, counts.data());
+  describeArray(file, name, what + ", the rows of process 0, then of process 1, ...");
+  describeArray(file, name + "_per_process", "rows of \"" + name + "\" per process of the writing run");
 }
 
 // This process's rows of an array of writeProcessRows (row_values values
@@ -157,9 +160,11 @@ Checkpoint readSummary(Hdf5File& file) {
 void writeSpecies(Hdf5File& file, const SpeciesState& s) {
   const std::string group = "species/" + s.name + "/";
   writeProcessRows(file, group + "particles", H5Element::FLOAT64, {PARTICLE_VALUES}, s.particles.size(),
-                   s.particles.data());
-  writeProcessRows(file, group + "tile_starts", H5Element::UINT32, {}, s.tile_starts.size(), s.tile_starts.data());
-  writeMeshField(file, group + "den", s.den);
+                   s.particles.data(),
+                   "macro-particles in list order: x, y, z (m), vx, vy, vz (m/s, half a step behind), weight");
+  writeProcessRows(file, group + "tile_starts", H5Element::UINT32, {}, s.tile_starts.size(), s.tile_starts.data(),
+                   "per process: list position where each tile's particles started at the last sort");
+  writeMeshField(file, group + "den", s.den, "m^-3, number density of the last deposition");
 }
 
 SpeciesState readSpecies(Hdf5File& file, const std::string& name, bool own, int32_t nj, int32_t nk) {
@@ -177,6 +182,7 @@ void writeRandomState(Hdf5File& file, const std::vector<uint32_t>& state) {
   const Decomposition& part = file.part();
   writeRows(file, "random/state", {static_cast<uint64_t>(part.size), state.size()},
             static_cast<uint64_t>(part.rank), 1, state.data());
+  describeArray(file, "random/state", "per process: its std::mt19937 generator as the C++ library writes it");
 }
 
 std::vector<uint32_t> readRandomState(Hdf5File& file) {
@@ -216,9 +222,9 @@ std::vector<SeriesEntry> readSeries(Hdf5File& file) {
 void writeCheckpoint(const std::string& path, const Decomposition& part, const Checkpoint& c, void (*midway)()) {
   Hdf5File file(path, Hdf5File::Mode::CREATE, part);
   writeSummary(file, c);
-  writeMeshField(file, "fields/phi", c.phi);
-  writeMeshField(file, "fields/ef", c.ef);
-  if (c.B.size() > 0) writeMeshField(file, "fields/B", c.B);
+  writeMeshField(file, "fields/phi", c.phi, "V, electrostatic potential");
+  writeMeshField(file, "fields/ef", c.ef, "V/m, electric field");
+  if (c.B.size() > 0) writeMeshField(file, "fields/B", c.B, "T, magnetic flux density");
   if (midway) midway();
   std::vector<std::string> names;
   for (const SpeciesState& s : c.species) names.push_back(s.name);

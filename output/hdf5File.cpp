@@ -163,12 +163,22 @@ hid_t openAttribute(Hdf5File& file, const std::string& name, H5T_class_t kind, c
   return attribute;
 }
 
-void writeScalarAttribute(Hdf5File& file, const std::string& name, hid_t stored, hid_t memory, const void* value) {
+// An attribute of the object at path object ("/": the root group).
+void writeScalarAttribute(Hdf5File& file, const std::string& object, const std::string& name, hid_t stored,
+                          hid_t memory, const void* value) {
   const Handle space(H5Screate(H5S_SCALAR), H5Sclose);
-  const Handle attribute(H5Acreate2(file.handle(), name.c_str(), stored, space.id, H5P_DEFAULT, H5P_DEFAULT),
+  const Handle attribute(H5Acreate_by_name(file.handle(), object.c_str(), name.c_str(), stored, space.id,
+                                           H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
                          H5Aclose);
   if (!attribute.ok() || H5Awrite(attribute.id, memory, value) < 0)
-    fail(file, "cannot write the attribute \"" + name + "\"");
+    fail(file, "cannot write the attribute \"" + name + "\" of \"" + object + "\"");
+}
+
+void writeTextAttribute(Hdf5File& file, const std::string& object, const std::string& name,
+                        const std::string& value) {
+  const Handle type(textType(value.size()), H5Tclose);
+  const std::string bytes = value.empty() ? std::string(1, '\0') : value;
+  writeScalarAttribute(file, object, name, type.id, type.id, bytes.data());
 }
 
 }  // namespace
@@ -273,17 +283,19 @@ std::vector<std::string> readTexts(Hdf5File& file, const std::string& name) {
 }
 
 void writeAttribute(Hdf5File& file, const std::string& name, double value) {
-  writeScalarAttribute(file, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, &value);
+  writeScalarAttribute(file, "/", name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, &value);
 }
 
 void writeAttribute(Hdf5File& file, const std::string& name, int64_t value) {
-  writeScalarAttribute(file, name, H5T_STD_I64LE, H5T_NATIVE_INT64, &value);
+  writeScalarAttribute(file, "/", name, H5T_STD_I64LE, H5T_NATIVE_INT64, &value);
 }
 
 void writeAttribute(Hdf5File& file, const std::string& name, const std::string& value) {
-  const Handle type(textType(value.size()), H5Tclose);
-  const std::string bytes = value.empty() ? std::string(1, '\0') : value;
-  writeScalarAttribute(file, name, type.id, type.id, bytes.data());
+  writeTextAttribute(file, "/", name, value);
+}
+
+void describeArray(Hdf5File& file, const std::string& array, const std::string& text) {
+  writeTextAttribute(file, array, "description", text);
 }
 
 double readRealAttribute(Hdf5File& file, const std::string& name) {

@@ -102,6 +102,10 @@ void writeAttribute(Hdf5File& file, const std::string& name, double value);
 void writeAttribute(Hdf5File& file, const std::string& name, int64_t value);
 void writeAttribute(Hdf5File& file, const std::string& name, const std::string& value);
 
+// Gives the array the text attribute "description" (what it holds, its
+// unit), for whoever opens the file with another tool. Collective.
+void describeArray(Hdf5File& file, const std::string& array, const std::string& text);
+
 // The root attribute name, converted. Throws std::runtime_error naming the
 // file and the attribute when it is missing or of another kind.
 double readRealAttribute(Hdf5File& file, const std::string& name);
