@@ -20,6 +20,7 @@
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "solver/PotentialSolver.h"
+#include "surfaces/Conductor.h"
 
 namespace plasmabox {
 
@@ -57,10 +58,12 @@ struct Run {
   ObjectVeto veto;                            // the objects, where no new particle is created
   Vec3 motional_field;                        // V/m, -ambient_drift x background_B, added to E everywhere
   std::unique_ptr<PotentialSolver> potential;  // kept for the electrostatic model's per-step solves
+  ConductorSystem conductors;                  // floating, biased and ramped objects; empty when none
   HistoryFile history;                         // open on the first process when a history file is asked for
   RunOutput output;
   std::vector<double> absorbed;  // per object, real particles one species' push absorbed
   std::vector<double> currents;  // A, per object: the charge absorbed in this step over dt
+  std::vector<double> collected;  // C, per object: the charge absorbed in this step, on this process
   std::vector<ParticleFlow> flows;  // per species: what entered and left the box in this step
   std::vector<FingerprintEntry> fingerprint;  // what a restart must find unchanged (runFingerprint)
   std::vector<std::string> command_line;      // the arguments, kept in each checkpoint for its reader

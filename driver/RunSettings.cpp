@@ -3,6 +3,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -46,7 +47,47 @@ void finishAmbientSettings(RunSettings& s) {
                                 "ambient plasma's electrons and must have its temperature; leave boltzmann_kTe out");
 }
 
+// Floating, biased and ramped objects change the potential between solves:
+// only the electrostatic model solves again, and Boltzmann inversion solves
+// no Poisson equation whose conductors could hold a charge.
+void checkConductorSettings(const RunSettings& s) {
+  if (!hasConductors(s)) return;
+  const std::string what = !s.floating.empty() ? "floating" : !s.biases.empty() ? "bias.NAME" : "voltage.NAME=V0:V1";
+  if (s.field_model != FieldModel::ELECTROSTATIC)
+    throw std::invalid_argument("option " + what + " needs field_model=electrostatic: the induction model solves the "
+                                "potential once, before the first step, and never again");
+  if (s.potential.method == 2 && (!s.floating.empty() || !s.biases.empty()))
+    throw std::invalid_argument("option " + what + " with potential_method=2: the Boltzmann inversion solves no "
+                                "Poisson equation, so no conductor can hold a charge; use potential_method 0, 1 or 3");
+  for (std::size_t a = 0; a < s.floating.size(); ++a)
+    for (std::size_t b = a + 1; b < s.floating.size(); ++b)
+      if (s.floating[a] == s.floating[b])
+        throw std::invalid_argument("option floating: object \"" + s.floating[a] + "\" is named twice");
+  const auto floats = [&s](const std::string& name) {
+    return std::find(s.floating.begin(), s.floating.end(), name) != s.floating.end();
+  };
+  for (const auto& [name, bias] : s.biases) {
+    if (floats(name))
+      throw std::invalid_argument("options floating and bias." + name + ": a biased object follows its reference and "
+                                  "cannot float itself");
+    if (!floats(bias.reference))
+      throw std::invalid_argument("option bias." + name + "=" + bias.reference + ":...: \"" + bias.reference +
+                                  "\" is not a floating object (add it to floating=)");
+  }
+  for (const auto& [name, ramp] : s.voltage_ramps)
+    if (floats(name) || s.biases.count(name))
+      throw std::invalid_argument("option voltage." + name + "=V0:V1: \"" + name +
+                                  "\" floats or is biased, so no ramp can hold it");
+}
+
 }  // namespace
+
+std::map<std::string, double> heldVoltages(const RunSettings& s) {
+  std::map<std::string, double> table = s.voltages;
+  for (const std::string& name : s.floating) table.try_emplace(name, 0.0);
+  for (const auto& [name, bias] : s.biases) table[name] = table[bias.reference] + bias.volts;
+  return table;
+}
 
 RunSettings makeRunSettings(const RunParameters& positional) {
   RunSettings s;
@@ -70,6 +111,7 @@ void finishRunSettings(RunSettings& s) {
   s.magnetic_force = s.magnetic_force_given.value_or(electrostatic);
   s.potential.zero_mean_when_singular = electrostatic;
   finishAmbientSettings(s);
+  checkConductorSettings(s);
   if (electrostatic && s.potential.method >= 1) {
     const RunParameters& p = s.positional;
     if (p.density_e > s.loading_threshold || injectsElectrons(p.inject_mode))

@@ -4,9 +4,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/RunParameters.h"
 #include "output/OutputSettings.h"
+#include "surfaces/buildConductors.h"
 #include "solver/SolverSettings.h"
 
 namespace plasmabox {
@@ -56,6 +59,11 @@ struct RunSettings {
   Vec3 background_B;                            // T, uniform, added to the magnetostatic B
   std::optional<double> boltzmann_ne0;          // m^-3, as given; default ambient_density or 1e12
   std::optional<double> boltzmann_kTe;          // eV, as given; default ambient_temperature_e or 1.5
+  // Objects whose potential is not a constant (electrostatic model): floating
+  // conductors, objects biased against them, and potentials that ramp.
+  std::vector<std::string> floating;                            // in the order given
+  std::map<std::string, Bias> biases;                           // object name: its floating reference and volts
+  std::map<std::string, std::pair<double, double>> voltage_ramps;  // V, object name: potential at the first and last step
   // Steps between two sorts of each particle list into cell order (at steps
   // 0, sort_interval, ...; 0: never). A particle leaves its tile of 4 cells
   // after hundreds of steps at the examples' speeds and time steps, so a list
@@ -86,6 +94,17 @@ RunSettings makeRunSettings(const RunParameters& positional);
 // electrons with electron particles, ambient options without a density or
 // a temperature, Boltzmann constants that differ from the ambient plasma's).
 void finishRunSettings(RunSettings& settings);
+
+// Whether some object's potential is decided during the run: floating,
+// biased or ramped.
+inline bool hasConductors(const RunSettings& s) {
+  return !s.floating.empty() || !s.biases.empty() || !s.voltage_ramps.empty();
+}
+
+// The voltage table the set-up marks the objects with: the options' table,
+// the floating objects at their voltage.NAME (0 V when none is given), the
+// biased ones that far above their reference's.
+std::map<std::string, double> heldVoltages(const RunSettings& s);
 
 // Whether the run has an ambient plasma (ambient_density above 0).
 inline bool hasAmbient(const RunSettings& s) { return s.ambient_density > 0.0; }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "driver/conductorSteps.h"
 #include "driver/processConsole.h"
 #include "driver/runFingerprint.h"
 #include "mesh/processReduction.h"
@@ -41,6 +42,15 @@ struct LentState {
     record.command_line = run.command_line;
     record.random_state = randomState();
     record.series = run.output.series;
+    const ConductorSystem& sys = run.conductors;
+    for (const Conductor& c : sys.conductors) {
+      record.conductor_names.push_back(c.name);
+      record.conductor_charge.push_back(c.charge);
+      record.conductor_potential.push_back(c.potential);
+    }
+    record.group_charge = sys.group_charge;
+    record.group_potential = sys.group_potential;
+    record.group_slope = sys.group_slope;
     for (const Species& sp : run.species) record.species.emplace_back().name = sp.name;
     // Nothing below throws: the loan is whole once the constructor returns.
     std::swap(record.phi, world.phi);
@@ -88,7 +98,7 @@ std::string populationText(const std::vector<Species>& species, const Decomposit
   for (const Species& sp : species) {
     double weight = 0.0;
     for (const Particle& p : sp.particles) weight += p.weight;
-    charge.push_back(sp.charge * weight);
+    charge.push_back(sp.charge * weight + 0.0);  // + 0.0: no "-0" for an empty species
   }
   sumOverProcesses(part, charge);
   std::ostringstream text;
@@ -105,7 +115,26 @@ void continueHistory(Run& run, int32_t step) {
   std::vector<std::string> species_names, object_names;
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
-  run.history = continueHistoryFile(run.settings.history_path, species_names, object_names, step);
+  run.history = continueHistoryFile(run.settings.history_path, species_names, object_names,
+                                    conductorColumns(run.conductors), step);
+}
+
+// The checkpoint's conductors must be the run's, in its order.
+void checkConductors(const Checkpoint& c, const ConductorSystem& sys, const std::string& path) {
+  std::vector<std::string> names;
+  for (const Conductor& k : sys.conductors) names.push_back(k.name);
+  if (c.conductor_names != names || c.group_charge.size() != static_cast<std::size_t>(sys.groups))
+    throw std::runtime_error("checkpoint \"" + path + "\": its floating, biased and ramped objects are not this run's");
+}
+
+void restoreConductors(Checkpoint& c, ConductorSystem& sys) {
+  for (std::size_t k = 0; k < sys.conductors.size(); ++k) {
+    sys.conductors[k].charge = c.conductor_charge[k];
+    sys.conductors[k].potential = c.conductor_potential[k];
+  }
+  sys.group_charge = std::move(c.group_charge);
+  sys.group_potential = std::move(c.group_potential);
+  sys.group_slope = std::move(c.group_slope);
 }
 
 }  // namespace
@@ -186,6 +215,7 @@ void restoreCheckpoint(Run& run) {
                                  c.species[q].name + "\", in this run \"" + run.species[q].name + "\"");
     if (run.settings.field_model == FieldModel::INDUCTION && c.B.size() == 0)
       throw std::runtime_error("checkpoint \"" + path + "\" has no magnetic field \"fields/B\"");
+    checkConductors(c, run.conductors, path);
     continueHistory(run, c.step);
   } catch (...) {
     failure = std::current_exception();
@@ -211,6 +241,7 @@ void restoreCheckpoint(Run& run) {
     for (Species& sp : run.species) migrateParticles(sp, run.settings.threads);
     useContinuationStream(c.seed, part.rank, part.size, c.step);
   }
+  restoreConductors(c, run.conductors);
   run.output.series = std::move(c.series);
   // The series file lists no file of the steps after the checkpoint.
   if (run.settings.output.series && part.rank == 0)

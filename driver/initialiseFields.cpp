@@ -1,4 +1,5 @@
 #include "driver/Run.h"
+#include "driver/conductorSteps.h"
 #include "driver/runWarnings.h"
 #include "geometry/objectPasses.h"
 #include "mesh/constants.h"
@@ -24,6 +25,9 @@ void initialiseFields(Run& run) {
   run.potential = std::make_unique<PotentialSolver>(world, s.potential);
   run.potential->buildMatrix();
   if (!restarting) run.potential->solve();
+  // The vacuum responses do not depend on the state; the charges and
+  // potentials this finds from the set-up solve a restart then replaces.
+  if (electrostatic) startConductors(run);
   if (!electrostatic) run.potential.reset();  // never solves again: its memory goes before the magnetostatic solve's
   amfread_magvector(world, run.objects, run.magnetisation, s.threads);
   MagnetostaticSolver(world, s.magnetostatic).solveMagnetostatics();

@@ -92,6 +92,11 @@ std::vector<FingerprintEntry> runFingerprint(const RunSettings& settings, const 
     f.entries.push_back({"magnetisation of " + name + " (arguments after 53, A/m)", vectorText(m)});
   f.entries.push_back({"contents of the AMF file (argument 10)", contentsChecksum(p.amf_path)});
   for (const auto& [name, shown] : physicsOptions(settings)) f.entries.push_back({"option " + name, shown});
+  // A ramp ends at the last step: with one, max_step is physics too.
+  for (const auto& [name, volts] : settings.voltage_ramps)
+    f.entries.push_back({"voltage ramp of " + name + " (voltage." + name + "=V0:V1 and max_step)",
+                         realText(volts.first) + " V to " + realText(volts.second) + " V at step " +
+                             std::to_string(settings.max_step)});
   return f.entries;
 }
 

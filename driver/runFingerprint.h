@@ -13,7 +13,8 @@ namespace plasmabox {
 // boxes and densities, the ion mass, the sources and the magnets (as their
 // magnetisation per magnet, after the remanence override), a checksum of
 // the AMF file's contents (zlib's CRC-32 and the byte count; "unreadable"
-// when it cannot be read) and the physics options (physicsOptions). Left
+// when it cannot be read), the physics options (physicsOptions) and the end
+// of each voltage ramp (the last step: max_step matters there). Left
 // out, because a restart may change them: the AMF file's name (10), the two
 // unused positions (23, 24), the CSV prefix (25), the solver limits and
 // tolerances (27, 28, 51, 52) and the output interval (31). args are the

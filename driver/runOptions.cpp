@@ -1,5 +1,6 @@
 #include "driver/runOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -128,16 +129,27 @@ const RunOption OPTIONS[] = {
      [](RunSettings& s, const std::string&, const std::string& v) { s.macro_weight = positiveReal(v); },
      [](const RunSettings& s) { return "macro_weight=" + realText(s.macro_weight); }},
     {"voltage.", "V", "electrode1 270, electrode2 0, Body 0",
-     "potential of the nodes inside the object NAME (voltage.NAME=V sets or adds an entry)",
+     "potential of the nodes inside the object NAME (voltage.NAME=V sets or adds an entry; V0:V1 ramps it linearly "
+     "from V0 at the first step to V1 at the last, electrostatic model; of a floating object: its start)",
      [](RunSettings& s, const std::string& name, const std::string& v) {
-       if (name.empty()) throw BadValue{"needs an object name: voltage.NAME=V"};
-       s.voltages[name] = realValue(v);
+       if (name.empty()) throw BadValue{"needs an object name: voltage.NAME=V or voltage.NAME=V0:V1"};
+       const std::size_t colon = v.find(':');
+       if (colon == std::string::npos) {
+         s.voltages[name] = realValue(v);
+         s.voltage_ramps.erase(name);
+         return;
+       }
+       const double v0 = realValue(v.substr(0, colon)), v1 = realValue(v.substr(colon + 1));
+       s.voltages[name] = v0;
+       s.voltage_ramps[name] = {v0, v1};
      },
      [](const RunSettings& s) {
        std::string text;
        for (const auto& [name, volts] : s.voltages) {
          if (!text.empty()) text += ' ';
          text.append("voltage.").append(name).append("=").append(realText(volts));
+         const auto ramp = s.voltage_ramps.find(name);
+         if (ramp != s.voltage_ramps.end()) text.append(":").append(realText(ramp->second.second));
        }
        return text;
      }},
@@ -218,6 +230,40 @@ const RunOption OPTIONS[] = {
      "motional electric field -ambient_drift x background_B is added to E)",
      [](RunSettings& s, const std::string&, const std::string& v) { s.background_B = vectorValue(v); },
      [](const RunSettings& s) { return "background_B=" + vectorText(s.background_B); }},
+    {"floating", "", "none",
+     "objects NAME[,NAME...] that float: each carries the charge it collects, and its potential is the one at which "
+     "it holds that charge (electrostatic model)",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       s.floating.clear();
+       std::size_t at = 0;
+       while (at <= v.size()) {
+         const std::size_t comma = std::min(v.find(',', at), v.size());
+         if (comma == at) throw BadValue{"\"" + v + "\" is not a list of object names NAME[,NAME...]"};
+         s.floating.push_back(v.substr(at, comma - at));
+         at = comma + 1;
+       }
+     },
+     [](const RunSettings& s) {
+       std::string text = "floating=";
+       for (std::size_t n = 0; n < s.floating.size(); ++n) text.append(n > 0 ? "," : "").append(s.floating[n]);
+       return s.floating.empty() ? text + "none" : text;
+     }},
+    {"bias.", "V", "none",
+     "bias.NAME=REF:V holds object NAME V volts above the floating object REF (one conductor with it)",
+     [](RunSettings& s, const std::string& name, const std::string& v) {
+       if (name.empty()) throw BadValue{"needs an object name: bias.NAME=REF:V"};
+       const std::size_t colon = v.rfind(':');
+       if (colon == std::string::npos || colon == 0) throw BadValue{"\"" + v + "\" is not REF:V"};
+       s.biases[name] = Bias{v.substr(0, colon), realValue(v.substr(colon + 1))};
+     },
+     [](const RunSettings& s) {
+       std::string text;
+       for (const auto& [name, bias] : s.biases) {
+         if (!text.empty()) text += ' ';
+         text.append("bias.").append(name).append("=").append(bias.reference).append(":").append(realText(bias.volts));
+       }
+       return text.empty() ? std::string("bias=none") : text;
+     }},
     {"potential_solver", "", "sor (multigrid in the electrostatic model)",
      "linear solver of the potential: sor (relaxation of potential_method) or multigrid (conjugate gradients with "
      "a multigrid cycle; Newton's iteration with multigrid steps for methods 1 and 3)",
@@ -283,8 +329,8 @@ const RunOption OPTIONS[] = {
 const char* const PHYSICS_OPTIONS[] = {
     "dt",      "macro_weight",  "voltage.",        "field_model",           "solve_every",
     "walls",   "magnetic_force", "temperature_e",  "temperature_i",         "ambient_density",
-    "ambient_drift", "ambient_temperature_e", "ambient_temperature_i", "background_B", "potential_method",
-    "boltzmann_ne0", "boltzmann_kTe", "boltzmann_phi0",
+    "ambient_drift", "ambient_temperature_e", "ambient_temperature_i", "background_B", "floating",
+    "bias.",   "potential_method", "boltzmann_ne0", "boltzmann_kTe", "boltzmann_phi0",
 };
 
 const RunOption* findOption(const std::string& name, std::string& suffix) {

@@ -32,8 +32,9 @@ std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed);
 
 // The options that change the physics of a run (dt, macro_weight, the
 // voltages, the field model, the walls, the temperatures, the ambient plasma,
-// background_B, the potential method and the Boltzmann electrons), each as
-// its name ("voltage" for all voltage.NAME) and its effective value(s) as
+// background_B, the floating and biased objects, the potential method and
+// the Boltzmann electrons), each as its name ("voltage" for all
+// voltage.NAME, "bias" for all bias.NAME) and its effective value(s) as
 // the options line shows them ("dt=1e-11"), in the option table's order.
 std::vector<std::pair<std::string, std::string>> physicsOptions(const RunSettings& settings);
 

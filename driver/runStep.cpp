@@ -7,6 +7,7 @@
 
 #include "driver/Run.h"
 #include "driver/checkpointRun.h"
+#include "driver/conductorSteps.h"
 #include "driver/consoleClock.h"
 #include "mesh/fieldOperators.h"
 #include "output/historyRow.h"
@@ -48,6 +49,7 @@ void moveParticles(Run& run) {
   const World& world = *run.world;
   const bool sort_now = s.sort_interval > 0 && world.ts % s.sort_interval == 0;
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
+  std::fill(run.collected.begin(), run.collected.end(), 0.0);
   for (std::size_t q = 0; q < run.species.size(); ++q) {
     Species& sp = run.species[q];
     ParticleFlow& flow = run.flows[q];
@@ -56,6 +58,7 @@ void moveParticles(Run& run) {
     flow.injected += injectAmbient(sp, run.ambient[q], run.veto);
     run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
+    for (std::size_t o = 0; o < run.collected.size(); ++o) run.collected[o] += sp.charge * run.absorbed[o];
     computeGasProperties(sp, s.threads);
   }
 }
@@ -68,9 +71,14 @@ SolveReport advanceFields(Run& run) {
   World& world = *run.world;
   SolveReport report;
   if (s.field_model == FieldModel::ELECTROSTATIC) {
+    collectConductorCharge(run);
     if (world.ts % s.solve_every == 0) {
-      run.potential->solve();
-      report = {true, run.potential->last_iterations, run.potential->last_residual};
+      if (run.conductors.conductors.empty()) {
+        run.potential->solve();
+        report = {true, run.potential->last_iterations, run.potential->last_residual};
+      } else {
+        report = solveWithConductors(run);
+      }
     }
     electrostaticField(world);
   } else {
@@ -85,7 +93,8 @@ SolveReport advanceFields(Run& run) {
 // all), the first writes.
 void recordHistory(Run& run, const SolveReport& solve) {
   if (run.settings.history_path.empty()) return;
-  const HistoryRow row = measureHistoryRow(*run.world, run.species, run.flows, solve, run.currents);
+  HistoryRow row = measureHistoryRow(*run.world, run.species, run.flows, solve, run.currents);
+  row.extra = conductorValues(run.conductors);
   if (run.history.out.is_open()) writeHistoryRow(run.history, row);
 }
 

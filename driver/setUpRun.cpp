@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/Run.h"
+#include "driver/conductorSteps.h"
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
 #include "driver/runFingerprint.h"
@@ -16,6 +17,7 @@
 #include "geometry/objectPasses.h"
 #include "mesh/constants.h"
 #include "mesh/messagePassing.h"
+#include "mesh/processReduction.h"
 #include "particles/loading.h"
 #include "particles/random.h"
 
@@ -32,6 +34,32 @@ std::unique_ptr<World> makeWorld(const Decomposition& part, int32_t ni, int32_t 
     throw std::runtime_error("the mesh of " + std::to_string(ni) + " x " + std::to_string(nj) + " x " +
                              std::to_string(nk) + " nodes (arguments 1 to 3) needs more memory than there is");
   }
+}
+
+// The floating, biased and ramped objects and their nodes.
+void setUpConductors(Run& run) {
+  const RunSettings& s = run.settings;
+  std::map<std::string, VoltageRamp> ramps;
+  // The first step runs at time dt, the last at (max_step + 1) dt.
+  for (const auto& [name, volts] : s.voltage_ramps)
+    ramps[name] = VoltageRamp{volts.first, volts.second, s.dt, (s.max_step + 1.0) * s.dt};
+  run.conductors = buildConductors(run.world->grid, run.objects, s.floating, s.biases, ramps, s.threads);
+}
+
+// A floating conductor's charge fixes its potential only against something
+// held: grounded walls or another object at a fixed potential. Every process
+// must call it (the held nodes are counted over all).
+void checkSomethingHolds(const Run& run) {
+  const RunSettings& s = run.settings;
+  if (run.conductors.groups == 0 || s.potential.grounded_walls) return;
+  const World& w = *run.world;
+  int64_t held = 0;  // nodes held by an object that does not float
+  for (std::size_t q = 0; q < w.object_id.data.size(); ++q)
+    held += w.object_id.data[q] >= 1 && run.conductors.group_of_node.data[q] < 0;
+  if (sumOverProcesses(w.part, held) == 0)
+    throw std::invalid_argument(
+        "option floating: nothing holds the potential (zero-gradient walls and no object at a fixed voltage), so "
+        "the total charge would have to be zero; add walls=grounded or hold an object with voltage.NAME");
 }
 
 // The set-up each process does on its own, up to the first message between
@@ -54,7 +82,8 @@ void setUpMeshAndObjects(Run& run, const ProcessPlace& place, const std::vector<
   std::vector<double> remanence = p.remanence;
   overrideRemanence(remanence, s.remanence_override);
   run.magnetisation = buildMagnetisationTable(args, remanence);
-  amfread_voltage(w, run.objects, s.voltages, s.threads);
+  amfread_voltage(w, run.objects, heldVoltages(s), s.threads);
+  setUpConductors(run);
   // Where no object can contain a particle: the push skips the query there.
   // Every process classifies the whole box's cells: its particles may reach any.
   run.clear_cells = part.distributed()
@@ -126,7 +155,7 @@ void openHistory(Run& run) {
   std::vector<std::string> species_names, object_names;
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
-  run.history = openHistoryFile(run.settings.history_path, species_names, object_names);
+  run.history = openHistoryFile(run.settings.history_path, species_names, object_names, conductorColumns(run.conductors));
 }
 
 TestFailure testFailure() {
@@ -157,6 +186,12 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   }
   // A failure on any process stops them all here.
   stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
+  try {
+    checkSomethingHolds(*run);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  stopOnAnyFailure(Decomposition{place.rank, place.size, {}}, failure);
   useProcessStream(run->world->part);  // each process its own stream, derived from the run's seed
   run->veto = ObjectVeto{run->objects, &run->clear_cells};
   run->world->magnetic_force = settings.magnetic_force;
@@ -170,6 +205,7 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   run->absorbed.assign(run->objects.size(), 0.0);
   run->currents.assign(run->objects.size(), 0.0);
   run->flows.assign(run->species.size(), ParticleFlow{});
+  run->collected.assign(run->objects.size(), 0.0);
   run->fingerprint = runFingerprint(settings, args);
   run->command_line = args;
   run->test_failure = testFailure();

@@ -1,5 +1,6 @@
 #include "geometry/objectPasses.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 
@@ -59,6 +60,22 @@ void amfread_magvector(World& world, std::span<const AmfObject> objects,
     }
   }
   std::cout << std::endl;
+}
+
+IntField objectNodeIndex(const Grid& grid, std::span<const AmfObject> objects, const std::vector<bool>& selected,
+                         int threads) {
+  IntField index(grid.ni, grid.nj, grid.nk);
+  std::fill(index.data.begin(), index.data.end(), -1);
+  const int32_t ni = grid.ni, nj = grid.nj, nk = grid.nk;
+#pragma omp parallel for schedule(static) num_threads(threads)
+  for (int32_t i = 0; i < ni; ++i)
+    for (int32_t j = 0; j < nj; ++j)
+      for (int32_t k = 0; k < nk; ++k) {
+        const int o = findContainingObjectIndex(objects, grid.nodePosition(i, j, k));
+        if (o >= 0 && static_cast<std::size_t>(o) < selected.size() && selected[static_cast<std::size_t>(o)])
+          index(i, j, k) = o;
+      }
+  return index;
 }
 
 }  // namespace plasmabox

@@ -3,6 +3,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "geometry/AmfObject.h"
 #include "mesh/Vec3.h"
@@ -26,5 +27,12 @@ void amfread_voltage(World& world, std::span<const AmfObject> objects,
 // on `threads` threads, then prints an empty line.
 void amfread_magvector(World& world, std::span<const AmfObject> objects,
                        const std::map<std::string, Vec3>& magnetisations, int threads);
+
+// The index (into objects) of the object that contains each stored node of
+// grid (findContainingObjectIndex), for the objects whose index selected[o]
+// is true; -1 at every other node. Prints nothing; the node loop runs on
+// `threads` OpenMP threads.
+IntField objectNodeIndex(const Grid& grid, std::span<const AmfObject> objects, const std::vector<bool>& selected,
+                         int threads);
 
 }  // namespace plasmabox

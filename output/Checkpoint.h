@@ -44,7 +44,17 @@ struct Checkpoint {
   VectorField ef;                      // V/m, the field the next push reads
   VectorField B;                       // T, when the field model advances it; empty otherwise
   std::vector<SpeciesState> species;   // in the run's species order
-  std::vector<SeriesEntry> series;     // the VTK files listed in series.pvd so far
+
+  // The floating, biased and ramped objects (all empty when there are none):
+  // per conductor, in the run's order, its charge (C) and potential (V) after
+  // the last solve; per floating group its charge (C: the start charge plus
+  // all it collected), its potential (V) and the slope (F) the secant
+  // iteration of the Boltzmann electrons goes on from.
+  std::vector<std::string> conductor_names;
+  std::vector<double> conductor_charge, conductor_potential;
+  std::vector<double> group_charge, group_potential, group_slope;
+
+  std::vector<SeriesEntry> series;  // the VTK files listed in series.pvd so far
 };
 
 // Writes c as the HDF5 file path, every process of part together, each its

@@ -194,6 +194,48 @@ std::vector<uint32_t> readRandomState(Hdf5File& file) {
   return state;
 }
 
+// Values of the whole run, the same on every process: rank 0 writes them.
+void writeRunValues(Hdf5File& file, const std::string& name, const std::vector<double>& values,
+                    const std::string& what) {
+  const uint64_t n = values.size();
+  writeRows(file, name, {n}, 0, file.part().rank == 0 ? n : 0, values.data());
+  describeArray(file, name, what);
+}
+
+std::vector<double> readRunValues(Hdf5File& file, const std::string& name) {
+  const std::vector<uint64_t> shape = arrayShape(file, name);
+  if (shape.size() != 1) refuse(file, "the array \"" + name + "\" is " + shapeText(shape) + ", not a list");
+  std::vector<double> values(shape[0]);
+  readRows(file, name, 0, values.size(), values.data());
+  return values;
+}
+
+// The conductors' charges and potentials: one array each.
+void writeConductors(Hdf5File& file, const Checkpoint& c) {
+  writeTexts(file, "conductors/names", c.conductor_names);
+  writeRunValues(file, "conductors/charge", c.conductor_charge, "C, per conductor: charge after the last solve");
+  writeRunValues(file, "conductors/potential", c.conductor_potential, "V, per conductor: potential of the last solve");
+  writeRunValues(file, "conductors/group_charge", c.group_charge,
+                 "C, per floating group: start charge plus all it collected");
+  writeRunValues(file, "conductors/group_potential", c.group_potential,
+                 "V, per floating group: potential of the last solve");
+  writeRunValues(file, "conductors/group_slope", c.group_slope,
+                 "F, per floating group: the last charge per volt of the secant iteration");
+}
+
+void readConductors(Hdf5File& file, Checkpoint& c) {
+  c.conductor_names = readTexts(file, "conductors/names");
+  c.conductor_charge = readRunValues(file, "conductors/charge");
+  c.conductor_potential = readRunValues(file, "conductors/potential");
+  c.group_charge = readRunValues(file, "conductors/group_charge");
+  c.group_potential = readRunValues(file, "conductors/group_potential");
+  c.group_slope = readRunValues(file, "conductors/group_slope");
+  const std::size_t n = c.conductor_names.size(), g = c.group_charge.size();
+  if (c.conductor_charge.size() != n || c.conductor_potential.size() != n || c.group_potential.size() != g ||
+      c.group_slope.size() != g)
+    refuse(file, "the arrays of \"conductors\" differ in length");
+}
+
 // The series file's entries, the same on every process: rank 0 writes them.
 void writeSeries(Hdf5File& file, const std::vector<SeriesEntry>& series) {
   std::vector<double> times;
@@ -231,6 +273,7 @@ void writeCheckpoint(const std::string& path, const Decomposition& part, const C
   writeTexts(file, "species_names", names);
   for (const SpeciesState& s : c.species) writeSpecies(file, s);
   writeRandomState(file, c.random_state);
+  writeConductors(file, c);
   writeSeries(file, c.series);
   file.close();
 }
@@ -249,6 +292,7 @@ Checkpoint readCheckpoint(const std::string& path, const Decomposition& part, in
   if (hasArray(file, "fields/B")) c.B = readMeshField<Vec3>(file, "fields/B", nj, nk);
   for (const std::string& name : readTexts(file, "species_names")) c.species.push_back(readSpecies(file, name, own, nj, nk));
   if (own) c.random_state = readRandomState(file);
+  readConductors(file, c);
   c.series = readSeries(file);
   file.close();
   return c;

@@ -15,13 +15,15 @@ void putReal(std::string& line, double v) {
   line.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
-std::string headerLine(const std::vector<std::string>& species_names, const std::vector<std::string>& object_names) {
+std::string headerLine(const std::vector<std::string>& species_names, const std::vector<std::string>& object_names,
+                       const std::vector<std::string>& extra_columns) {
   std::string header = "step,time_s";
   for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
   header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
   for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
   // After the columns of earlier versions, so that their positions stay.
   for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
+  for (const std::string& column : extra_columns) header.append(",").append(column);
   return header;
 }
 
@@ -35,20 +37,21 @@ long stepOfRow(const std::string& row) {
 }  // namespace
 
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                            const std::vector<std::string>& object_names) {
+                            const std::vector<std::string>& object_names, const std::vector<std::string>& extra_columns) {
   HistoryFile f;
   f.path = path;
   f.out.open(path, std::ios::out | std::ios::trunc);
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be created");
-  f.out << headerLine(species_names, object_names) << std::endl;
+  f.out << headerLine(species_names, object_names, extra_columns) << std::endl;
   if (!f.out) throw std::runtime_error("history file \"" + path + "\" cannot be written");
   return f;
 }
 
 HistoryFile continueHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                                const std::vector<std::string>& object_names, int32_t last_step) {
-  if (!std::filesystem::exists(path)) return openHistoryFile(path, species_names, object_names);
-  const std::string header = headerLine(species_names, object_names);
+                                const std::vector<std::string>& object_names,
+                                const std::vector<std::string>& extra_columns, int32_t last_step) {
+  if (!std::filesystem::exists(path)) return openHistoryFile(path, species_names, object_names, extra_columns);
+  const std::string header = headerLine(species_names, object_names, extra_columns);
   std::ifstream in(path, std::ios::binary);
   std::string line, kept;
   if (!in || !std::getline(in, line)) throw std::runtime_error("history file \"" + path + "\" cannot be read");
@@ -113,6 +116,10 @@ void writeHistoryRow(HistoryFile& f, const HistoryRow& row) {
     line += std::to_string(s.injected);
     line += ',';
     line += std::to_string(s.lost);
+  }
+  for (double v : row.extra) {
+    line += ',';
+    putReal(line, v);
   }
   f.out << line << std::endl;
   if (!f.out && !f.reported) {

@@ -28,12 +28,14 @@ struct HistoryRow {
   int64_t solve_iterations = 0;
   double solve_residual = 0.0;
   std::vector<double> currents;  // A, per object: charge it absorbed in the step over dt
+  std::vector<double> extra;     // the values of the extra columns, in their order
 };
 
 // The per-step diagnostics file: a CSV file with the header
 //   step,time_s,NAME_count,NAME_kinetic_J (per species),field_energy_J,
 //   phi_min_V,phi_max_V,solve_iterations,solve_residual,current_OBJECT_A (per object),
-//   NAME_injected,NAME_lost (per species)
+//   NAME_injected,NAME_lost (per species), then the extra columns the run
+//   names (its conductors' potentials and charges)
 // and one row per step, flushed as it is written, so that an interrupted run
 // keeps every finished step. Numbers in the shortest form that reads back to
 // the same value; the solve columns are empty for a step without a solve.
@@ -47,7 +49,8 @@ struct HistoryFile {
 // only rank 0 calls it, and the row values it is given are the totals. Throws std::runtime_error
 // naming the file when it cannot be created.
 HistoryFile openHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                            const std::vector<std::string>& object_names);
+                            const std::vector<std::string>& object_names,
+                            const std::vector<std::string>& extra_columns = {});
 
 // The history file of a run continued after step last_step: the rows of
 // path up to last_step are kept, later ones (written by a run that went on
@@ -56,7 +59,8 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
 // cannot be read, rewritten or opened, or when its header is not this
 // run's (other species or objects).
 HistoryFile continueHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
-                                const std::vector<std::string>& object_names, int32_t last_step);
+                                const std::vector<std::string>& object_names,
+                                const std::vector<std::string>& extra_columns, int32_t last_step);
 
 // Appends one row and flushes it; a file that is not open (the default
 // record, as the processes other than rank 0 of a distributed run keep it:

@@ -29,8 +29,11 @@ def _rounded_cylinder(r, h, radius, height, fillet):
 def exact_inside(solid, p):
     """(inside, distance to the surface less the tessellation gap) for a
     solid descriptor of make_example_geometry.Mesh."""
-    frame = AXIS_FRAMES[solid["axis"]]
     d = [p[i] - solid["centre"][i] for i in range(3)]
+    if solid["kind"] == "sphere":
+        dist = math.sqrt(sum(x * x for x in d)) - solid["radius"]
+        return dist < 0.0, abs(dist) - solid["radius"] * (1.0 - math.cos(math.pi / solid["n_phi"]))
+    frame = AXIS_FRAMES[solid["axis"]]
     r, h = math.hypot(d[frame[0]], d[frame[1]]), d[frame[2]]
     if solid["kind"] == "cylinder":
         dist = _rounded_cylinder(r, h, solid["radius"], solid["height"], solid["fillet"])

@@ -6,8 +6,9 @@
                                               # example_geometry_check.py (needs numpy;
                                               # about a minute for the spacecraft)
 
-Writes examples/small/scene.amf (a coarse case for the end-to-end tests) and
-examples/spacecraft/scene.amf (a finely tessellated spacecraft-like scene).
+Writes examples/small/scene.amf (a coarse case for the end-to-end tests),
+examples/spacecraft/scene.amf (a finely tessellated spacecraft-like scene) and
+examples/charging/sphere.amf (the floating sphere of the charging example).
 Every object is a closed, outward-oriented triangle mesh without duplicate
 vertices, coordinates in metres, its name in the first metadata element, as the
 simulation's reader and its ray-parity containment test need. The output is
@@ -155,6 +156,25 @@ def torus(name, centre, axis, major, minor, n_phi, n_minor):
     return mesh
 
 
+def sphere(name, centre, radius, n_phi, n_theta):
+    """A UV sphere: a half circle from pole to pole swept around the z axis."""
+    mesh = Mesh(name, dict(kind="sphere", centre=centre, radius=radius, n_phi=n_phi))
+    profile = [(radius * math.sin(math.pi * s / n_theta), -radius * math.cos(math.pi * s / n_theta))
+               for s in range(n_theta + 1)]
+    profile[0] = (0.0, -radius)
+    profile[-1] = (0.0, radius)
+    revolve(mesh, centre, "z", profile, n_phi)
+    orient_outward(mesh)
+    return mesh
+
+
+def charging_scene():
+    """A conducting sphere of radius 5 mm near the centre of a 10 cm box (the
+    charging example: half a Debye length of its plasma). The centre sits off
+    the nodes of the example's meshes, so that no node lies on the surface."""
+    return [sphere("Sphere", (0.0503, 0.0502, 0.0501), 0.005, 48, 24)]
+
+
 def small_scene():
     """Coarse scene in [0, 0.04]^3 m for meshes of 8^3 to 16^3 nodes: every
     object is thick enough to hold mesh nodes at those spacings (2.7-5.7 mm)."""
@@ -263,6 +283,7 @@ SCENES = {
     # name: (builder, output file, domain edge (m), grid sizes for --check)
     "small": (small_scene, "examples/small/scene.amf", 0.04, (8, 10, 12, 13, 14, 15, 16)),
     "spacecraft": (spacecraft_scene, "examples/spacecraft/scene.amf", 0.1, (48, 64)),
+    "charging": (charging_scene, "examples/charging/sphere.amf", 0.1, (41,)),
 }
 
 

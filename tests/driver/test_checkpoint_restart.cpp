@@ -43,10 +43,12 @@ CommandLine referenceCase() {
 
 const std::vector<std::string> FILES = {"threads=1", "vtk_format=binary", "history=history.csv", "series=on",
                                         "particles_every=10"};
-// The electrostatic model with the ambient plasma flowing through the box.
-const std::vector<std::string> ELECTROSTATIC = {"field_model=electrostatic", "walls=grounded", "dt=2e-10",
-                                                "ambient_density=3e9", "ambient_temperature_e=1",
-                                                "ambient_temperature_i=0.1", "ambient_drift=3e4,0,0"};
+// The electrostatic model with the ambient plasma flowing through the box,
+// the body floating and electrode2 biased 3 V above it.
+const std::vector<std::string> ELECTROSTATIC = {
+    "field_model=electrostatic", "walls=grounded",        "dt=2e-10",          "ambient_density=3e9",
+    "ambient_temperature_e=1",   "ambient_temperature_i=0.1", "ambient_drift=3e4,0,0", "floating=Body",
+    "voltage.Body=-1",           "bias.electrode2=Body:3"};
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -86,9 +88,9 @@ TEST(CheckpointRestart, ARunContinuedFromItsCheckpointWritesTheFilesOfTheRunThat
   // at step 0 and 50, so the continuation deposits from the restored tile
   // ranges first.
   const std::vector<Case> cases = {{"induction, one process", 1, {}},
-                                   {"electrostatic with ambient plasma, one process", 1, ELECTROSTATIC},
+                                   {"electrostatic, ambient plasma, floating body, one process", 1, ELECTROSTATIC},
                                    {"induction, two processes", 2, {}},
-                                   {"electrostatic with ambient plasma, two processes", 2, ELECTROSTATIC}};
+                                   {"electrostatic, ambient plasma, floating body, two processes", 2, ELECTROSTATIC}};
   for (const Case& c : cases) {
     const TempFolder whole("whole"), split("split");
     const std::vector<std::string> options = joined(joined(FILES, c.options), {"seed=11"});

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry/testMeshes.h"
 #include "support/amf_boxes.h"
+#include "support/amf_meshes.h"
 #include "support/command_line.h"
 #include "support/python_vtk.h"
 #include "support/run_on_processes.h"
@@ -111,6 +113,34 @@ TEST(DistributedRun, TheAmbientPlasmaKeepsTheBoxFilledAcrossTheSlabs) {
       in[s] += std::stod(rows[q].at(11 + 2 * s)), out[s] += std::stod(rows[q].at(12 + 2 * s));
     }
   for (int s = 0; s < 2; ++s) EXPECT_NEAR(in[s], out[s], 5 * std::sqrt(in[s])) << "species " << s;
+}
+
+// A floating sphere in a plasma of ions and Boltzmann electrons floats at the
+// same potential on one process and on two (its nodes on both slabs: the
+// unit potential and Gauss's law are shared), within the noise of the ions.
+TEST(DistributedRun, AFloatingSphereFloatsAtTheSamePotentialOnTwoSlabs) {
+  std::vector<double> mean;
+  for (int n = 1; n <= 2; ++n) {
+    const TempFolder d("floating_" + std::to_string(n));
+    CommandLine cl(d.write("sphere.amf", meshesAmf({sphereMesh("Sphere", {0.0503, 0.0502, 0.0501}, 0.008, 3)})));
+    cl.set(1, "21").set(2, "21").set(3, "21").set(5, "0.1").set(7, "0.1").set(9, "0.1").set(26, "1").set(31, "1000");
+    cl.set(32, "0").set(53, "0").set(28, "1e-6");
+    cl.args.resize(53);
+    const ProgramResult r = runOnProcesses(
+        n, cl.with({"field_model=electrostatic", "walls=grounded", "potential_method=1", "ambient_density=5.53e11",
+                    "ambient_temperature_e=1", "ambient_temperature_i=1", "floating=Sphere", "macro_weight=1000",
+                    "dt=1e-7", "max_step=80", "seed=3", "threads=1", "history=history.csv"}),
+        d.path.string());
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    const std::vector<std::vector<std::string>> rows = readCsv(d.file("history.csv"));
+    ASSERT_EQ(rows.size(), 82u);
+    ASSERT_EQ(rows[0].at(16), "potential_Sphere_V");
+    double sum = 0.0;
+    for (std::size_t q = 42; q < rows.size(); ++q) sum += std::stod(rows[q].at(16)) / 40.0;
+    mean.push_back(sum);
+  }
+  EXPECT_LT(mean[0], -1.5);
+  EXPECT_NEAR(mean[1], mean[0], 0.05 * std::fabs(mean[0]));
 }
 
 TEST(DistributedRun, AFailureEndsEveryProcessWithOneMessage) {

@@ -149,8 +149,8 @@ TEST(RunOptions, ElectrostaticModelAndHistoryFile) {
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"step", "time_s", "O+_count", "O+_kinetic_J", "e-_count", "e-_kinetic_J",
                                                "field_energy_J", "phi_min_V", "phi_max_V", "solve_iterations",
-                                               "solve_residual", "current_electrode1_A", "current_electrode2_A", "O+_injected", "O+_lost",
-                                               "e-_injected", "e-_lost"}));
+                                               "solve_residual", "current_electrode1_A", "current_electrode2_A",
+                                               "O+_injected", "O+_lost", "e-_injected", "e-_lost"}));
   for (int step = 0; step <= 4; ++step) {
     const std::vector<std::string>& cells = rows[step + 1];
     ASSERT_GE(cells.size(), 11u) << step;

@@ -65,6 +65,9 @@ Checkpoint recordOf(const Decomposition& part) {
       }
   for (uint32_t n = 0; n < 625; ++n) c.random_state.push_back(n * 2654435761u + static_cast<uint32_t>(part.rank));
   c.series = {{1e-11, 0, "vti/00000.vti"}, {1e-11, 1, "vti/00000.O+.vtp"}, {4.2e-10, 0, "vti/00041.vti"}};
+  c.conductor_names = {"sphere", "probe", "grid"};
+  c.conductor_charge = {-1e-12, 2e-13, 0.0}, c.conductor_potential = {-3.5, 1.5, 0.25};
+  c.group_charge = {-8e-13}, c.group_potential = {-3.5}, c.group_slope = {1.1e-12};
   return c;
 }
 
@@ -113,6 +116,10 @@ TEST(CheckpointFile, ARecordReadsBackValueForValueOnItsProcessesAndWholeOnOne) {
     EXPECT_EQ(back.species[q].tile_starts, written.species[q].tile_starts) << q;
     expectSameField(back.species[q].den, written.species[q].den, "den");
   }
+  EXPECT_EQ(back.conductor_names, written.conductor_names);
+  EXPECT_EQ(back.conductor_potential, written.conductor_potential);
+  EXPECT_EQ(back.conductor_charge, written.conductor_charge);
+  EXPECT_EQ(back.group_slope, written.group_slope);
   ASSERT_EQ(back.series.size(), 3u);
   EXPECT_EQ(back.series[2].file, "vti/00041.vti");
   EXPECT_EQ(back.series[2].time, 4.2e-10);
@@ -193,20 +200,26 @@ TEST(CheckpointFiles, NamesBesideTheCsvFilesAndTheNewestKept) {
 TEST(HistoryFile, AContinuedRunKeepsTheRowsUpToItsCheckpoint) {
   const TempFolder d("history");
   const std::string path = d.file("history.csv");
-  HistoryFile f = openHistoryFile(path, {"O+"}, {"Body"});
-  for (int32_t step = 0; step <= 5; ++step) writeHistoryRow(f, HistoryRow{step, step * 1e-11, {{}}, 0, 0, 0, false, 0, 0, {0}});
+  const auto row = [](int32_t step) {
+    HistoryRow r;
+    r.step = step, r.time = step * 1e-11, r.species.resize(1), r.currents = {0.0}, r.extra = {-2.5};
+    return r;
+  };
+  HistoryFile f = openHistoryFile(path, {"O+"}, {"Body"}, {"potential_sphere_V"});
+  for (int32_t step = 0; step <= 5; ++step) writeHistoryRow(f, row(step));
   f.out.close();
   std::ofstream(path, std::ios::app) << "6,7e-11,3";  // a row cut off by a crash
-  const std::string header = readCsv(path)[0][0];
 
-  HistoryFile continued = continueHistoryFile(path, {"O+"}, {"Body"}, 3);
-  writeHistoryRow(continued, HistoryRow{4, 4e-11, {{}}, 0, 0, 0, false, 0, 0, {0}});
+  HistoryFile continued = continueHistoryFile(path, {"O+"}, {"Body"}, {"potential_sphere_V"}, 3);
+  writeHistoryRow(continued, row(4));
   continued.out.close();
   const std::vector<std::vector<std::string>> rows = readCsv(path);
   ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[0].back(), "potential_sphere_V");
   for (std::size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r][0], std::to_string(r == 5 ? 4 : r - 1));
-  EXPECT_THROW(continueHistoryFile(path, {"O+", "e-"}, {"Body"}, 3), std::runtime_error);
-  EXPECT_EQ(readCsv(path).size(), 6u);  // a refused file is left as it was
+  // Another run's columns: refused, the file left as it was.
+  EXPECT_THROW(continueHistoryFile(path, {"O+"}, {"Body"}, {}, 3), std::runtime_error);
+  EXPECT_EQ(readCsv(path).size(), 6u);
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ for scene in small spacecraft; do
       { echo "example_geometry_test: FAILED: $scene has no object $name"; exit 1; }
   done
 done
+cmp -s "$work/examples/charging/sphere.amf" "$repo/examples/charging/sphere.amf" ||
+  { echo "example_geometry_test: FAILED: examples/charging/sphere.amf differs: rerun tools/make_example_geometry.py"; exit 1; }
 triangles=$(sed -n 's|^examples/spacecraft/scene.amf: \([0-9]*\) triangles$|\1|p' "$work/report.txt")
 [ "${triangles:-0}" -ge 20000 ] || { echo "example_geometry_test: FAILED: spacecraft has ${triangles:-no} triangles"; exit 1; }
 echo "example_geometry_test: passed"
