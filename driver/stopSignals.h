@@ -15,7 +15,7 @@ void watchStopSignals();
 // The number of the first stop signal received since watchStopSignals, or 0.
 int stopSignalReceived();
 
-// "SIGTERM", "SIGUSR1", or "signal N".
+// "SIGTERM", "SIGUSR1", or "a signal" for any other number.
 const char* signalName(int signal);
 
 }  // namespace plasmabox
