@@ -11,14 +11,17 @@
 # png/charging.png shows its potential against time with that value drawn on
 # it; the history file has its potential, charge and current every step.
 #
-#   examples/charging/run.sh            # 41^3 nodes, about 3 minutes on 2 cores
-#   N=31 examples/charging/run.sh       # coarser: faster, and further from the theory
+#   examples/charging/run.sh            # 41^3 nodes, about 5 minutes on 2 cores
+#   N=31 examples/charging/run.sh       # coarser and faster
 #
-# On this uniform mesh the sphere is a staircase of nodes whose surface lies
-# about a third of a cell inside the true one; the potential the particles
-# meet at the true surface is a little above the sphere's, so the electrons
-# reach it more easily and it floats somewhat below the theory's value (about
-# 0.8 V at 41^3, 1.5 V at 31^3); finer meshes come closer.
+# On this uniform mesh the sphere is a staircase of nodes inside the triangles
+# that absorb the particles: the free nodes next to it sit at about half its
+# potential, so the potential the electrons meet at the true surface is well
+# above the sphere's and they reach it more easily. The sphere therefore
+# floats below the theory's value: -3.36 V at 41^3 after 4.5 us (two cells of
+# radius), while the potential interpolated at its surface is close to -2.5 V.
+# With Boltzmann electrons, whose current follows the sphere's own potential,
+# the same mesh gives the theory's value within a few percent.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 

@@ -170,4 +170,45 @@ TEST(Conductors, ABiasedProbeFollowsItsFloatingBody) {
   EXPECT_LT(sys.conductors[0].potential, -1.0);  // it charged: the electrons' flux exceeds the ions'
 }
 
+// The potential the particles meet at a sphere's surface: the mean of the
+// potential interpolated at many points of it.
+double surfacePotential(const World& w, const Vec3& centre, double radius) {
+  double sum = 0.0;
+  const int n = 2000;
+  for (int q = 0; q < n; ++q) {  // a Fibonacci lattice: evenly spread points
+    const double z = 1.0 - (2.0 * q + 1.0) / n, r = std::sqrt(1.0 - z * z), turn = q * 2.399963229728653;
+    const Vec3 p = centre + radius * Vec3{r * std::cos(turn), r * std::sin(turn), z};
+    const CellWeights c = cellWeights(w.grid.toLogical(p));
+    for (int a = 0; a < 2; ++a)
+      for (int b = 0; b < 2; ++b)
+        for (int e = 0; e < 2; ++e) sum += c.wx[a] * c.wy[b] * c.wz[e] * w.phi(c.i + a, c.j + b, c.k + e) / n;
+  }
+  return sum;
+}
+
+// With kinetic electrons the currents that balance are those the particles
+// carry across the sphere's triangles: the potential they meet there floats
+// where the orbit-motion-limited electron and ion currents balance, -2.50 V
+// relative to the plasma. (The sphere's nodes, a staircase inside the
+// triangles, sit below that: see the charging example.)
+TEST(Conductors, ASphereFloatsWhereTheCurrentsBalanceWithKineticElectrons) {
+  const TempFolder folder("oml_kinetic");
+  const Vec3 centre{0.0503, 0.0502, 0.0501};
+  const CommandLine cl = sceneBox(folder, {sphereMesh("Sphere", centre, 0.005, 3)}, 31, 0.1).set(26, "1");
+  // Eight macro-particles per cell and species; it starts near its floating
+  // charge, so that the run needs only the time the sheath takes to form.
+  InProcessRun r(cl.with({"field_model=electrostatic", "walls=grounded", "ambient_density=5.53e11",
+                          "ambient_temperature_e=1", "ambient_temperature_i=1", "floating=Sphere",
+                          "voltage.Sphere=-3", "macro_weight=2560", "dt=4e-9", "max_step=700", "seed=1",
+                          "threads=2"}));
+  double mean = 0.0;
+  int samples = 0;
+  while (r.step())
+    if (r.run->world->ts >= 400 && r.run->world->ts % 10 == 0)
+      mean += surfacePotential(*r.run->world, centre, 0.005) - meanPotentialBeyond(*r.run->world, centre, 0.02),
+          ++samples;
+  const double expected = omlFloatingPotential(1.0, 1.0, 1.660538921e-27);
+  EXPECT_NEAR(mean / samples, expected, 0.1 * std::fabs(expected));
+}
+
 }  // namespace
