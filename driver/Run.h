@@ -13,6 +13,7 @@
 #include "geometry/ClearCells.h"
 #include "mesh/World.h"
 #include "output/historyFile.h"
+#include "output/Checkpoint.h"
 #include "output/historyRow.h"
 #include "output/runOutput.h"
 #include "particles/ObjectVeto.h"
@@ -36,6 +37,15 @@ struct TestFailure {
   int rank = -1;
   int32_t step = -1;
   bool nan = false;
+  // PLASMABOX_TEST_KILL_IN_CHECKPOINT=STEP: the process kills itself
+  // (SIGKILL) in the middle of writing the checkpoint of step STEP.
+  int32_t kill_in_checkpoint = -1;
+  // PLASMABOX_TEST_SIGNAL=RANK:STEP:SIGNAL:COUNT: process RANK sends itself
+  // SIGNAL COUNT times at the start of step STEP, as a scheduler would.
+  int signal_rank = -1;
+  int32_t signal_step = -1;
+  int signal = 0;
+  int signal_count = 0;
 };
 
 // Everything that lives for the whole run, owned here and borrowed by the
@@ -62,6 +72,12 @@ struct Run {
   std::vector<double> currents;  // A, per object: the charge absorbed in this step over dt
   std::vector<double> collected;  // C, per object: the charge absorbed in this step, on this process
   std::vector<ParticleFlow> flows;  // per species: what entered and left the box in this step
+  std::vector<FingerprintEntry> fingerprint;  // what a restart must find unchanged (runFingerprint)
+  std::vector<std::string> command_line;      // the arguments, kept in each checkpoint for its reader
+
+  int32_t first_step = 0;        // the first step this process runs: 0, or the one after a restart's checkpoint
+  int32_t checkpoint_step = -1;  // the step of the last checkpoint written, -1 for none
+  std::string checkpoint_path;   // and its file
 
   int64_t start_ns = 0;        // monotonic clock when the run started
   int digits = 6;              // significant digits of the console's timing lines
@@ -77,7 +93,9 @@ struct Run {
 // the AMF file (input answers its key press) and marked with their voltages,
 // the clear cells, both species loaded into their boxes and filled with the
 // ambient plasma (never inside an object), the plane sources and the history
-// file. args are the command line the settings came from
+// file. A restart (settings.restart_path) creates the species empty and
+// leaves the history file to restoreCheckpoint: its particles come from the
+// checkpoint. args are the command line the settings came from
 // (the magnet tuples are read from it after the geometry). An input error on
 // any process stops every process (RunStopped) once it has been printed.
 std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std::string>& args,
@@ -87,13 +105,16 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
 // loaded particles' charge in the electrostatic model), the magnetisation and
 // the magnetostatic field plus background_B, then E (and, in the induction
 // model, one field update) plus the motional field. The electrostatic model
-// keeps its potential solver for the steps.
+// keeps its potential solver for the steps. A restart solves only what its
+// checkpoint does not hold (the magnetostatic field): the potential and E
+// (and the induction model's B) come from the checkpoint.
 void initialiseFields(Run& run);
 
 // One time step, world.ts already advanced (startNextStep): injection through
 // the plane sources, push, injection of the ambient plasma through the walls,
 // hand-over between processes, collection, deposition, the field update of
-// the chosen model, the step line, the history row and the step's files.
+// the chosen model, the step line, the history row, the step's files and
+// the checkpoint when one is due.
 void runStep(Run& run);
 
 // What this step's deposition forms: the induction model's field update

@@ -71,6 +71,12 @@ struct RunSettings {
   std::vector<std::string> floating;                            // in the order given
   std::map<std::string, Bias> biases;                           // object name: its floating reference and volts
   std::map<std::string, std::pair<double, double>> voltage_ramps;  // V, object name: potential at the first and last step
+  // Long runs: a checkpoint every checkpoint_every steps (0: none), the
+  // newest checkpoint_keep of them kept (0: all), and the checkpoint a
+  // restart continues from (empty: a new run).
+  int32_t checkpoint_every = 0;
+  int32_t checkpoint_keep = 2;
+  std::string restart_path;
   PotentialSettings potential;
   MagnetostaticSettings magnetostatic;
   OutputSettings output;  // file formats, the series file and particle snapshots

@@ -13,7 +13,7 @@ void finishRun(Run& run) {
   if (world.part.distributed()) {
     // The traffic between the processes, for scaling estimates: ghost planes
     // (fields, solver sweeps, deposition) and particle records, per step.
-    const double steps = std::max(world.num_ts + 1, 1);
+    const double steps = std::max(world.num_ts + 1 - run.first_step, 1);
     const double planes = sumOverProcesses(world.part, static_cast<double>(ghostBytesSent())) / steps;
     const double moved = sumOverProcesses(world.part, static_cast<double>(run.bytes_migrated)) / steps;
     std::cout << "Exchanged between processes: " << planes << " bytes of ghost planes and " << moved

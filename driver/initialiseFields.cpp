@@ -14,15 +14,20 @@ void initialiseFields(Run& run) {
   const RunSettings& s = run.settings;
   World& world = *run.world;
   const bool electrostatic = s.field_model == FieldModel::ELECTROSTATIC;
+  // A restart's checkpoint holds the potential and E (and the induction
+  // model's B): solving for them here would be thrown away.
+  const bool restarting = !s.restart_path.empty();
   // The electrostatic model deposits the loaded particles first, so that the
   // first push already sees their charge.
-  if (electrostatic) {
+  if (electrostatic && !restarting) {
     for (Species& sp : run.species) computeGasProperties(sp, s.threads, Moments::DENSITY);
     computeChargeDensity(world, run.species);
   }
   run.potential = std::make_unique<PotentialSolver>(world, s.potential);
   run.potential->buildMatrix();
-  run.potential->solve();
+  if (!restarting) run.potential->solve();
+  // The vacuum responses do not depend on the state; the charges and
+  // potentials this finds from the set-up solve a restart then replaces.
   if (electrostatic) startConductors(run);
   const SolveReport setup{true, run.potential->last_iterations, run.potential->last_residual};
   if (!electrostatic) run.potential.reset();  // never solves again: its memory goes before the magnetostatic solve's
@@ -33,6 +38,10 @@ void initialiseFields(Run& run) {
   if (s.background_B != Vec3{}) {
     addUniform(world.B, s.background_B);
     addUniform(world.H, (1.0 / MU_0) * s.background_B);
+  }
+  if (restarting) {
+    if (electrostatic) run.potential->settings.quiet = true;
+    return;
   }
   if (electrostatic) {
     electrostaticField(world);

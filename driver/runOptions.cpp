@@ -333,6 +333,30 @@ const RunOption OPTIONS[] = {
     {"particles_sample", "", "100000", "at most this many particles per species in a particle file, evenly spaced",
      [](RunSettings& s, const std::string&, const std::string& v) { s.output.particles_sample = integerIn(v, 1, INT_MAX32); },
      [](const RunSettings& s) { return "particles_sample=" + std::to_string(s.output.particles_sample); }},
+    {"checkpoint_every", "", "0",
+     "write a checkpoint (checkpoint/STEP.h5 beside the CSV files) at the steps that are multiples of it; 0: never",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.checkpoint_every = integerIn(v, 0, INT_MAX32); },
+     [](const RunSettings& s) { return "checkpoint_every=" + std::to_string(s.checkpoint_every); }},
+    {"checkpoint_keep", "", "2", "checkpoints kept: older ones are removed once a newer one is complete; 0: all",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.checkpoint_keep = integerIn(v, 0, INT_MAX32); },
+     [](const RunSettings& s) { return "checkpoint_keep=" + std::to_string(s.checkpoint_keep); }},
+    {"restart", "", "none",
+     "continue the run of the same arguments from this checkpoint file (the physics options must not change)",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       if (v.empty()) throw BadValue{"needs a checkpoint file name"};
+       s.restart_path = v;
+     },
+     [](const RunSettings& s) { return "restart=" + (s.restart_path.empty() ? std::string("none") : s.restart_path); }},
+};
+
+// The options that change the physics of a run, in table order: a restart
+// must keep their values. The others change only what is written, how the
+// fields are solved for, or how long the run goes on.
+const char* const PHYSICS_OPTIONS[] = {
+    "dt",      "macro_weight",  "voltage.",        "field_model",           "solve_every",
+    "walls",   "magnetic_force", "temperature_e",  "temperature_i",         "ambient_density",
+    "ambient_drift", "ambient_temperature_e", "ambient_temperature_i", "background_B", "floating",
+    "bias.",   "potential_method", "boltzmann_ne0", "boltzmann_kTe", "boltzmann_phi0",
 };
 
 const RunOption* findOption(const std::string& name, std::string& suffix) {
@@ -435,6 +459,18 @@ std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed) {
   std::string line = "Run options:";
   for (const RunOption& o : OPTIONS) line.append(" ").append(o.show ? o.show(settings) : "seed=" + std::to_string(seed));
   return line;
+}
+
+std::vector<std::pair<std::string, std::string>> physicsOptions(const RunSettings& settings) {
+  std::vector<std::pair<std::string, std::string>> found;
+  for (const char* name : PHYSICS_OPTIONS)
+    for (const RunOption& o : OPTIONS)
+      if (std::string_view(o.name) == name) {
+        std::string shown = name;
+        if (shown.back() == '.') shown.pop_back();
+        found.emplace_back(shown, o.show(settings));
+      }
+  return found;
 }
 
 std::string usageText() {

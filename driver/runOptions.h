@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/RunSettings.h"
@@ -28,6 +29,14 @@ void applyRunOptions(RunSettings& settings, const std::vector<std::string>& opti
 // option table ("Run options: dt=1e-11 ..."), so that a saved console records
 // the run: the seed shown is the one the random source started from.
 std::string effectiveOptionsLine(const RunSettings& settings, unsigned seed);
+
+// The options that change the physics of a run (dt, macro_weight, the
+// voltages, the field model, the walls, the temperatures, the ambient plasma,
+// background_B, the floating and biased objects, the potential method and
+// the Boltzmann electrons), each as its name ("voltage" for all
+// voltage.NAME, "bias" for all bias.NAME) and its effective value(s) as
+// the options line shows them ("dt=1e-11"), in the option table's order.
+std::vector<std::pair<std::string, std::string>> physicsOptions(const RunSettings& settings);
 
 // The usage text of --help: the positional layout in short, then every option
 // with its unit, default and meaning.

@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <algorithm>
 #include <iostream>
 #include <limits>
@@ -5,6 +7,7 @@
 #include <string>
 
 #include "driver/Run.h"
+#include "driver/checkpointRun.h"
 #include "driver/conductorSteps.h"
 #include "driver/consoleClock.h"
 #include "driver/stopOnNonFinite.h"
@@ -23,7 +26,10 @@ namespace plasmabox {
 
 namespace {
 
+// The failures and signals the tests provoke (see TestFailure).
 void failIfAsked(const TestFailure& failure, World& world) {
+  if (world.ts == failure.signal_step && world.part.rank == failure.signal_rank)
+    for (int n = 0; n < failure.signal_count; ++n) raise(failure.signal);
   if (world.ts != failure.step || world.part.rank != failure.rank) return;
   if (failure.nan)
     world.phi.data[world.phi.index(world.grid.ownedBegin(), 0, 0)] = std::numeric_limits<double>::quiet_NaN();
@@ -127,6 +133,7 @@ void runStep(Run& run) {
   run.digits = 3;
   recordHistory(run, solve);
   writeStepOutput(run.output, world, run.species);
+  writeDueCheckpoint(run);
 }
 
 }  // namespace plasmabox

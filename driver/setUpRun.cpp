@@ -10,6 +10,7 @@
 #include "driver/conductorSteps.h"
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
+#include "driver/runFingerprint.h"
 #include "driver/runWarnings.h"
 #include "environment/fillAmbient.h"
 #include "geometry/amfread.h"
@@ -131,6 +132,10 @@ void createSpecies(Run& run) {
   species.emplace_back(SPECIES_NAMES[0], p.ion_mass_amu * AMU, QE, s.macro_weight, world);
   species.emplace_back(SPECIES_NAMES[1], ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
+  run.ambient = ambientPopulations(s);
+  // A restart takes its particles from the checkpoint: loading them here
+  // would draw random numbers and allocate particles only to throw them away.
+  if (!s.restart_path.empty()) return;
 
   const ObjectVeto* veto = &run.veto;
   if (p.density_e > s.loading_threshold) {
@@ -147,7 +152,6 @@ void createSpecies(Run& run) {
   } else {
     std::cout << "Skipping ions:    density_i=" << p.density_i << "\n";
   }
-  run.ambient = ambientPopulations(s);
   for (std::size_t q = 0; q < species.size(); ++q) {
     fillAmbient(species[q], run.ambient[q], run.veto);
     const Ambient& a = run.ambient[q];
@@ -176,9 +180,10 @@ void createSources(Run& run) {
   }
 }
 
-// The history file, opened by the first process alone (it writes the rows).
+// The history file, opened by the first process alone (it writes the rows);
+// a restart continues its file once it knows the checkpoint's step.
 void openHistory(Run& run) {
-  if (run.settings.history_path.empty() || run.world->part.rank != 0) return;
+  if (run.settings.history_path.empty() || run.world->part.rank != 0 || !run.settings.restart_path.empty()) return;
   std::vector<std::string> species_names, object_names;
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
@@ -190,8 +195,14 @@ TestFailure testFailure() {
   const char* text = std::getenv("PLASMABOX_TEST_FAILURE");
   char nan[4] = "";
   const int fields = text == nullptr ? 0 : std::sscanf(text, "%d:%d:%3s", &f.rank, &f.step, nan);
-  if (fields < 2) return {};
-  f.nan = std::string(nan) == "nan";
+  if (fields < 2) f.rank = -1, f.step = -1;
+  f.nan = fields == 3 && std::string(nan) == "nan";
+  text = std::getenv("PLASMABOX_TEST_KILL_IN_CHECKPOINT");
+  if (text == nullptr || std::sscanf(text, "%d", &f.kill_in_checkpoint) != 1) f.kill_in_checkpoint = -1;
+  text = std::getenv("PLASMABOX_TEST_SIGNAL");
+  if (text == nullptr ||
+      std::sscanf(text, "%d:%d:%d:%d", &f.signal_rank, &f.signal_step, &f.signal, &f.signal_count) != 4)
+    f.signal_rank = -1, f.signal_step = -1, f.signal = 0, f.signal_count = 0;
   return f;
 }
 
@@ -230,6 +241,8 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   run->currents.assign(run->objects.size(), 0.0);
   run->flows.assign(run->species.size(), ParticleFlow{});
   run->collected.assign(run->objects.size(), 0.0);
+  run->fingerprint = runFingerprint(settings, args);
+  run->command_line = args;
   run->test_failure = testFailure();
   return run;
 }

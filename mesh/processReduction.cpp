@@ -56,6 +56,11 @@ double maxOverProcesses(const Decomposition& part, double value) {
   return *std::max_element(all.begin(), all.end());
 }
 
+std::vector<int64_t> valuesOfAllProcesses(const Decomposition& part, int64_t value) {
+  if (!part.distributed()) return {value};
+  return gatherAll(part, &value, 1, MPI_INT64_T);
+}
+
 bool anyProcess(const Decomposition& part, bool flag) {
   if (!part.distributed()) return flag;
   int mine = flag ? 1 : 0, any = 0;

@@ -16,6 +16,8 @@ int64_t sumOverProcesses(const Decomposition& part, int64_t value);
 void sumOverProcesses(const Decomposition& part, std::vector<double>& values);
 double minOverProcesses(const Decomposition& part, double value);
 double maxOverProcesses(const Decomposition& part, double value);
+// Every process's value, in rank order (on one process: {value}).
+std::vector<int64_t> valuesOfAllProcesses(const Decomposition& part, int64_t value);
 // True when flag is true on any process.
 bool anyProcess(const Decomposition& part, bool flag);
 

@@ -5,7 +5,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <system_error>
 #include <stdexcept>
 #include <string_view>
 
@@ -46,6 +49,25 @@ void closeFile(HistoryFile& f) {
   f.fd = -1;
 }
 
+std::string headerLine(const std::vector<std::string>& species_names, const std::vector<std::string>& object_names,
+                       const std::vector<std::string>& extra_columns) {
+  std::string header = "step,time_s";
+  for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
+  header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
+  for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
+  // After the columns of earlier versions, so that their positions stay.
+  for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
+  for (const std::string& column : extra_columns) header.append(",").append(column);
+  return header;
+}
+
+// The step number a row starts with, or -1 when it does not start with one.
+long stepOfRow(const std::string& row) {
+  long step = -1;
+  const auto [end, ec] = std::from_chars(row.data(), row.data() + row.size(), step);
+  return ec == std::errc() && end < row.data() + row.size() && *end == ',' ? step : -1;
+}
+
 }  // namespace
 
 HistoryFile::HistoryFile(HistoryFile&& other) noexcept
@@ -75,15 +97,46 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
   f.write_bytes = write_bytes;
   f.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (f.fd < 0) throw std::runtime_error("history file \"" + path + "\" cannot be created");
-  std::string header = "step,time_s";
-  for (const std::string& s : species_names) header.append(",").append(s).append("_count,").append(s).append("_kinetic_J");
-  header += ",field_energy_J,phi_min_V,phi_max_V,solve_iterations,solve_residual";
-  for (const std::string& o : object_names) header.append(",current_").append(o).append("_A");
-  // After the columns of earlier versions, so that their positions stay.
-  for (const std::string& s : species_names) header.append(",").append(s).append("_injected,").append(s).append("_lost");
-  for (const std::string& column : extra_columns) header.append(",").append(column);
-  header += '\n';
-  if (!appendWhole(f, header)) throw std::runtime_error("history file \"" + path + "\" cannot be written");
+  if (!appendWhole(f, headerLine(species_names, object_names, extra_columns) + '\n'))
+    throw std::runtime_error("history file \"" + path + "\" cannot be written");
+  return f;
+}
+
+HistoryFile continueHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
+                                const std::vector<std::string>& object_names,
+                                const std::vector<std::string>& extra_columns, int32_t last_step) {
+  if (!std::filesystem::exists(path)) return openHistoryFile(path, species_names, object_names, extra_columns);
+  const std::string header = headerLine(species_names, object_names, extra_columns);
+  std::ifstream in(path, std::ios::binary);
+  std::string line, kept;
+  if (!in || !std::getline(in, line)) throw std::runtime_error("history file \"" + path + "\" cannot be read");
+  if (line != header)
+    throw std::runtime_error("history file \"" + path + "\" has other columns than this run writes (\"" + line +
+                             "\"); give another history file to continue the run");
+  kept = header + '\n';
+  while (std::getline(in, line)) {
+    if (in.eof()) break;  // a last row without its line end: a write that was cut off
+    const long step = stepOfRow(line);
+    if (step >= 0 && step <= last_step) kept += line + '\n';
+  }
+  if (in.bad()) throw std::runtime_error("history file \"" + path + "\" cannot be read");
+  in.close();
+  // The kept rows go to a new file that replaces the old one in one step:
+  // a crash now leaves the old file whole.
+  const std::string temporary = path + ".tmp";
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  out << kept;
+  out.close();
+  std::error_code ec;
+  if (!out || (std::filesystem::rename(temporary, path, ec), ec)) {
+    std::filesystem::remove(temporary, ec);
+    throw std::runtime_error("history file \"" + path + "\" cannot be rewritten");
+  }
+  HistoryFile f;
+  f.path = path;
+  f.fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (f.fd < 0) throw std::runtime_error("history file \"" + path + "\" cannot be opened");
+  f.whole_bytes = static_cast<int64_t>(kept.size());
   return f;
 }
 

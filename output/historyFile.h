@@ -67,6 +67,16 @@ HistoryFile openHistoryFile(const std::string& path, const std::vector<std::stri
                             const std::vector<std::string>& object_names,
                             const std::vector<std::string>& extra_columns = {}, WriteBytes write_bytes = nullptr);
 
+// The history file of a run continued after step last_step: the rows of
+// path up to last_step are kept, later ones (written by a run that went on
+// past the checkpoint) dropped, and new rows are appended. A missing file is
+// created with its header. Throws std::runtime_error naming the file when it
+// cannot be read, rewritten or opened, or when its header is not this
+// run's (other species or objects).
+HistoryFile continueHistoryFile(const std::string& path, const std::vector<std::string>& species_names,
+                                const std::vector<std::string>& object_names,
+                                const std::vector<std::string>& extra_columns, int32_t last_step);
+
 // Appends one row; a file that is not open (the default record, as the
 // processes other than rank 0 of a distributed run keep it) takes nothing.
 // When the row cannot be written whole (disk full, I/O error) the file is

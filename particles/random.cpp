@@ -5,6 +5,8 @@
 #include <chrono>
 #include <exception>
 #include <random>
+#include <sstream>
+#include <stdexcept>
 
 namespace plasmabox {
 
@@ -60,6 +62,34 @@ void useProcessStream(uint32_t seed, int rank, int size) {
   // The seed sequence spreads the three numbers over the whole generator
   // state: neighbouring ranks get unrelated streams.
   std::seed_seq mixed{seed, static_cast<uint32_t>(rank), static_cast<uint32_t>(size)};
+  source().seed = seed;
+  source().gen.seed(mixed);
+}
+
+std::vector<uint32_t> randomState() {
+  std::ostringstream text;
+  text << source().gen;
+  std::vector<uint32_t> state;
+  std::istringstream words(text.str());
+  for (uint32_t w; words >> w;) state.push_back(w);
+  return state;
+}
+
+void setRandomState(const std::vector<uint32_t>& state, uint32_t seed) {
+  std::ostringstream text;
+  for (uint32_t w : state) text << w << ' ';
+  std::istringstream words(text.str());
+  std::mt19937 gen;
+  words >> gen;
+  if (state.empty() || words.fail())
+    throw std::invalid_argument("the " + std::to_string(state.size()) +
+                                " numbers given are not the state of a std::mt19937 generator");
+  source().gen = gen;
+  source().seed = seed;
+}
+
+void useContinuationStream(uint32_t seed, int rank, int size, int32_t step) {
+  std::seed_seq mixed{seed, static_cast<uint32_t>(rank), static_cast<uint32_t>(size), static_cast<uint32_t>(step)};
   source().seed = seed;
   source().gen.seed(mixed);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mesh/Decomposition.h"
 
@@ -40,5 +41,20 @@ void useProcessStream(uint32_t seed, int rank, int size);
 // Every process of part must call it. On one process it does nothing: the
 // stream stays exactly as it is.
 void useProcessStream(const Decomposition& part);
+
+// The generator's whole state as numbers (the words of its text form, as
+// std::mt19937 writes it): setRandomState of them makes it draw exactly what
+// it would have drawn next. randomSeed() is not part of it.
+std::vector<uint32_t> randomState();
+
+// Restores a state of randomState, and seed as randomSeed(). Throws
+// std::invalid_argument when the numbers are not a generator state.
+void setRandomState(const std::vector<uint32_t>& state, uint32_t seed);
+
+// A stream for a run continued from step step on another number of
+// processes than the one that drew before: restarts the generator of
+// process rank of size from std::seed_seq{seed, rank, size, step}, unrelated
+// to the streams of useProcessStream and to those of other steps.
+void useContinuationStream(uint32_t seed, int rank, int size, int32_t step);
 
 }  // namespace plasmabox

@@ -7,9 +7,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libzip-dev zlib1g-dev
-  libhypre-dev libopenmpi-dev openmpi-bin
+  libhypre-dev libopenmpi-dev openmpi-bin libhdf5-openmpi-dev
   clang libclang-rt-14-dev
-  python3 python3-numpy python3-matplotlib python3-vtk9
+  python3 python3-numpy python3-matplotlib python3-vtk9 python3-h5py
   time
 )
 

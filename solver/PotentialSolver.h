@@ -129,6 +129,17 @@ struct PotentialSolver {
   // buildMatrix has not run, std::runtime_error as checkSharable.
   bool solveNRPCG();
 
+  // The memory of solveMultigrid's extrapolated start: the solution before
+  // the last one (node order, like world.phi; empty until there is one) and
+  // the count of multigrid solves begun. A checkpoint keeps both, so that a
+  // restarted run starts its solves from the same guesses.
+  const std::vector<double>& olderSolution() const { return older_phi_; }
+  int64_t multigridSolves() const { return solves_; }
+  void restoreStartMemory(std::vector<double> older, int64_t solves) {
+    older_phi_ = std::move(older);
+    solves_ = solves;
+  }
+
  private:
   // One Newton step's linear solve J y = F by multigrid, from y, to tol.
   // y's ghost planes are exchanged at the end (ghosts: y's exchange).

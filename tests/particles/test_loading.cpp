@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <stdexcept>
+#include <vector>
 
 #include "mesh/constants.h"
 #include "particle_test_world.h"
@@ -14,6 +16,33 @@
 using namespace plasmabox;
 
 namespace {
+
+// A checkpoint keeps the generator as numbers: put back, it draws on
+// exactly as it would have; a continuation stream is another one, fixed by
+// its seed, process and step.
+TEST(RandomState, PutBackItDrawsOnAsBeforeAndContinuationStreamsAreTheirOwn) {
+  seedRandom(77);
+  for (int n = 0; n < 1000; ++n) rnd();  // inside the generator's block of 624 words
+  const std::vector<uint32_t> state = randomState();
+  std::vector<double> next;
+  for (int n = 0; n < 700; ++n) next.push_back(rnd());  // across a refill of the block
+  seedRandom(5);
+  setRandomState(state, 77);
+  EXPECT_EQ(randomSeed(), 77u);
+  for (int n = 0; n < 700; ++n) ASSERT_EQ(rnd(), next[static_cast<std::size_t>(n)]) << n;
+  EXPECT_THROW(setRandomState(std::vector<uint32_t>(state.begin(), state.begin() + 600), 77), std::invalid_argument);
+
+  auto firstDraws = [](uint32_t seed, int rank, int size, int32_t step) {
+    useContinuationStream(seed, rank, size, step);
+    return std::vector<double>{rnd(), rnd(), rnd()};
+  };
+  const std::vector<double> a = firstDraws(77, 1, 3, 40);
+  EXPECT_EQ(firstDraws(77, 1, 3, 40), a);
+  EXPECT_NE(firstDraws(77, 1, 3, 41), a);
+  EXPECT_NE(firstDraws(77, 0, 3, 40), a);
+  useProcessStream(77, 1, 3);
+  EXPECT_NE(rnd(), a[0]);
+}
 
 TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
   Cube w(4, 0.0, 0.9);
