@@ -21,12 +21,23 @@
 #include "particles/Source.h"
 #include "particles/Species.h"
 #include "solver/PotentialSolver.h"
+#include "geometry/SceneTriangles.h"
 #include "surfaces/Conductor.h"
+#include "surfaces/Impact.h"
+#include "surfaces/photoemission.h"
+#include "surfaces/secondaryEmission.h"
 
 namespace plasmabox {
 
 // The species of every run, in the order of every per-species loop.
 inline constexpr const char* SPECIES_NAMES[] = {"O+", "e-"};
+
+// The species of the electrons the objects' surfaces emit (photo and
+// secondary), after the others; only in runs with emission.
+inline constexpr const char* EMITTED_NAME = "e-emitted";
+
+// The names of the species of a run with these settings, in order.
+std::vector<std::string> speciesNames(const RunSettings& settings);
 
 // A failure the tests provoke on one process of a distributed run, to check
 // that it ends every process: PLASMABOX_TEST_FAILURE=RANK:STEP makes process
@@ -72,6 +83,15 @@ struct Run {
   std::vector<double> currents;  // A, per object: the charge absorbed in this step over dt
   std::vector<double> collected;  // C, per object: the charge absorbed in this step, on this process
   std::vector<ParticleFlow> flows;  // per species: what entered and left the box in this step
+  // Surface emission (when the run has any): the triangles of every object
+  // for ray queries, the sunlit triangles, the objects' secondary yields,
+  // each species' impacts of the step, and per object the charge its
+  // photoelectrons and secondaries carried away in the step (C, this process).
+  SceneTriangles scene;
+  Photoemission photo;
+  SecondaryEmission secondary;
+  std::vector<std::vector<Impact>> impacts;
+  std::vector<double> emitted_photo, emitted_secondary;
   std::vector<FingerprintEntry> fingerprint;  // what a restart must find unchanged (runFingerprint)
   std::vector<std::string> command_line;      // the arguments, kept in each checkpoint for its reader
 

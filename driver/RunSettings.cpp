@@ -116,6 +116,10 @@ void finishRunSettings(RunSettings& s) {
   s.potential.zero_mean_when_singular = electrostatic;
   finishAmbientSettings(s);
   checkConductorSettings(s);
+  if (hasEmission(s) && s.potential.method == 2)
+    throw std::invalid_argument("option " + std::string(s.sun ? "sun" : "secondary_yield.NAME") +
+                                " with potential_method=2: the Boltzmann inversion takes every electron for the "
+                                "fluid, so emitted electrons would count twice; use potential_method 0, 1 or 3");
   // Every method, the plain relaxation included, starts from the Boltzmann
   // inversion phi0 + kTe ln(max(rho / (e ne0), 1e-6)): in an empty box
   // phi0 + kTe ln(1e-6), and 0/0 where e ne0 underflows to zero.

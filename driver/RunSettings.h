@@ -9,6 +9,7 @@
 
 #include "driver/RunParameters.h"
 #include "output/OutputSettings.h"
+#include "surfaces/SecondaryYield.h"
 #include "surfaces/buildConductors.h"
 #include "solver/SolverSettings.h"
 
@@ -71,6 +72,14 @@ struct RunSettings {
   std::vector<std::string> floating;                            // in the order given
   std::map<std::string, Bias> biases;                           // object name: its floating reference and volts
   std::map<std::string, std::pair<double, double>> voltage_ramps;  // V, object name: potential at the first and last step
+  // Surface emission: photoelectrons from the sunlit triangles, secondary
+  // electrons from electron impacts; both form the species "e-emitted".
+  std::optional<Vec3> sun;                                  // towards the sun, any length; none: no sunlight
+  double photo_current = 2e-5;                              // A/m^2 at normal incidence
+  std::map<std::string, double> photo_currents;             // A/m^2, per object name, in place of photo_current
+  double photo_temperature = 2.0;                           // eV
+  std::map<std::string, SecondaryYield> secondary_yields;   // per object name
+  double secondary_temperature = 2.0;                       // eV
   // Long runs: a checkpoint every checkpoint_every steps (0: none), the
   // newest checkpoint_keep of them kept (0: all), and the checkpoint a
   // restart continues from (empty: a new run).
@@ -107,6 +116,9 @@ inline bool hasConductors(const RunSettings& s) {
 // the floating objects at their voltage.NAME (0 V when none is given), the
 // biased ones that far above their reference's.
 std::map<std::string, double> heldVoltages(const RunSettings& s);
+
+// Whether the objects' surfaces emit electrons (sunlight or a secondary yield).
+inline bool hasEmission(const RunSettings& s) { return s.sun.has_value() || !s.secondary_yields.empty(); }
 
 // Whether the run has an ambient plasma (ambient_density above 0).
 inline bool hasAmbient(const RunSettings& s) { return s.ambient_density > 0.0; }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "driver/conductorSteps.h"
+#include "driver/historyColumns.h"
 #include "driver/processConsole.h"
 #include "driver/runFingerprint.h"
 #include "mesh/processReduction.h"
@@ -132,7 +133,7 @@ void continueHistory(Run& run, int32_t step) {
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
   run.history = continueHistoryFile(run.settings.history_path, species_names, object_names,
-                                    conductorColumns(run.conductors), step);
+                                    historyExtraColumns(run), step);
 }
 
 // The checkpoint's conductors must be the run's, in its order.

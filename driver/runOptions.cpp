@@ -249,6 +249,47 @@ const RunOption OPTIONS[] = {
      [](const RunSettings& s) {
        return "ambient_temperature_i=" + (s.ambient_temperature_i ? realText(*s.ambient_temperature_i) : "none");
      }},
+    {"sun", "", "none", "direction DX,DY,DZ towards the sun (any length): the sunlit surfaces emit photoelectrons",
+     [](RunSettings& s, const std::string&, const std::string& v) {
+       const Vec3 d = vectorValue(v);
+       if (!(dot(d, d) > 0.0)) throw BadValue{"must point somewhere: \"" + v + "\" has no length"};
+       s.sun = d;
+     },
+     [](const RunSettings& s) { return "sun=" + (s.sun ? vectorText(*s.sun) : std::string("none")); }},
+    {"photo_current.", "A/m^2", "2e-5",
+     "photoelectron current of a surface facing the sun: photo_current=J for every object, photo_current.NAME=J for "
+     "object NAME",
+     [](RunSettings& s, const std::string& name, const std::string& v) {
+       (name.empty() ? s.photo_current : s.photo_currents[name]) = nonNegativeReal(v);
+     },
+     [](const RunSettings& s) {
+       std::string text = "photo_current=" + realText(s.photo_current);
+       for (const auto& [name, j] : s.photo_currents) text.append(" photo_current.").append(name).append("=").append(realText(j));
+       return text;
+     }},
+    {"photo_temperature", "eV", "2", "temperature of the photoelectrons",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.photo_temperature = positiveReal(v); },
+     [](const RunSettings& s) { return "photo_temperature=" + realText(s.photo_temperature); }},
+    {"secondary_yield.", "", "none",
+     "secondary_yield.NAME=DMAX:EMAX: object NAME emits DMAX secondaries per electron striking it at EMAX eV (the "
+     "universal yield curve)",
+     [](RunSettings& s, const std::string& name, const std::string& v) {
+       if (name.empty()) throw BadValue{"needs an object name: secondary_yield.NAME=DMAX:EMAX"};
+       const std::size_t colon = v.find(':');
+       if (colon == std::string::npos) throw BadValue{"\"" + v + "\" is not DMAX:EMAX"};
+       s.secondary_yields[name] = SecondaryYield{nonNegativeReal(v.substr(0, colon)), positiveReal(v.substr(colon + 1))};
+     },
+     [](const RunSettings& s) {
+       std::string text;
+       for (const auto& [name, y] : s.secondary_yields) {
+         if (!text.empty()) text += ' ';
+         text.append("secondary_yield.").append(name).append("=").append(realText(y.dmax)).append(":").append(realText(y.emax));
+       }
+       return text.empty() ? std::string("secondary_yield=none") : text;
+     }},
+    {"secondary_temperature", "eV", "2", "temperature of the secondary electrons",
+     [](RunSettings& s, const std::string&, const std::string& v) { s.secondary_temperature = positiveReal(v); },
+     [](const RunSettings& s) { return "secondary_temperature=" + realText(s.secondary_temperature); }},
     {"background_B", "T", "0,0,0",
      "uniform magnetic field BX,BY,BZ added to the magnetostatic B everywhere (with ambient_drift across it, the "
      "motional electric field -ambient_drift x background_B is added to E)",
@@ -357,13 +398,16 @@ const char* const PHYSICS_OPTIONS[] = {
     "walls",   "magnetic_force", "temperature_e",  "temperature_i",         "ambient_density",
     "ambient_drift", "ambient_temperature_e", "ambient_temperature_i", "background_B", "floating",
     "bias.",   "potential_method", "boltzmann_ne0", "boltzmann_kTe", "boltzmann_phi0",
+    "sun",     "photo_current.", "photo_temperature", "secondary_yield.", "secondary_temperature",
 };
 
 const RunOption* findOption(const std::string& name, std::string& suffix) {
   for (const RunOption& o : OPTIONS) {
     const std::string_view n = o.name;
-    if (n.back() == '.' ? name.rfind(n, 0) == 0 : name == n) {
-      suffix = n.back() == '.' ? name.substr(n.size()) : "";
+    // A name ending in '.' takes a suffix (voltage.NAME); given without one it
+    // names the option itself, which says whether it needs the suffix.
+    if (n.back() == '.' ? name.rfind(n, 0) == 0 || name == n.substr(0, n.size() - 1) : name == n) {
+      suffix = n.back() == '.' && name.size() > n.size() ? name.substr(n.size()) : "";
       return &o;
     }
   }

@@ -29,7 +29,7 @@ void refuseOverwrites(const RunSettings& s, int processes) {
   const RunParameters& p = s.positional;
   const std::vector<WrittenFiles> written =
       runOutputFiles(s.output, p.csv_prefix, p.output_interval, s.max_step,
-                     std::vector<std::string>(std::begin(SPECIES_NAMES), std::end(SPECIES_NAMES)), processes);
+                     speciesNames(s), processes);
   std::vector<PathUse> inputs = {{p.amf_path, "the AMF geometry file (argument 10)"}};
   for (const std::string& file : s.inputs_files) inputs.push_back({file, "an inputs file (option inputs)"});
   const PathUse history{s.history_path, "the history file (option history)"};

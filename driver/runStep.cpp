@@ -9,6 +9,8 @@
 #include "driver/Run.h"
 #include "driver/checkpointRun.h"
 #include "driver/conductorSteps.h"
+#include "driver/emissionSteps.h"
+#include "driver/historyColumns.h"
 #include "driver/consoleClock.h"
 #include "driver/stopOnNonFinite.h"
 #include "environment/injectAmbient.h"
@@ -21,6 +23,7 @@
 #include "particles/objectCurrents.h"
 #include "particles/push.h"
 #include "particles/settleMovers.h"
+#include "surfaces/collectImpacts.h"
 
 namespace plasmabox {
 
@@ -47,14 +50,17 @@ void injectFromPlanes(Run& run) {
     run.flows[q] = {static_cast<int64_t>(run.species[q].particles.size() - before[q]), 0};
 }
 
-// Pushes every species in list order, lets the ambient plasma in through the
-// walls, hands the particles over between processes, collects the objects'
-// currents and deposits. The push deposits the particles that stay near
-// their tile as it goes; computeGasProperties adds the rest.
+// Pushes every species in list order, collects their impacts, lets the
+// ambient plasma in through the walls, lets the surfaces emit, then hands the
+// particles over between processes and deposits. The push deposits the
+// particles that stay near their tile as it goes; computeGasProperties adds
+// the rest. Everything a species gains in the step (ambient, emitted) stands
+// where it is at the step's end and is not pushed before the next step.
 void moveParticles(Run& run) {
   const RunSettings& s = run.settings;
   const World& world = *run.world;
   const Moments moments = stepMoments(run);
+  const bool emission = hasEmission(s);
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
   std::fill(run.collected.begin(), run.collected.end(), 0.0);
   for (std::size_t q = 0; q < run.species.size(); ++q) {
@@ -63,15 +69,21 @@ void moveParticles(Run& run) {
     pushParticles(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, moments);
     absorbedWeights(sp.moves, run.objects.size(), run.absorbed);
     flow.lost = particlesLeftMesh(sp.moves);
+    if (emission) {
+      run.impacts[q].clear();
+      collectImpacts(sp.moves, world.dt, run.scene, run.impacts[q]);
+    }
     settleMovers(sp);
     flow.injected += injectAmbient(sp, run.ambient[q], run.veto);
-    run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     addObjectCurrents(run.currents, sp.charge, run.absorbed, world.dt);
     for (std::size_t o = 0; o < run.collected.size(); ++o) run.collected[o] += sp.charge * run.absorbed[o];
+  }
+  emitElectrons(run);
+  for (Species& sp : run.species) {
+    run.bytes_migrated += migrateParticles(sp, s.threads).bytes_sent;  // before anything gathers or deposits with them
     computeGasProperties(sp, s.threads, moments);
   }
 }
-
 
 // The field update of the run's model, from the step's charge (and current).
 // Returns what the step's potential solve reports (nothing solved: the
@@ -104,7 +116,7 @@ SolveReport advanceFields(Run& run) {
 void recordHistory(Run& run, const SolveReport& solve) {
   if (run.settings.history_path.empty()) return;
   HistoryRow row = measureHistoryRow(*run.world, run.species, run.flows, solve, run.currents);
-  row.extra = conductorValues(run.conductors);
+  row.extra = historyExtraValues(run);
   writeHistoryRow(run.history, row);  // a file only the first process holds open
 }
 

@@ -8,6 +8,8 @@
 
 #include "driver/Run.h"
 #include "driver/conductorSteps.h"
+#include "driver/emissionSteps.h"
+#include "driver/historyColumns.h"
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
 #include "driver/runFingerprint.h"
@@ -103,6 +105,7 @@ void setUpMeshAndObjects(Run& run, const ProcessPlace& place, const std::vector<
   run.magnetisation = buildMagnetisationTable(args, remanence);
   amfread_voltage(w, run.objects, heldVoltages(s), s.threads);
   setUpConductors(run);
+  setUpEmission(run);
   // Where no object can contain a particle: the push skips the query there.
   // Every process classifies the whole box's cells: its particles may reach any.
   run.clear_cells = part.distributed()
@@ -128,11 +131,13 @@ void createSpecies(Run& run) {
   const RunParameters& p = s.positional;
   World& world = *run.world;
   std::vector<Species>& species = run.species;
-  species.reserve(2);  // sources keep pointers into this list: it must never grow
+  species.reserve(3);  // sources keep pointers into this list: it must never grow
   species.emplace_back(SPECIES_NAMES[0], p.ion_mass_amu * AMU, QE, s.macro_weight, world);
   species.emplace_back(SPECIES_NAMES[1], ME, -QE, s.macro_weight, world);
+  if (hasEmission(s)) species.emplace_back(EMITTED_NAME, ME, -QE, s.macro_weight, world);
   std::cout << "Size of species: " << species.size() << std::endl;
   run.ambient = ambientPopulations(s);
+  run.ambient.resize(species.size());  // the emitted electrons have no ambient part
   // A restart takes its particles from the checkpoint: loading them here
   // would draw random numbers and allocate particles only to throw them away.
   if (!s.restart_path.empty()) return;
@@ -187,7 +192,7 @@ void openHistory(Run& run) {
   std::vector<std::string> species_names, object_names;
   for (const Species& sp : run.species) species_names.push_back(sp.name);
   for (const AmfObject& o : run.objects) object_names.push_back(o.name);
-  run.history = openHistoryFile(run.settings.history_path, species_names, object_names, conductorColumns(run.conductors));
+  run.history = openHistoryFile(run.settings.history_path, species_names, object_names, historyExtraColumns(run));
 }
 
 TestFailure testFailure() {
@@ -240,6 +245,7 @@ std::unique_ptr<Run> setUpRun(const RunSettings& settings, const std::vector<std
   run->absorbed.assign(run->objects.size(), 0.0);
   run->currents.assign(run->objects.size(), 0.0);
   run->flows.assign(run->species.size(), ParticleFlow{});
+  run->impacts.resize(run->species.size());
   run->collected.assign(run->objects.size(), 0.0);
   run->fingerprint = runFingerprint(settings, args);
   run->command_line = args;

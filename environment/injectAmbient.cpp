@@ -14,18 +14,6 @@ namespace plasmabox {
 
 namespace {
 
-// Appends a particle at pos, its velocity set back half a step in the fields
-// there (halfStepBack). Unlike addParticle it keeps a particle in the stored cells below
-// this process's own (a neighbour's, for migrateParticles to hand over); a
-// position beyond the stored cells, which only a step far too long for the
-// mesh reaches, takes the field of the nearest stored cell.
-void appendEntered(Species& species, const Vec3& pos, const Vec3& vel) {
-  const Grid& grid = species.world->grid;
-  Vec3 l = grid.toLogical(pos);
-  for (int d = 0; d < 3; ++d) l[d] = std::clamp(l[d], 0.0, std::nextafter(grid.nn[d] - 1.0, 0.0));
-  species.particles.append(Particle{pos, halfStepBack(species, l, vel), species.mpw0});
-}
-
 // Whether pos lies in the box's cells (insideMeshCells of the whole box).
 bool insideBox(const MeshCellLimits& box, const Vec3& pos) { return insideLimits(box, pos); }
 
@@ -64,7 +52,7 @@ int64_t injectAmbient(Species& species, const Ambient& a, const ObjectVeto& veto
       const double fraction = rnd();
       pos += (fraction * dt) * vel;
       if (!insideBox(box, pos) || insideAnObject(veto, pos)) continue;
-      appendEntered(species, pos, vel);
+      appendEnteringParticle(species, pos, vel, species.mpw0);
     }
   }
   return static_cast<int64_t>(species.particles.size() - before);

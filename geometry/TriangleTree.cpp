@@ -133,7 +133,10 @@ struct Builder {
     const bool spread = cent.hi[axis] > cent.lo[axis];
     if (!spread) return n <= MAX_LEAF ? leaf() : split(index, begin, middle, end, depth);
     if (depth < SAH_DEPTH) {
-      const auto [split_axis, cut] = bestSplit(begin, end, node, cent);
+      // Copies, not structured bindings: some compilers cannot capture those.
+      const auto best = bestSplit(begin, end, node, cent);
+      const int split_axis = best.first;
+      const auto cut = best.second;
       if (split_axis < 0 && n <= MAX_LEAF) return leaf();
       if (split_axis >= 0) {
         const double lo = cent.lo[split_axis];

@@ -65,6 +65,13 @@ std::vector<WrittenFiles> runOutputFiles(const OutputSettings& s, const std::str
     const std::string sample = csv_prefix + kind + "0.csv";
     files.push_back(family(use, sample, fs::path(sample).filename().string(), ".csv", false, fields_every, max_step));
   }
+  // Species beyond the ions and the electrons (the emitted electrons) have density files of their own.
+  for (const std::string& name : species_names) {
+    const std::string sample = densityFileName(csv_prefix, name, 0);
+    if (name == "O+" || name == "e-") continue;
+    files.push_back(family("the density CSV file of " + name, sample, fs::path(sample).filename().string(), ".csv",
+                           false, fields_every, max_step));
+  }
   const std::string image = vtkFileName(o_file, 0);
   const std::string vti_name = fs::path(image).filename().string();
   if (s.vtk_parallel) {

@@ -18,6 +18,13 @@ std::string besideCsvFiles(const std::string& csv_prefix, const std::string& nam
 
 }  // namespace
 
+std::string densityFileName(const std::string& csv_prefix, const std::string& species_name, int32_t ts) {
+  const std::string tag = !goesToElectronFile(species_name) ? "O"
+                          : species_name == "e-"          ? "e"
+                                                          : species_name.substr(species_name.find("e-") + 2);
+  return csv_prefix + "output_" + tag + "_" + std::to_string(ts) + ".csv";
+}
+
 std::string seriesFileName(const std::string& csv_prefix) { return besideCsvFiles(csv_prefix, "series.pvd"); }
 
 void writeStepOutput(RunOutput& output, const World& world, const std::vector<Species>& species) {
@@ -30,9 +37,10 @@ void writeStepOutput(RunOutput& output, const World& world, const std::vector<Sp
   if (fields_due) {
     const std::string step = std::to_string(ts);
     const std::string o_file = output.csv_prefix + "output_O_" + step + ".csv";
-    const std::string e_file = output.csv_prefix + "output_e_" + step + ".csv";
+    std::vector<std::string> files = {o_file};
+    for (const Species& sp : species) files.push_back(densityFileName(output.csv_prefix, sp.name, ts));
     const std::string image = s.vtk_parallel ? pieceIndexName(vtkFileName(o_file, ts)) : vtkFileName(o_file, ts);
-    if (writeOutput(world, species, o_file, e_file, s) && s.series)
+    if (writeOutputFiles(world, species, files, s) && s.series)
       output.series.push_back({world.time, 0, "vti/" + std::filesystem::path(image).filename().string()});
   }
   if (particles_due) {

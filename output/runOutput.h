@@ -19,6 +19,11 @@ struct RunOutput {
   std::vector<SeriesEntry> series;  // every VTK file written whole so far, in order
 };
 
+// The density CSV file of a species at step ts: csv_prefix + "output_" + tag
+// + "_" + ts + ".csv", the tag "O" for the ions, "e" for "e-", and for other
+// electron species their name after "e-" ("e-emitted": "emitted").
+std::string densityFileName(const std::string& csv_prefix, const std::string& species_name, int32_t ts);
+
 // Name of the collection file of a run: series.pvd beside its vti folder,
 // resolved like the VTK file names ("run/a_" gives "run/series.pvd").
 std::string seriesFileName(const std::string& csv_prefix);

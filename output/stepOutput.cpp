@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <iostream>
 #include <span>
 #include <string_view>
@@ -138,9 +139,61 @@ void writeGatheredDensity(BlockWriter& w, const Grid& g, std::size_t n, const Ga
   w.put('\n');
 }
 
+// The density CSV files of one output step: one per distinct name of
+// files (one name per species), each opened once with its header, the
+// species that share a file written into it in species order.
+class DensityFiles {
+ public:
+  explicit DensityFiles(const std::vector<std::string>& files) {
+    for (const std::string& name : files) {
+      std::size_t at = 0;
+      while (at < distinct_.size() && distinct_[at] != name) ++at;
+      if (at == distinct_.size()) distinct_.push_back(name);
+      file_of_.push_back(at);
+    }
+    streams_.resize(distinct_.size());
+  }
+
+  // Opens every file and starts it with the header; a file that cannot be
+  // opened is reported (and its species skipped).
+  void open() {
+    for (std::size_t f = 0; f < distinct_.size(); ++f) {
+      streams_[f].open(distinct_[f]);
+      if (!streams_[f].is_open()) {
+        reportCannotOpen(distinct_[f]);
+        continue;
+      }
+      writers_.emplace_back(std::make_unique<BlockWriter>(streams_[f]));
+      writer_of_.resize(f + 1, nullptr);
+      writer_of_[f] = writers_.back().get();
+      writer_of_[f]->text("x,y,z,data\n");
+    }
+    writer_of_.resize(distinct_.size(), nullptr);
+  }
+
+  // The writer of species n's file, or nullptr when it is not open.
+  BlockWriter* writerOf(std::size_t n) { return n < file_of_.size() ? writer_of_[file_of_[n]] : nullptr; }
+
+  // Flushes, closes and checks every open file.
+  void close() {
+    for (std::size_t f = 0; f < distinct_.size(); ++f) {
+      if (!streams_[f].is_open()) continue;
+      writer_of_[f]->flush();
+      closeAndCheck(streams_[f], distinct_[f]);
+    }
+  }
+
+ private:
+  std::vector<std::string> distinct_;
+  std::vector<std::size_t> file_of_;
+  std::vector<std::ofstream> streams_;
+  std::vector<std::unique_ptr<BlockWriter>> writers_;
+  std::vector<BlockWriter*> writer_of_;
+};
+
 // writeOutput for a distributed run (or for pieces): see stepOutput.h.
 bool writeSharedOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
-                       const std::string& e_file, const OutputSettings& settings) {
+                       const std::vector<std::string>& density_files, const OutputSettings& settings) {
   const Decomposition& part = world.part;
   const Grid& g = world.grid;
   const bool root = part.rank == 0;
@@ -150,16 +203,14 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
   bool vtk_whole = false;
   if (settings.vtk_parallel) vtk_whole = writeImagePieces(g, part, arrays, pieceIndexName(vtk_name), binary);
 
-  std::ofstream vtk, e_out, o_out;
+  std::ofstream vtk;
+  DensityFiles csv(density_files);
   if (root) {
     if (!settings.vtk_parallel) {
       openOutputFile(vtk, vtk_name);
       if (!vtk.is_open()) reportCannotOpen(vtkFileNameAsBuilt(o_file, world.ts));
     }
-    e_out.open(e_file);
-    o_out.open(o_file);
-    if (!e_out.is_open()) reportCannotOpen(e_file);
-    if (!o_out.is_open()) reportCannotOpen(o_file);
+    csv.open();
   }
   // Offered: every image array, then every species' density.
   std::vector<OfferedData> offered;
@@ -174,18 +225,9 @@ bool writeSharedOutput(const World& world, const std::vector<Species>& species, 
         writeGatheredImageText(vtk, g, arrays, gather, settings.block_bytes);
       vtk_whole = closeAndCheck(vtk, vtk_name);
     }
-    BlockWriter e_text(e_out), o_text(o_out);
-    e_text.text("x,y,z,data\n");
-    o_text.text("x,y,z,data\n");
-    for (std::size_t n = 0; n < species.size(); ++n) {
-      const bool to_e = goesToElectronFile(species[n].name);
-      if ((to_e ? e_out : o_out).is_open())
-        writeGatheredDensity(to_e ? e_text : o_text, g, arrays.size() + n, gather, settings.block_bytes);
-    }
-    e_text.flush();
-    o_text.flush();
-    closeAndCheck(e_out, e_file);
-    closeAndCheck(o_out, o_file);
+    for (std::size_t n = 0; n < species.size(); ++n)
+      if (BlockWriter* w = csv.writerOf(n)) writeGatheredDensity(*w, g, arrays.size() + n, gather, settings.block_bytes);
+    csv.close();
   });
   // Rank 0 alone knows whether its single file is whole; the pieces' answer is everyone's already.
   return settings.vtk_parallel ? vtk_whole : anyProcess(part, root && vtk_whole);
@@ -212,6 +254,22 @@ bool goesToElectronFile(const std::string& species_name) {
   return species_name.size() >= 2 && species_name.find("e-") != std::string::npos;
 }
 
+namespace {
+
+// The file names of writeOutputFiles for the ion and electron files: the
+// ion file first (it names the VTK file), then per species the electron file
+// for names that goesToElectronFile takes, the ion file for the others.
+std::vector<std::string> ionAndElectronFiles(const std::vector<Species>& species, const std::string& o_file,
+                                             const std::string& e_file) {
+  std::vector<std::string> files;
+  for (const Species& s : species) files.push_back(goesToElectronFile(s.name) ? e_file : o_file);
+  // The ion file names the VTK file: it comes first, whatever species there are.
+  files.insert(files.begin(), o_file);
+  return files;
+}
+
+}  // namespace
+
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file) {
   return writeOutput(world, species, o_file, e_file, OutputSettings{});
@@ -219,16 +277,22 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
 
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file, const OutputSettings& settings) {
+  return writeOutputFiles(world, species, ionAndElectronFiles(species, o_file, e_file), settings);
+}
+
+bool writeOutputFiles(const World& world, const std::vector<Species>& species, const std::vector<std::string>& files,
+                      const OutputSettings& settings) {
+  // files[0] names the VTK file; files[1 + n] is species n's density file.
+  const std::string& o_file = files.front();
+  const std::vector<std::string> density_files(files.begin() + 1, files.end());
   if (world.part.distributed() || settings.vtk_parallel)
-    return writeSharedOutput(world, species, o_file, e_file, settings);
+    return writeSharedOutput(world, species, o_file, density_files, settings);
   const std::string vtk_name = vtkFileName(o_file, world.ts);
-  std::ofstream vtk, e_out, o_out;
+  std::ofstream vtk;
   openOutputFile(vtk, vtk_name);
-  e_out.open(e_file);
-  o_out.open(o_file);
   if (!vtk.is_open()) reportCannotOpen(vtkFileNameAsBuilt(o_file, world.ts));
-  if (!e_out.is_open()) reportCannotOpen(e_file);
-  if (!o_out.is_open()) reportCannotOpen(o_file);
+  DensityFiles csv(density_files);
+  csv.open();
 
   bool vtk_whole = false;
   if (vtk.is_open()) {
@@ -239,21 +303,13 @@ bool writeOutput(const World& world, const std::vector<Species>& species, const 
     }
     vtk_whole = closeAndCheck(vtk, vtk_name);
   }
-
-  BlockWriter e_text(e_out), o_text(o_out);
-  e_text.text("x,y,z,data\n");
-  o_text.text("x,y,z,data\n");
-  for (const Species& s : species) {
-    const bool to_e = goesToElectronFile(s.name);
-    if (!(to_e ? e_out : o_out).is_open()) continue;  // reported above; nothing to format for
-    BlockWriter& w = to_e ? e_text : o_text;
-    writeField(w, s.den, FieldLayout::CSV_LINES);
-    w.put('\n');
+  for (std::size_t n = 0; n < species.size(); ++n) {
+    BlockWriter* w = csv.writerOf(n);
+    if (!w) continue;  // reported when it was opened; nothing to format for
+    writeField(*w, species[n].den, FieldLayout::CSV_LINES);
+    w->put('\n');
   }
-  e_text.flush();
-  o_text.flush();
-  closeAndCheck(e_out, e_file);
-  closeAndCheck(o_out, o_file);
+  csv.close();
   return vtk_whole;
 }
 

@@ -54,6 +54,13 @@ void writeVtkImageText(std::ostream& os, const World& world, const std::vector<S
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file, const OutputSettings& settings);
 
+// writeOutput with a density file of every species' own: files[0] names the
+// VTK file (as o_file does), files[1 + n] is the density CSV file of species
+// n; species that share a file go into it in species order, each followed
+// by an empty line.
+bool writeOutputFiles(const World& world, const std::vector<Species>& species, const std::vector<std::string>& files,
+                      const OutputSettings& settings);
+
 // The same with the default settings: the VTK file as text.
 bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
                  const std::string& e_file);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -66,6 +67,13 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
   // Below a slab's first cell lies a neighbour's particle: not this process's to
   // store (its field there is not held here). Never true on one process.
   if (l.x < world.grid.ownedBegin()) return;
+  species.particles.append(Particle{pos, halfStepBack(species, l, vel), weight});
+}
+
+void appendEnteringParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight) {
+  const Grid& grid = species.world->grid;
+  Vec3 l = grid.toLogical(pos);
+  for (int d = 0; d < 3; ++d) l[d] = std::clamp(l[d], 0.0, std::nextafter(grid.nn[d] - 1.0, 0.0));
   species.particles.append(Particle{pos, halfStepBack(species, l, vel), weight});
 }
 

@@ -23,6 +23,15 @@ void addParticle(Species& species, const Vec3& pos, const Vec3& vel, double weig
 // at its E x B drift at that drift.
 Vec3 halfStepBack(const Species& species, const Vec3& l, const Vec3& vel);
 
+// Appends a particle that enters the box or leaves a surface during the
+// step, at pos (m, anywhere in the box's cells) with velocity vel (m/s) and
+// weight, its velocity set back half a step in the fields there
+// (halfStepBack). Unlike addParticle it keeps a particle in stored cells
+// that are not this process's own (a neighbour's, for migrateParticles to
+// hand over); a position beyond the stored cells, which only a step far too
+// long for the mesh reaches, takes the field of the nearest stored cell.
+void appendEnteringParticle(Species& species, const Vec3& pos, const Vec3& vel, double weight);
+
 // Fills the box spanned by corners x1 and x2 (m, in any order along each axis)
 // uniformly with particles of weight mpw0, for a number density num_den
 // (m^-3). Prints "mpw0 num_sim num_real" on standard output, where num_real =
