@@ -10,6 +10,8 @@
 
 #include "geometry/testMeshes.h"
 #include "run_in_process.h"
+#include "scene_box.h"
+#include "sphere_potentials.h"
 #include "solver/gaussCharge.h"
 #include "support/amf_meshes.h"
 #include "support/command_line.h"
@@ -20,18 +22,6 @@ using namespace plasmabox;
 namespace {
 
 constexpr double VACUUM_PERMITTIVITY = 8.85418782e-12;  // F/m
-
-// A cube of n nodes over [0, size] (m), grounded walls, nothing loaded or
-// injected, the electrostatic model, scene written into folder.
-CommandLine sceneBox(const TempFolder& folder, const std::vector<NamedMesh>& meshes, int n, double size) {
-  CommandLine cl(folder.write("scene.amf", meshesAmf(meshes)));
-  const std::string nodes = std::to_string(n), extent = std::to_string(size);
-  cl.set(1, nodes).set(2, nodes).set(3, nodes).set(5, extent).set(7, extent).set(9, extent);
-  for (int corner : {14, 15, 16, 20, 21, 22}) cl.set(corner, extent);
-  cl.set(25, folder.path.string() + "/").set(31, "1000000").set(32, "0").set(53, "0").set(27, "200").set(28, "1e-6");
-  cl.args.resize(53);
-  return cl;
-}
 
 // A sphere of radius a = 10 cells in a grounded cube whose walls are 3a from
 // its centre: its capacitance is within 6% of 4 pi eps0 a / (1 - 1.75 a / L),
@@ -97,19 +87,6 @@ double omlFloatingPotential(double te, double ti, double mi) {
   return 0.5 * (lo + hi);
 }
 
-// The mean potential of the nodes at least `distance` from centre.
-double meanPotentialBeyond(const World& w, const Vec3& centre, double distance) {
-  double sum = 0.0;
-  int64_t n = 0;
-  for (int i = 0; i < w.grid.ni; ++i)
-    for (int j = 0; j < w.grid.nj; ++j)
-      for (int k = 0; k < w.grid.nk; ++k) {
-        const Vec3 d = w.grid.nodePosition(i, j, k) - centre;
-        if (dot(d, d) >= distance * distance) sum += w.phi(i, j, k), ++n;
-      }
-  return sum / static_cast<double>(n);
-}
-
 // A sphere of half a Debye length (1 cm at 1 eV and 5.53e11 m^-3) floats in
 // a plasma of ions of 1 amu whose electrons are a Boltzmann fluid: where the
 // fluid's thermal current equals the orbit-limited ion current, -2.50 V
@@ -168,22 +145,6 @@ TEST(Conductors, ABiasedProbeFollowsItsFloatingBody) {
   for (double c : net) spread += (c - mean) * (c - mean) / static_cast<double>(net.size() - 1);
   EXPECT_LT(std::fabs(mean), 3.0 * std::sqrt(spread / static_cast<double>(net.size())));
   EXPECT_LT(sys.conductors[0].potential, -1.0);  // it charged: the electrons' flux exceeds the ions'
-}
-
-// The potential the particles meet at a sphere's surface: the mean of the
-// potential interpolated at many points of it.
-double surfacePotential(const World& w, const Vec3& centre, double radius) {
-  double sum = 0.0;
-  const int n = 2000;
-  for (int q = 0; q < n; ++q) {  // a Fibonacci lattice: evenly spread points
-    const double z = 1.0 - (2.0 * q + 1.0) / n, r = std::sqrt(1.0 - z * z), turn = q * 2.399963229728653;
-    const Vec3 p = centre + radius * Vec3{r * std::cos(turn), r * std::sin(turn), z};
-    const CellWeights c = cellWeights(w.grid.toLogical(p));
-    for (int a = 0; a < 2; ++a)
-      for (int b = 0; b < 2; ++b)
-        for (int e = 0; e < 2; ++e) sum += c.wx[a] * c.wy[b] * c.wz[e] * w.phi(c.i + a, c.j + b, c.k + e) / n;
-  }
-  return sum;
 }
 
 // With kinetic electrons the currents that balance are those the particles
