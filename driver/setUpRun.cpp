@@ -71,7 +71,8 @@ void checkSomethingHolds(const Run& run) {
 // names are exempt: a file without them runs, whatever they are set to.
 void refuseUnknownVoltageNames(const std::vector<AmfObject>& objects, const RunSettings& s) {
   const std::map<std::string, double> defaults = defaultVoltages();
-  for (const auto& [name, volts] : s.voltages) {
+  for (const auto& entry : s.voltages) {
+    const std::string& name = entry.first;  // a plain reference: some compilers cannot capture a binding
     if (defaults.count(name)) continue;
     if (std::any_of(objects.begin(), objects.end(), [&](const AmfObject& o) { return o.name == name; })) continue;
     std::string names;
