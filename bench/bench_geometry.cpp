@@ -18,7 +18,10 @@
 #include "geometry/firstHit.h"
 #include "geometry/findClearCells.h"
 #include "geometry/objectPasses.h"
+#include "mesh/constants.h"
+#include "particles/Species.h"
 #include "surfaces/illumination.h"
+#include "surfaces/photoemission.h"
 #include "surfaces/pointOnTriangle.h"
 #include "tests/geometry/testMeshes.h"
 
@@ -237,6 +240,37 @@ void BM_InShadow(benchmark::State& state) {
 }
 BENCHMARK(BM_InShadow<false>)->Name("InShadowLitArea");
 BENCHMARK(BM_InShadow<true>)->Name("InShadowNotFullyLit");
+
+// One step of photoemission from the spacecraft scene on 64^3 cells over its
+// 10 cm box: draws, shadow rays, velocities and the new particles' placing.
+// The argument is the photoelectrons emitted per step on average (the
+// current set to give it at a weight of 1): the cost per photoelectron.
+void BM_EmitPhotoelectrons(benchmark::State& state) {
+  const std::vector<AmfObject>& objects = spacecraft();
+  const SceneTriangles scene = buildSceneTriangles(objects);
+  World world(65, 65, 65);
+  world.grid.setExtents({0, 0, 0}, {0.1, 0.1, 0.1});
+  world.dt = 1e-9;
+  const ClearCells clear = findClearCells(world.grid, objects, 2);
+  const ObjectVeto veto{objects, &clear};
+  Photoemission photo;
+  photo.light = findSunlitTriangles(objects, scene, SUN);
+  photo.sun = {photo.light.sun, 0.0, 2.0};
+  double seen = 0.0;  // m^2, the lit area as the sun sees it
+  for (const SunlitTriangle& t : photo.light.triangles) seen += t.area * t.cos_theta;
+  const double per_step = static_cast<double>(state.range(0));
+  photo.current.assign(objects.size(), per_step * QE / (seen * world.dt));
+  Species emitted("e-emitted", 9.10938215e-31, -QE, 1.0, world);
+  std::vector<double> charge(objects.size(), 0.0);
+  int32_t step = 0;
+  for (auto _ : state) {
+    emitted.particles.clear();
+    emitPhotoelectrons(emitted, photo, scene, objects, veto, 1, ++step, charge);
+  }
+  state.counters["emitted_per_step"] = static_cast<double>(emitted.particles.size());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_EmitPhotoelectrons)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -9,10 +9,11 @@
 # the plasma's electron current many times over, so the body charges
 # positive, a few photoelectron temperatures, until the photoelectrons that
 # still escape balance the electrons it collects; most of them fall back and
-# form a cloud over the sunlit side (png/STEP_density_emitted_z.png; the
-# potential in png/STEP_phi_z.png).
+# form a cloud over the sunlit side (png/STEP_density_e_emitted_z.png; the
+# potential in png/STEP_phi_z.png). The magnets are no conductors: they
+# absorb and emit like the rest, without a potential of their own.
 #
-#   examples/sunlit/run.sh          # 40^3 nodes, about 3 minutes on 2 cores
+#   examples/sunlit/run.sh          # 40^3 nodes, about 2 minutes on 2 cores
 #   SUN=0 examples/sunlit/run.sh    # no sunlight: the body charges negative
 #   N=32 examples/sunlit/run.sh
 #
@@ -21,7 +22,7 @@
 # example multiplies the plasma's density and the photoelectron current
 # together by 1000 (5e9 m^-3, 2e-2 A/m^2): the ratio of the two currents,
 # which decides the floating potential, is kept, and the charging takes a
-# microsecond. The Debye lengths shrink by sqrt(1000): the plasma's is still
+# few microseconds. The Debye lengths shrink by sqrt(1000): the plasma's is still
 # three times the box, but the photoelectron cloud's is about 2 cm instead of
 # 70 cm, so its space charge holds back more of the photoelectrons than in
 # space and the body floats somewhat lower. Without sunlight the body heads
@@ -49,7 +50,7 @@ ni=$N nj=$N nk=$N
 xm_x=0.1 xm_y=0.1 xm_z=0.1               # the 10 cm box of the spacecraft scene
 amf_path=examples/spacecraft/scene.amf
 solver_max_it=200 solver_tol=1e-3        # multigrid, V/m^2
-output_interval=1000
+output_interval=2000
 
 options=(
   field_model=electrostatic
@@ -62,7 +63,7 @@ options=(
   bias.electrode2=Body:0
   macro_weight=200                # 25,000 macro-particles of each ambient species
   dt=5e-10                        # s: 10 eV electrons cross half a cell per step
-  max_step=2000                   # 1 us: a few charging times
+  max_step=8000                   # 4 us: a few charging times
   seed=1
   history=$out/history.csv
   series=on
@@ -72,4 +73,5 @@ if [ "$sun" = 1 ]; then
 fi
 example=sunlit
 source examples/run_case.sh
+echo "  emitted electrons  ${csv_prefix}output_emitted_<step>.csv"
 echo "  body potential     $out/history.csv (column potential_Body_V)"
