@@ -27,8 +27,9 @@
 # three times the box, but the photoelectron cloud's is about 2 cm instead of
 # 70 cm, so its space charge holds back more of the photoelectrons than in
 # space and the body floats somewhat lower. Without sunlight the body heads
-# for about -40 V, at a rate the example's run shows but does not finish:
-# there the scaling changes only the time it takes.
+# for about -40 V, at a rate the example's run shows but does not finish
+# (-2.4 V after 4 us at 32^3): there the scaling changes only the time it
+# takes.
 #
 # The history file has, every step, the body's potential and charge
 # (potential_Body_V, charge_Body_C), the current each object collects and

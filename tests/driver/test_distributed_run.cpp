@@ -3,6 +3,7 @@
 // plasma frequency, and a failure on one process ending both.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -141,6 +142,34 @@ TEST(DistributedRun, AFloatingSphereFloatsAtTheSamePotentialOnTwoSlabs) {
   }
   EXPECT_LT(mean[0], -1.5);
   EXPECT_NEAR(mean[1], mean[0], 0.05 * std::fabs(mean[0]));
+}
+
+// A plate in sunlight across the border of the two slabs emits the same
+// photoelectrons on two processes as on one: their draws come from a stream
+// all processes share, and each keeps those that end in its planes.
+TEST(DistributedRun, APlateEmitsTheSamePhotoelectronsOnTwoSlabs) {
+  std::vector<std::vector<double>> photo;
+  for (int n = 1; n <= 2; ++n) {
+    const TempFolder d("photo_" + std::to_string(n));
+    CommandLine cl(d.write("plate.amf", boxesAmf({{"Plate", {0.021, 0.031, 0.041}, {0.079, 0.069, 0.049}}})));
+    cl.set(1, "21").set(2, "21").set(3, "21").set(5, "0.1").set(7, "0.1").set(9, "0.1").set(31, "1000");
+    cl.set(32, "0").set(53, "0").set(28, "1e-6");
+    cl.args.resize(53);
+    const ProgramResult r = runOnProcesses(
+        n, cl.with({"field_model=electrostatic", "walls=grounded", "sun=0.3,-0.2,1", "photo_current=1e-3",
+                    "macro_weight=1", "dt=1e-9", "max_step=20", "seed=5", "threads=1", "history=history.csv"}),
+        d.path.string());
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    const std::vector<std::vector<std::string>> rows = readCsv(d.file("history.csv"));
+    ASSERT_EQ(rows.size(), 22u);
+    const auto column = std::find(rows[0].begin(), rows[0].end(), "photo_Plate_A");
+    ASSERT_NE(column, rows[0].end());
+    photo.emplace_back();
+    for (std::size_t q = 1; q < rows.size(); ++q)
+      photo.back().push_back(std::stod(rows[q].at(static_cast<std::size_t>(column - rows[0].begin()))));
+  }
+  ASSERT_LT(photo[0][5], 0.0);
+  for (std::size_t q = 0; q < photo[0].size(); ++q) EXPECT_NEAR(photo[1][q], photo[0][q], 1e-12 * std::fabs(photo[0][q]));
 }
 
 TEST(DistributedRun, AFailureEndsEveryProcessWithOneMessage) {
