@@ -1,9 +1,5 @@
-"""Reads a checkpoint with h5py the way the README's "Long runs" section
-describes it, and checks it against the run that wrote it.
-
-    checkpoint_layout.py FILE NI NJ NK PROCESSES HISTORY_CSV
-
-Exits 1 with the first mismatch on standard error.
+"""checkpoint_layout.py FILE NI NJ NK PROCESSES HISTORY_CSV: reads a checkpoint
+with h5py as the README's "Long runs" describes it, against the run's history.
 """
 import csv
 import sys

@@ -1,6 +1,5 @@
 #pragma once
-// A run of the program inside the test process, through the run record and its
-// phases, so that a test can look at the particles and fields between steps.
+// A run inside the test process, so that a test can look at particles and fields between steps.
 
 #include <iostream>
 #include <memory>
@@ -27,8 +26,7 @@ inline RunSettings settingsOf(const std::vector<std::string>& args) {
   return s;
 }
 
-// A set-up and initialised run of args, its console kept out of the test's;
-// step() runs one step and returns false after the last.
+// A set-up, initialised run, its console kept apart; step() is false after the last step.
 struct InProcessRun {
   RunSettings settings;
   std::unique_ptr<Run> run;

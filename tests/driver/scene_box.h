@@ -11,8 +11,7 @@
 
 namespace plasmabox {
 
-// A cube of n nodes over [0, size] (m), grounded walls, nothing loaded or
-// injected, the electrostatic model, scene written into folder.
+// A cube of n nodes over [0, size] m around the meshes, nothing loaded or injected.
 inline CommandLine sceneBox(const TempFolder& folder, const std::vector<NamedMesh>& meshes, int n, double size) {
   CommandLine cl(folder.write("scene.amf", meshesAmf(meshes)));
   const std::string nodes = std::to_string(n), extent = std::to_string(size);

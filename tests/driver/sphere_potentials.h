@@ -22,8 +22,7 @@ inline double meanPotentialBeyond(const World& w, const Vec3& centre, double dis
   return sum / static_cast<double>(n);
 }
 
-// The potential the particles meet at a sphere's surface: the mean of the
-// potential interpolated at many points of it.
+// The mean potential interpolated over many points of a sphere's surface.
 inline double surfacePotential(const World& w, const Vec3& centre, double radius) {
   double sum = 0.0;
   const int n = 2000;

@@ -1,5 +1,5 @@
-// The ambient plasma, the background magnetic field and the motional electric
-// field, in whole runs against known answers.
+// The ambient plasma, the background magnetic field and the plasma frequency in whole
+// runs, against known answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,29 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "mesh/constants.h"
 #include "run_in_process.h"
-#include "support/amf_boxes.h"
+#include "scene_box.h"
 #include "support/command_line.h"
-#include "support/run_program.h"
+#include "support/run_on_processes.h"
 
 using namespace plasmabox;
 
 namespace {
 
-const std::string EMPTY_SCENE = std::string(PLASMABOX_SOURCE_DIR) + "/examples/oscillation/empty.amf";
-constexpr double E_CHARGE = 1.602176565e-19, E_MASS = 9.10938215e-31, AMU_KG = 1.660538921e-27;
-
-// A cube of n nodes over [0, size] (m), nothing loaded or injected, output
-// only at step 0, into folder.
-CommandLine emptyBox(const TempFolder& folder, const std::string& scene, int n, double size) {
-  CommandLine cl(scene);
-  const std::string nodes = std::to_string(n), extent = std::to_string(size);
-  cl.set(1, nodes).set(2, nodes).set(3, nodes).set(5, extent).set(7, extent).set(9, extent);
-  for (int corner : {14, 15, 16, 20, 21, 22}) cl.set(corner, extent);  // the loading boxes fill the box
-  cl.set(25, folder.path.string() + "/").set(31, "1000000").set(32, "0").set(53, "0");
-  cl.args.resize(53);  // no magnets
-  return cl;
-}
+constexpr double E_CHARGE = 1.602176565e-19;  // C
 
 struct Moments {
   double count = 0, mean[3] = {0, 0, 0}, temperature[3] = {0, 0, 0};  // -, m/s, eV
@@ -47,8 +35,7 @@ Moments moments(const Species& s) {
   return m;
 }
 
-// m^-3, the mean density on the nodes of the wall plane `wall` (x-, x+, y-,
-// y+, z-, z+) of a cube of n nodes.
+// The mean density (m^-3) on wall plane `wall` (x-, x+, y-, y+, z-, z+) of a cube of n nodes.
 double wallDensity(const Field& den, int wall, int n) {
   double sum = 0.0;
   const int axis = wall / 2, at = wall % 2 == 0 ? 0 : n - 1;
@@ -61,23 +48,20 @@ double wallDensity(const Field& den, int wall, int n) {
   return sum / (n * n);
 }
 
-// An empty box with grounded walls in a thin, hot, drifting plasma (its Debye
-// length, 7.4 m, exceeds the 0.5 m box, so no field can hide an injection
-// fault) keeps its density everywhere, at the walls too, and the particles keep
-// the plasma's temperature and drift, after three crossing times of the ions.
+// A thin, hot, drifting plasma (Debye length 7.4 m against a 0.5 m box, so no
+// field hides an injection fault) keeps its density, at the walls too, its
+// temperature and its drift, after three ion crossing times.
 TEST(Ambient, AThinDriftingPlasmaKeepsItsDensityTemperatureAndDrift) {
   const TempFolder folder("ambient_box");
-  CommandLine cl = emptyBox(folder, EMPTY_SCENE, 9, 0.5);
+  CommandLine cl = sceneBox(folder, {}, 9, 0.5);
   cl.set(26, "1");  // ions of 1 amu: 98 km/s at 100 eV, three crossings of the box in 153 steps
   const double n = 1e6, te = 1.0, ti = 100.0, u = 1e5;
   InProcessRun r(cl.with({"field_model=electrostatic", "walls=grounded", "ambient_density=1e6",
                           "ambient_temperature_e=1", "ambient_temperature_i=100", "ambient_drift=1e5,0,0",
                           "macro_weight=1", "dt=1e-7", "max_step=210", "seed=11", "threads=2"}));
   const double expected_count = n * 0.125 / 1.0;  // macro-particles per species in the box
-  // Averaged over six steps after three ion crossings (the electrons cross the
-  // box in 12 steps, the ions in 51), so that the noise of the wall planes (a
-  // sixteenth of the particles each) and of the electrons' mean velocity stays
-  // well below 3%.
+  // Six samples after three ion crossings keep the noise of the wall planes
+  // and of the electrons' mean velocity well below 3%.
   double box[2] = {0, 0}, walls[2][6] = {}, mean[2][3] = {}, temperature[2][3] = {};
   int samples = 0;
   while (r.step()) {
@@ -104,39 +88,10 @@ TEST(Ambient, AThinDriftingPlasmaKeepsItsDensityTemperatureAndDrift) {
   }
 }
 
-// An electron in background_B alone gyrates with the cyclotron period
-// 2 pi me / (e B) and radius v me / (e B).
-TEST(Ambient, AnElectronGyratesInTheBackgroundField) {
-  const TempFolder folder("ambient_gyration");
-  CommandLine cl = emptyBox(folder, EMPTY_SCENE, 5, 1.0);
-  cl.set(29, "20");  // one electron: 20 m^-3 over 1 m^3 at weight 40
-  const double b = 1e-5, v = 1e4, dt = 5e-8;  // omega_ce dt = 0.088
-  InProcessRun r(cl.with({"field_model=electrostatic", "walls=grounded", "macro_weight=40", "load_velocity_e=1e4,0,0",
-                          "background_B=0,0,1e-5", "dt=5e-8", "max_step=720", "seed=2"}));
-  ASSERT_EQ(r.run->species[1].particles.size(), 1u);
-  double x_min = 1e9, x_max = -1e9, first = -1, last = -1, previous = v;
-  int crossings = 0;
-  while (r.step()) {
-    const Particle p = listOrder(r.run->species[1].particles).at(0);
-    x_min = std::min(x_min, p.pos.x), x_max = std::max(x_max, p.pos.x);
-    if (previous < 0.0 && p.vel.x >= 0.0) {  // vx turns positive: once per period
-      const double t = r.run->world->ts - p.vel.x / (p.vel.x - previous);
-      if (crossings++ == 0) first = t;
-      last = t;
-    }
-    previous = p.vel.x;
-  }
-  const double omega = E_CHARGE * b / E_MASS;  // rad/s
-  ASSERT_GE(crossings, 9);
-  EXPECT_NEAR((last - first) / (crossings - 1) * dt, 2 * std::numbers::pi / omega, 0.01 * 2 * std::numbers::pi / omega);
-  EXPECT_NEAR((x_max - x_min) / 2, v / omega, 0.01 * v / omega);
-}
-
-// A cold plasma flowing across background_B keeps its velocity: the motional
-// field -u x B gives every particle the E x B drift u.
+// A cold flow across background_B keeps its velocity: -u x B gives it the E x B drift u.
 TEST(Ambient, ACrossFieldFlowKeepsItsDrift) {
   const TempFolder folder("ambient_drift");
-  CommandLine cl = emptyBox(folder, EMPTY_SCENE, 9, 0.5);
+  CommandLine cl = sceneBox(folder, {}, 9, 0.5);
   cl.set(26, "1");
   InProcessRun r(cl.with({"field_model=electrostatic", "walls=grounded", "ambient_density=1e6",
                           "ambient_temperature_e=0", "ambient_temperature_i=0", "ambient_drift=1e4,2e3,0",
@@ -155,12 +110,10 @@ TEST(Ambient, ACrossFieldFlowKeepsItsDrift) {
   }
 }
 
-// Particles a loading would place inside an object are not created: nothing
-// loaded inside the Body reaches it as current at the first step.
+// Loading creates nothing inside an object, so nothing reaches it as current at once.
 TEST(Ambient, LoadedParticlesInsideAnObjectAreNotCreated) {
   const TempFolder folder("ambient_inside");
-  const std::string scene = folder.write("body.amf", boxesAmf({{"Body", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7}}}));
-  CommandLine cl = emptyBox(folder, scene, 11, 1.0);
+  CommandLine cl = sceneBox(folder, {boxMesh("Body", {0.3, 0.3, 0.3}, {0.7, 0.7, 0.7})}, 11, 1.0);
   cl.set(26, "1").set(30, "1e4");  // cold ions at rest over the whole box
   InProcessRun r(cl.with({"voltage.electrode1=0", "macro_weight=1", "seed=9", "max_step=0"}));
   for (const Particle& p : listOrder(r.run->species[0].particles)) {
@@ -172,6 +125,53 @@ TEST(Ambient, LoadedParticlesInsideAnObjectAreNotCreated) {
   ASSERT_TRUE(r.step());
   ASSERT_EQ(r.run->objects.size(), 1u);
   EXPECT_EQ(r.run->currents[0], 0.0);
+}
+
+// A cold slab whose electrons start with a small drift oscillates at the
+// plasma frequency: the field energy has the period pi / omega_pe, on one
+// process and on two.
+// Times (s) of a series' local maxima, refined by a parabola through each and its neighbours.
+std::vector<double> maximaTimes(const std::vector<double>& t, const std::vector<double>& y) {
+  std::vector<double> times;
+  for (std::size_t q = 1; q + 1 < y.size(); ++q) {
+    if (!(y[q] > y[q - 1] && y[q] >= y[q + 1])) continue;
+    const double curvature = y[q - 1] - 2 * y[q] + y[q + 1];
+    const double shift = curvature != 0.0 ? 0.5 * (y[q - 1] - y[q + 1]) / curvature : 0.0;
+    times.push_back(t[q] + shift * (t[q + 1] - t[q]));
+  }
+  return times;
+}
+
+TEST(PlasmaOscillation, FieldEnergyPeriodIsPiOverOmegaPe) {
+  for (int processes : {1, 2}) {
+    SCOPED_TRACE(std::to_string(processes) + " processes");
+    const TempFolder dir("langmuir");
+    const double density = 1e12;  // m^-3
+    const double omega_pe = std::sqrt(density * QE * QE / (EPS_0 * ME));
+    // A 10 cm box of 33 x 3 x 3 nodes, the slab over 2.5 to 7.5 cm, electrons
+    // drifting at 5e4 m/s; zero-gradient walls make it a slab of an infinite
+    // plane (grounded walls 5 mm away would screen the sheets of charge).
+    CommandLine cl("no_objects.amf");
+    cl.set(1, "33").set(2, "3").set(3, "3").set(5, "0.1").set(7, "0.01").set(9, "0.01");
+    for (int first : {11, 17}) cl.set(first, "0.025").set(first + 3, "0.075").set(first + 4, "0.01").set(first + 5, "0.01");
+    cl.set(29, "1e12").set(30, "1e12").set(31, "1000").set(27, "100").set(28, "1e-6");
+    const std::vector<std::string> args = cl.with({"field_model=electrostatic", "macro_weight=100", "load_velocity_e=5e4,0,0",
+                                                   "max_step=300", "dt=2e-9", "seed=4", "history=history.csv"});  // omega_pe dt 0.11
+    const ProgramResult r = runOnProcesses(processes, args, dir.path.string());
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err.find("omega_pe*dt"), std::string::npos) << r.err;
+
+    const std::vector<std::vector<std::string>> rows = readCsv(dir.file("history.csv"));
+    ASSERT_EQ(rows.size(), 302u);
+    ASSERT_TRUE(rows[0].size() > 6 && rows[0][1] == "time_s" && rows[0][6] == "field_energy_J");
+    std::vector<double> t, energy;
+    for (std::size_t q = 1; q < rows.size(); ++q)
+      t.push_back(std::stod(rows[q].at(1))), energy.push_back(std::stod(rows[q].at(6)));
+    const std::vector<double> maxima = maximaTimes(t, energy);
+    ASSERT_GE(maxima.size(), 8u);
+    const double period = (maxima.back() - maxima.front()) / static_cast<double>(maxima.size() - 1);
+    EXPECT_NEAR(period, std::numbers::pi / omega_pe, 0.02 * std::numbers::pi / omega_pe) << maxima.size() << " maxima";
+  }
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// Checkpoints and restarts on runs of the real program: a run continued from
-// its checkpoint writes the files of the run that never stopped, byte for
-// byte; what a restart refuses; a checkpoint killed while being written; a
-// scheduler's signals; a restart on another number of processes.
+// Checkpoints and restarts on runs of the real program: continuing byte for
+// byte, refusals, a checkpoint killed mid-write, signals, other process counts.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "reference_case.h"
 #include "support/command_line.h"
 #include "support/run_on_processes.h"
 #include "support/run_program.h"
@@ -25,26 +24,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string SCENE = std::string(PLASMABOX_SOURCE_DIR) + "/examples/small/scene.amf";
+const std::string& SCENE = SMALL_SCENE;
 const std::string LAYOUT_CHECK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/checkpoint_layout.py";
 
-// The reference case (the small scene on 12^3 nodes, both species loaded and
-// injected), output every 5 steps, binary VTK files (every double in full).
-CommandLine referenceCase() {
-  CommandLine cl(SCENE);
-  const char* values[] = {"12", "12", "12", "5e9", "5e9", "5", "3", "2", "2", "8000", "500000", "1e12",
-                          "1e12", "300", "1e-4", "300", "1e-4"};
-  const int positions[] = {1, 2, 3, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 27, 28, 51, 52};
-  for (int n = 0; n < 17; ++n) cl.set(positions[n], values[n]);
-  for (int plane : {39, 45})
-    for (int n = 0; n < 6; ++n) cl.set(plane + n, n % 3 == 0 ? "0.001" : n < 3 ? "0.005" : "0.035");
-  return cl;
-}
+// Output every 5 steps, binary VTK files (every double in full).
+CommandLine referenceCase() { return plasmabox::referenceCase("5"); }
 
 const std::vector<std::string> FILES = {"threads=1", "vtk_format=binary", "history=history.csv", "series=on",
                                         "particles_every=10"};
-// The electrostatic model with the ambient plasma flowing through the box,
-// the body floating and electrode2 biased 3 V above it.
+// The ambient plasma flowing through, the body floating, electrode2 biased 3 V above it.
 const std::vector<std::string> ELECTROSTATIC = {
     "field_model=electrostatic", "walls=grounded",        "dt=2e-10",          "ambient_density=3e9",
     "ambient_temperature_e=1",   "ambient_temperature_i=0.1", "ambient_drift=3e4,0,0", "floating=Body",
@@ -61,8 +49,7 @@ std::string stepName(int step) {
   return name;
 }
 
-// "" when every file of a's folder (but the checkpoints) is in b's with the
-// same bytes and b has no other; else the first difference.
+// "" when both folders hold the same files (checkpoints aside) with the same bytes.
 std::string firstDifferentFile(const fs::path& a, const fs::path& b) {
   std::vector<std::string> names[2];
   for (int n = 0; n < 2; ++n)
@@ -84,9 +71,8 @@ TEST(CheckpointRestart, ARunContinuedFromItsCheckpointWritesTheFilesOfTheRunThat
     int processes;
     std::vector<std::string> options;
   };
-  // 60 steps against 30, a checkpoint and 30 more: the continuation pushes
-  // and deposits from the restored bins of the particle lists, and the
-  // potential solver starts from the restored extrapolation.
+  // 60 steps against 30, a checkpoint and 30 more: the continuation starts
+  // from the restored particle bins and solver extrapolation.
   const std::vector<Case> cases = {{"induction, one process", 1, {}},
                                    {"electrostatic, ambient plasma, floating body, one process", 1, ELECTROSTATIC},
                                    {"induction, two processes", 2, {}},
@@ -260,8 +246,7 @@ TEST(CheckpointRestart, StopSignalsEndTheRunWithTheirOwnStatus) {
   }
 }
 
-// The macro-particle count and charge of each species in a "Restarted from"
-// line: "O+ N (Q C), e- N (Q C)".
+// The counts and charges of a "Restarted from" line: "O+ N (Q C), e- N (Q C)".
 std::vector<double> restartTotals(const std::string& out) {
   std::vector<double> totals;
   const std::size_t at = out.find("Restarted from ");
@@ -279,9 +264,8 @@ TEST(CheckpointRestart, TheCheckpointOfTwoProcessesRestartsOnOneWithTheSameParti
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::vector<std::vector<std::string>> history = readCsv(d.file("history.csv"));
   ASSERT_EQ(history.size(), 22u);
-  // Restarted for ten more steps on as many processes and on one: the same
-  // population at the restart step, and ten steps later the same within the
-  // noise of what the walls let in (about 1800 electrons a step).
+  // Ten more steps on two processes and on one: the same population at the
+  // restart, and within the noise of the walls' inflow (1800 e- a step) later.
   std::vector<double> totals[2], later[2];
   for (int processes : {2, 1}) {
     r = runOnProcesses(processes,

@@ -1,6 +1,5 @@
-// The output options on runs of the real program: the series file, the
-// particle files, text against binary read back by VTK's own readers
-// (python3-vtk9), and output steps that cannot be written.
+// The output options on runs of the real program, read back by VTK's own
+// readers (python3-vtk9) where available; a beam's current in the history file.
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "output/particleSnapshot.h"
+#include "support/amf_boxes.h"
 #include "support/command_line.h"
 #include "support/python_vtk.h"
 #include "support/run_program.h"
@@ -25,8 +25,7 @@ namespace fs = std::filesystem;
 
 const std::string READBACK = std::string(PLASMABOX_SOURCE_DIR) + "/tests/driver/vtk_readback.py";
 
-// Ions loaded over the whole 5^3 mesh (6400 macro-particles), no electrons, no
-// injection; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
+// Ions over the 5^3 mesh; fields at steps 0, 2, 4, 6, particle files at 0, 3, 6.
 ProgramResult run(const fs::path& dir, std::vector<std::string> options) {
   options.insert(options.begin(), {"seed=5", "threads=1", "max_step=6", "series=on", "particles_every=3", "particles_sample=500"});
   return runProgram(PLASMABOX_BINARY, CommandLine().set(30, "5e9").set(31, "2").with(options), dir.string());
@@ -43,8 +42,7 @@ std::vector<Listed> seriesOf(const fs::path& dir) {
   return listed;
 }
 
-// What series.pvd must list when the files of these steps were written: the
-// time of step ts is the run's time, ts + 1 additions of dt.
+// What series.pvd must list; step ts is at the time of ts + 1 additions of dt.
 std::vector<Listed> expectedSeries(const std::vector<int>& field_steps, const std::vector<int>& particle_steps) {
   std::vector<Listed> listed;
   double time = 0;
@@ -116,6 +114,40 @@ TEST(OutputFiles, AStepThatCannotBeWrittenLeavesTheOtherStepsAndTheSeriesValid) 
   if (python.empty()) GTEST_SKIP() << NO_VTK;
   const ProgramResult read = runProgram(python, {READBACK, "series", dir.string()});
   EXPECT_EQ(read.exit_code, 0) << read.out << read.err;
+}
+
+// Once the beam reaches the plate, every step's current is exactly q n v A.
+TEST(BeamCurrent, APlateAbsorbingAColdBeamCollectsQNVA) {
+  // Powers of two throughout, so every product is exact: n v A dt / 2^13 = 8
+  // macro-particles per step, a whole number, so the injection's draw adds nothing.
+  const double n = 1099511627776.0, v = 1048576.0, side = 0.0078125;  // m^-3, m/s, m
+  const TempFolder dir("beam_current");
+  // The plate's face lies 20.5 steps downstream: every batch reaches it in
+  // its 21st push, half a step clear of the face.
+  dir.write("plate.amf", boxesAmf({{"plate", {0.023926, 0.0234375, 0.0234375}, {0.05, 0.0390625, 0.0390625}}}));
+  CommandLine cl("plate.amf");
+  for (int p = 1; p <= 3; ++p) cl.set(p, "17");
+  for (int p : {5, 7, 9}) cl.set(p, "0.0625");  // cells of 2^-8 m
+  cl.set(31, "1000").set(32, "1").set(33, "2").set(35, "1048576").set(37, "1099511627776");
+  const char* corners[] = {"0.00390625", "0.02734375", "0.02734375", "0.00390625", "0.03515625", "0.03515625"};
+  for (int c = 0; c < 6; ++c) cl.set(39 + c, corners[c]);
+  const ProgramResult r = runProgram(PLASMABOX_BINARY,
+                                     cl.with({"dt=9.31322574615478515625e-10", "macro_weight=8192", "max_step=30",
+                                              "seed=2", "history=history.csv"}),
+                                     dir.path.string());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+
+  const std::vector<std::vector<std::string>> rows = readCsv(dir.file("history.csv"));
+  ASSERT_EQ(rows.size(), 32u);
+  const auto column = std::find(rows[0].begin(), rows[0].end(), "current_plate_A");
+  ASSERT_NE(column, rows[0].end());
+  const auto current = static_cast<std::size_t>(column - rows[0].begin());
+  const double collected = 1.602176565e-19 * n * v * (side * side);  // A: q n v A
+  for (int step = 0; step <= 30; ++step) {
+    const std::vector<std::string>& row = rows[static_cast<std::size_t>(step) + 1];
+    EXPECT_EQ(std::stod(row.at(current)), step < 20 ? 0.0 : collected) << "step " << step;
+    EXPECT_EQ(std::stoi(row[2]), 8 * (step < 20 ? step + 1 : 20)) << "step " << step;  // O+ macro-particles alive
+  }
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// The seeded run of the small scene against reference outputs kept in
-// tests/driver/reference (gzip): every file of steps 0 and 100 and the console.
-// A difference names the first file, line and value that differ.
-// scripts/record_reference.sh writes the references anew.
+// The seeded run of the small scene against the gzip references in
+// tests/driver/reference (scripts/record_reference.sh writes them anew).
 #include <gtest/gtest.h>
 #include <omp.h>
 #include <zlib.h>
@@ -18,6 +16,7 @@
 
 #include "driver/simulation.h"
 #include "particles/random.h"
+#include "reference_case.h"
 #include "support/command_line.h"
 #include "support/run_program.h"
 
@@ -27,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string SCENE = std::string(PLASMABOX_SOURCE_DIR) + "/examples/small/scene.amf";
+const std::string& SCENE = SMALL_SCENE;
 const fs::path REFERENCE = fs::path(PLASMABOX_SOURCE_DIR) / "tests/driver/reference";
 constexpr uint32_t SEED = 20240611;
 
@@ -123,18 +122,16 @@ Outputs seededRun(CommandLine cl, const std::string& name, bool one_thread) {
   return files;
 }
 
-// The small scene on 12^3 nodes: both species loaded over the whole box (a few
-// thousand each, some inside the objects), both injected, output at steps 0 and 100.
-CommandLine referenceCase() {
-  CommandLine cl(SCENE);
-  const char* values[] = {"12", "12", "12", "5e9", "5e9", "100", "3", "2", "2", "8000", "500000", "1e12",
-                          "1e12", "300", "1e-4", "300", "1e-4"};
-  const int positions[] = {1, 2, 3, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 27, 28, 51, 52};
-  for (int n = 0; n < 17; ++n) cl.set(positions[n], values[n]);
-  for (int plane : {39, 45})  // injection planes x = 1 mm, y and z over [5, 35] mm
-    for (int n = 0; n < 6; ++n) cl.set(plane + n, n % 3 == 0 ? "0.001" : n < 3 ? "0.005" : "0.035");
-  return cl;
+void expectSameOutputs(const Outputs& one, const Outputs& team, const std::string& what) {
+  ASSERT_EQ(one.size(), team.size()) << what;
+  for (std::size_t n = 0; n < one.size(); ++n) {
+    EXPECT_EQ(one[n].first, team[n].first) << what;
+    EXPECT_EQ(firstDifference(one[n].second, team[n].second), "") << one[n].first << ", " << what;
+  }
 }
+
+// Output at steps 0 and 100.
+CommandLine referenceCase() { return plasmabox::referenceCase("100"); }
 
 TEST(ReferenceRun, SeededRunReproducesTheStoredOutputs) {
   if (!fs::exists(SCENE)) GTEST_SKIP() << "bundled scene missing";
@@ -152,24 +149,15 @@ TEST(ReferenceRun, SeededRunReproducesTheStoredOutputs) {
   for (const auto& [name, text] : run) EXPECT_EQ(firstDifference(readGzip(REFERENCE / (name + ".gz")), text), "") << name;
 }
 
-// Without solver sweeps (whose block borders depend on the team) every output
-// is the same for any number of threads.
+// Without solver sweeps (whose blocks follow the team) no output depends on the team.
 TEST(ReferenceRun, OutputsDoNotDependOnTheTeamSize) {
   if (!fs::exists(SCENE)) GTEST_SKIP() << "bundled scene missing";
   const CommandLine cl = referenceCase().set(27, "0").set(51, "0").set(31, "50");
-  const Outputs one = seededRun(cl, "one", true), team = seededRun(cl, "team", false);
-  ASSERT_EQ(one.size(), team.size());
-  for (std::size_t n = 0; n < one.size(); ++n) {
-    EXPECT_EQ(one[n].first, team[n].first);
-    EXPECT_EQ(firstDifference(one[n].second, team[n].second), "") << one[n].first;
-  }
+  expectSameOutputs(seededRun(cl, "one", true), seededRun(cl, "team", false), "team");
 }
 
-// A thermal plasma in the electrostatic model (the potential solved by
-// multigrid at every step, particles crossing tiles every few steps, the
-// mean velocity formed only at output steps; the magnets' field solved by
-// multigrid, not by the sweeps whose blocks follow the team) writes the same
-// files for threads=1, 2 and 3 (3 is lowered to the processors there are).
+// A thermal electrostatic run (multigrid solves, particles crossing tiles)
+// writes the same files for threads=1, 2 and 3.
 TEST(ReferenceRun, ElectrostaticThermalRunDoesNotDependOnTheTeamSize) {
   if (!fs::exists(SCENE)) GTEST_SKIP() << "bundled scene missing";
   const CommandLine thermal = referenceCase().set(31, "7").set(28, "1e-2");
@@ -190,12 +178,8 @@ TEST(ReferenceRun, ElectrostaticThermalRunDoesNotDependOnTheTeamSize) {
   };
   const Outputs one = withoutOptions(seededRun(withThreads(1), "thermal1", false));
   for (int threads : {2, 3}) {
-    const Outputs team = withoutOptions(seededRun(withThreads(threads), "thermal" + std::to_string(threads), false));
-    ASSERT_EQ(one.size(), team.size());
-    for (std::size_t n = 0; n < one.size(); ++n) {
-      EXPECT_EQ(one[n].first, team[n].first);
-      EXPECT_EQ(firstDifference(one[n].second, team[n].second), "") << one[n].first << ", threads=" << threads;
-    }
+    const std::string name = "thermal" + std::to_string(threads);
+    expectSameOutputs(one, withoutOptions(seededRun(withThreads(threads), name, false)), name);
   }
 }
 

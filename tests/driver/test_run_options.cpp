@@ -1,12 +1,17 @@
-// Run options: parsing and its errors, the inputs file, and each option's
-// effect on a small run of the real program.
+// Run options and positional parameters: parsing, errors, the inputs file,
+// each option's effect on a run, and the warnings for too fast particles.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/RunParameters.h"
 #include "driver/runOptions.h"
+#include "driver/runWarnings.h"
+#include "mesh/Grid.h"
+#include "mesh/constants.h"
 #include "support/amf_boxes.h"
 #include "support/command_line.h"
 #include "support/run_program.h"
@@ -25,41 +30,25 @@ std::string errorOf(RunSettings& s, const std::vector<std::string>& options) {
 }
 
 TEST(RunOptions, ValuesErrorsAndTheInputsFile) {
-  for (const char* taken : {"dt=2.5e-12", "max_step=0", "macro_weight=12.5", "seed=4294967295", "threads=3",
-                            "potential_method=3", "voltage.electrode1=-40", "voltage.grid 2=5", "boltzmann_kTe=2",
-                            "boltzmann_phi0=-3", "boltzmann_ne0=1e15", "vtk_format=binary", "series=on",
-                            "particles_every=0", "particles_sample=1"}) {
+  for (const char* taken : {"max_step=0", "seed=4294967295", "voltage.grid 2=5", "particles_every=0"}) {
     RunSettings s;
     EXPECT_EQ(errorOf(s, {taken}), "") << taken;
   }
   const std::pair<const char*, const char*> refused[] = {
-      {"dtt=1", "argument 54: unknown option \"dtt\""}, {"dt=abc", "option \"dt\": \"abc\" is not a number"},
-      {"dt=1e-11s", "option \"dt\": \"1e-11s\" is not a number"}, {"dt=inf", "\"inf\" is not a finite number"},
-      {"dt=0", "option \"dt\": must be greater than 0, got 0"},
+      {"dtt=1", "argument 54: unknown option \"dtt\""}, {"dt=1e-11s", "option \"dt\": \"1e-11s\" is not a number"},
+      {"dt=inf", "\"inf\" is not a finite number"}, {"dt=0", "option \"dt\": must be greater than 0, got 0"},
       {"max_step=12abc", "option \"max_step\": \"12abc\" is not an integer"},
       {"max_step=-1", "option \"max_step\": must be at least 0, got -1"},
-      {"macro_weight=0", "option \"macro_weight\": must be greater than 0"},
-      {"threads=0", "option \"threads\": must be at least 1, got 0"},
-      {"seed=-1", "option \"seed\": must be from 0 to 4294967295, got -1"},
-      {"seed=4294967296", "must be from 0 to 4294967295"}, {"boltzmann_kTe=0", "must be greater than 0"},
-      {"potential_method=4", "option \"potential_method\": must be from 0 to 3, got 4"},
-      {"voltage.=3", "option \"voltage.\": needs an object name"},
-      {"=5", "argument 54: \"=5\" is not an option"}, {"plain", "argument 54: \"plain\" is not an option"},
+      {"seed=4294967296", "option \"seed\": must be from 0 to 4294967295"},
+      {"voltage.=3", "option \"voltage.\": needs an object name"}, {"plain", "argument 54: \"plain\" is not an option"},
       {"inputs=/no/such/file", "option \"inputs\": cannot read the file \"/no/such/file\""},
       {"vtk_format=text", "option \"vtk_format\": must be ascii or binary, got \"text\""},
-      {"vtk_compress=yes", "option \"vtk_compress\": must be off or on, got \"yes\""},
-      {"particles_every=-1", "option \"particles_every\": must be at least 0, got -1"},
-      {"particles_sample=0", "option \"particles_sample\": must be at least 1, got 0"},
       {"vtk_compress=on", "options \"vtk_compress=on\" and \"vtk_format=ascii\""},
       {"vtk_parallel=on", "options \"vtk_parallel=on\" and \"vtk_format=ascii\""},
-      {"vtk_parallel=1", "option \"vtk_parallel\": must be off or on, got \"1\""},
-      // Too large is not "too small": the message names the end that is passed, beyond 64 bits too.
-      {"particles_sample=99999999999", "option \"particles_sample\": must be at most 2147483647, got 99999999999"},
+      // Too large names the end that is passed, beyond 64 bits too.
       {"solve_every=2147483648", "option \"solve_every\": must be at most 2147483647, got 2147483648"},
       {"max_step=99999999999999999999", "option \"max_step\": must be at most 2147483646, got 9999"},
       {"threads=-99999999999999999999", "option \"threads\": must be at least 1, got -9999"},
-      {"seed=99999999999999999999", "option \"seed\": must be from 0 to 4294967295, got 9999"},
-      {"potential_method=-99999999999999999999", "option \"potential_method\": must be from 0 to 3, got -9999"},
   };
   for (const auto& [option, error] : refused) {
     RunSettings s;
@@ -110,8 +99,7 @@ TEST(RunOptions, TheOptionsLineQuotesValuesWithBlanks) {
   EXPECT_NE(line.find(" history=\"my run/h \\$1.csv\" "), std::string::npos) << line;
 }
 
-// A capacitor: electrode1 over i = 0, 1 and electrode2 over i = 9, 10 of 11 x 5 x 5
-// nodes 4 mm apart; ions loaded at rest between the plates.
+// Electrodes over i = 0, 1 and i = 9, 10 of 11 x 5 x 5 nodes; ions at rest between them.
 struct Capacitor {
   TempFolder folder;
   explicit Capacitor(const std::string& name) : folder("options_" + name) {
@@ -160,8 +148,7 @@ TEST(RunOptions, EachOptionActsOnARun) {
   EXPECT_NEAR(c.node("vel.O+", 0, 5, 2, 2, 3).x, 4 * vx, 1e-4 * vx);
 }
 
-// The electrostatic model solves with each step's charge (every solve_every
-// steps), and the history file records one row per step.
+// The electrostatic model solves every solve_every steps; the history has a row per step.
 TEST(RunOptions, ElectrostaticModelAndHistoryFile) {
   const Capacitor c("electrostatic");
   const ProgramResult r = c.run({"seed=3", "max_step=4", "field_model=electrostatic", "solve_every=2",
@@ -188,26 +175,88 @@ TEST(RunOptions, ElectrostaticModelAndHistoryFile) {
   EXPECT_EQ(boltzmann.exit_code, 0) << boltzmann.err;  // no electron particles: Boltzmann electrons are fine
 }
 
-TEST(RunOptions, HelpVersionAndTheCoarseInjectionWarning) {
-  const ProgramResult help = runProgram(PLASMABOX_BINARY, {"--help"});
-  EXPECT_EQ(help.exit_code, 0);
-  // The list is made from the table of options: a unit, a name pattern, the inputs file.
-  for (const char* name : {"dt=[s]", "voltage.NAME=[V]", "particles_sample=VALUE", "inputs=FILE"})
-    EXPECT_NE(help.out.find(name), std::string::npos) << name;
-  const ProgramResult version = runProgram(PLASMABOX_BINARY, {"--version"});
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out.rfind("plasmabox ", 0), 0u);
+// The remanence override sets the first two entries; a later tuple of a name wins.
+TEST(RunParameters, RemanenceOverrideAndMagnetisationTableWhereTheLastTupleWins) {
+  CommandLine cl;  // N = 3: remanence, then three tuples
+  cl.args.resize(52);
+  for (const char* a : {"3", "0.5", "0.7", "0.5", "m0", "0", "0", "1", "m1", "1", "0", "0", "m2", "1", "0", "0"})
+    cl.args.push_back(a);
+  RunParameters p = *parseRunParameters(cl.args);
+  overrideRemanence(p.remanence, 1.2);
+  auto table = buildMagnetisationTable(cl.args, p.remanence);
+  ASSERT_EQ(table.size(), 3u);
+  EXPECT_EQ(table["m0"], (Vec3{0, 0, 1.2 * 1.0 / MU_0}));
+  EXPECT_NEAR(table["m2"].x, 397887.36, 0.01);
+  cl.args[64] = "m0";  // third tuple now names m0 again
+  table = buildMagnetisationTable(cl.args, p.remanence);
+  EXPECT_EQ(table.size(), 2u);
+  EXPECT_EQ(table["m0"], (Vec3{0.5 / MU_0, 0, 0}));
+}
 
-  // Electrons injected along z at 2.5e7 m/s cross 2.5 cells of 1 cm per step of 1e-9 s.
-  const TempFolder dir("options_warning");
-  for (const char* drift : {"2.5e7", "5e6"}) {
-    const ProgramResult w = runProgram(
-        PLASMABOX_BINARY, CommandLine().set(32, "2").set(34, "1").set(36, drift).with({"dt=1e-9", "max_step=0"}),
-        dir.path.string());
-    EXPECT_EQ(w.exit_code, 0);
-    const bool warned = w.err.find("warning: injected e- cross 2.5 cells per step along z") != std::string::npos;
-    EXPECT_EQ(warned, std::string(drift) == "2.5e7") << w.err;
+constexpr double ELECTRON = 9.10938215e-31;  // kg
+constexpr double OXYGEN = 16 * 1.660538921e-27;  // kg
+
+// The warnings for particles too fast for the push; the lines that contain part.
+std::size_t linesWith(const std::vector<std::string>& lines, const std::string& part) {
+  std::size_t n = 0;
+  for (const std::string& l : lines) n += l.find(part) != std::string::npos;
+  return n;
+}
+
+TEST(FastParticleWarnings, ATenthOfTheSpeedOfLightAndOneCellPerStep) {
+  Grid grid(5, 5, 5);
+  grid.setExtents({0, 0, 0}, {0.04, 0.04, 0.04});  // cells of 1 cm
+  // eV at which sqrt(T e / m) is c / 10 = 3e7 m/s, for an electron: 5116.9 eV.
+  const double tenth_c = 9e14 * ELECTRON / 1.602176565e-19;
+  const double thermal_1ev = std::sqrt(1.602176565e-19 / ELECTRON);  // m/s, 419,382
+  const struct {
+    const char* what;
+    double mass, temperature;
+    Vec3 drift;
+    double dt;
+    std::size_t relativistic, coarse;  // lines of each kind
+    const char* line;                  // a line expected in full, or ""
+  } cases[] = {
+      {"just below c/10", ELECTRON, 0.99 * tenth_c, {}, 1e-15, 0, 0, ""},
+      {"just above c/10", ELECTRON, 1.01 * tenth_c, {}, 1e-15, 1, 0, "have a thermal speed of"},
+      {"a drift of 3.1e7 m/s", ELECTRON, 0, {0, -3.1e7, 0}, 1e-15, 1, 0, "drift at 3.1e+07 m/s, above a tenth"},
+      {"2e7 m/s along two axes: 2.8e7 m/s", ELECTRON, 0, {2e7, 2e7, 0}, 1e-15, 0, 0, ""},
+      {"thermal motion just under a cell", ELECTRON, 1.0, {}, 0.99 * 0.01 / thermal_1ev, 0, 0, ""},
+      {"thermal motion just over a cell", ELECTRON, 1.0, {}, 1.01 * 0.01 / thermal_1ev, 0, 1,
+       "at 1 eV cross 1.01 cells per step at their thermal speed"},
+      {"a drift across 2.5 cells along z", OXYGEN, 0, {0, 1e3, -2.5e4}, 1e-6, 0, 1,
+       "cross 2.5 cells per step along z (drift -25000 m/s, dt 1e-06 s, spacing 0.01 m)"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> lines =
+        fastParticleWarnings("loaded e-", c.mass, c.temperature, c.drift, grid, c.dt);
+    EXPECT_EQ(linesWith(lines, "the push is not relativistic"), c.relativistic) << c.what;
+    EXPECT_EQ(linesWith(lines, "the push samples the field too coarsely"), c.coarse) << c.what;
+    EXPECT_EQ(lines.size(), c.relativistic + c.coarse) << c.what;
+    EXPECT_TRUE(!*c.line || linesWith(lines, c.line) == 1u) << c.what << ": " << (lines.empty() ? "" : lines[0]);
+    for (const std::string& l : lines) EXPECT_EQ(l.rfind("warning: loaded e- ", 0), 0u) << l;
   }
+}
+
+// A run says it once per population, at set-up.
+TEST(FastParticleWarnings, ARunSaysThemOnceOnStandardError) {
+  const TempFolder dir("fast_warning");
+  const ProgramResult r = runProgram(
+      PLASMABOX_BINARY, CommandLine().set(29, "1e9").set(32, "2").with({"temperature_e=6000", "max_step=2"}),
+      dir.path.string());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<std::string> hot_surroundings = {"ambient_density=1e6", "ambient_temperature_e=6000",
+                                                     "ambient_temperature_i=0.1", "max_step=1"};
+  const ProgramResult ambient = runProgram(PLASMABOX_BINARY, CommandLine().with(hot_surroundings), dir.path.string());
+  EXPECT_EQ(ambient.exit_code, 0) << ambient.err;
+  for (const auto& [population, err] :
+       {std::pair{"loaded e-", &r.err}, {"injected e-", &r.err}, {"ambient e-", &ambient.err}}) {
+    const std::string line = std::string("warning: ") + population + " at 6000 eV have a thermal speed of 3.2";
+    const std::size_t at = err->find(line);
+    EXPECT_NE(at, std::string::npos) << *err;
+    EXPECT_EQ(err->find(line, at + 1), std::string::npos) << *err;
+  }
+  EXPECT_EQ(ambient.err.find("ambient O+"), std::string::npos) << ambient.err;  // 0.1 eV ions: nothing to say
 }
 
 }  // namespace

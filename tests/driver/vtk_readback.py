@@ -1,16 +1,9 @@
 #!/usr/bin/env python3
 """Reads the program's VTK files with VTK's own readers (python3-vtk9).
 
-    vtk_readback.py compare TEXT_DIR BINARY_DIR COMPRESSED_DIR STEP
-        The images of one step of three runs with one seed hold the same arrays
-        (doubles equal at the text's 6 digits, the binary files bit for bit),
-        the particle files of O+ and e- the same values (text keeps them exact).
-    vtk_readback.py series DIR
-        Every file listed in DIR/series.pvd reads.
-    vtk_readback.py close DIR_A DIR_B STEP RTOL
-        The images of one step of two runs hold the same arrays, integers equal,
-        every double array within RTOL of its largest magnitude (a run on one
-        process against the same run on several).
+    vtk_readback.py compare TEXT_DIR BINARY_DIR COMPRESSED_DIR STEP   same arrays in the three formats
+    vtk_readback.py series DIR                                         every file of series.pvd reads
+    vtk_readback.py close DIR_A DIR_B STEP RTOL                         arrays within RTOL of the largest
 
 Exits 1 naming the first difference; an error or warning of a VTK reader fails.
 """

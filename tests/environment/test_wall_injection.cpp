@@ -1,5 +1,4 @@
-// The ambient plasma entering through the six walls: the expected count from
-// the one-sided flux, and the particles drawn for it.
+// The ambient plasma entering through the six walls against the one-sided flux.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +6,7 @@
 
 #include "environment/injectAmbient.h"
 #include "environment/wallFlux.h"
+#include "geometry/testMeshes.h"
 #include "mesh/constants.h"
 #include "particles/random.h"
 #include "../particles/particle_test_world.h"
@@ -17,9 +17,8 @@ namespace {
 
 constexpr double AMU_1 = 1.660538921e-27;  // kg, an ion of 1 amu
 
-// The expected macro-particles through the x- wall of the unit cube per step,
-// written out from the one-sided flux of a drifting Maxwellian:
-// n (sigma / sqrt(2 pi) exp(-u^2 / 2 sigma^2) + u / 2 (1 + erf(u / (sqrt2 sigma)))) A dt / w.
+// Macro-particles through the x- wall of the unit cube per step, from the
+// one-sided flux of a drifting Maxwellian.
 double expectedThroughLowX(double n, double u, double sigma, double dt, double w) {
   return n * (sigma / std::sqrt(2 * std::numbers::pi) * std::exp(-u * u / (2 * sigma * sigma)) +
               u / 2 * (1 + std::erf(u / (std::numbers::sqrt2 * sigma)))) * 1.0 * dt / w;
@@ -43,8 +42,7 @@ TEST(WallFlux, OneSidedFluxOfEachWallFromTheDriftAlongItsNormal) {
   EXPECT_NEAR(wallMacroParticles(cold, AMU_1, 100.0, w.grid, 5, 1e-8), 1e10 * 3 * sigma * 1e-8 / 100.0, 1e-6);
 }
 
-// The particles that entered through wall `wall` of the unit cube in a step:
-// within |v_normal| dt of it, moving inwards.
+// Particles within |v_normal| dt of wall `wall` of the unit cube, moving inwards.
 int countFrom(const std::vector<Particle>& particles, int wall, double dt) {
   const int axis = wall / 2;
   const double inward = wall % 2 == 0 ? 1.0 : -1.0, plane = wall % 2 == 0 ? 0.0 : 1.0;
@@ -56,9 +54,8 @@ int countFrom(const std::vector<Particle>& particles, int wall, double dt) {
   return n;
 }
 
-// Over many steps the count through one wall is the flux times area and time
-// (within 3 standard deviations of the Poisson count), for drifts of 0 and
-// of +2 and -2 thermal speeds along the wall's normal and along the wall.
+// The count through each wall matches the flux within 3 Poisson standard
+// deviations, for drifts of 0 and +-2 thermal speeds.
 TEST(InjectAmbient, EachWallInjectsItsOneSidedFlux) {
   const double T = 1.0, sigma = std::sqrt(T * QE / AMU_1), dt = 2e-8;  // sigma dt = 0.2 mm in the 1 m box
   struct Case {
@@ -85,27 +82,16 @@ TEST(InjectAmbient, EachWallInjectsItsOneSidedFlux) {
   }
 }
 
-// Every entering particle moves inwards and stands, at most one step's
-// travel from its wall, inside the box; its velocity across the wall is the
-// drift plus thermal spread, and a particle that would end inside an object
-// is not created.
+// Entering particles move inwards, stand within a step's travel of their
+// wall, and are never created inside an object.
 TEST(InjectAmbient, ParticlesEnterAsALayerAndNeverInsideAnObject) {
   const double T = 1.0, sigma = std::sqrt(T * QE / AMU_1), dt = 2e-6;  // sigma dt = 2 cm
   Cube w(5, 0.0, 1.0, dt);
   Species ions("O+", AMU_1, QE, 1e6, w);
   seedRandom(8);
   const Ambient a{1e11, T, {0, 0, 0}};
-  AmfObject slab;  // a plate filling the first 5 cm above z = 0 over the whole box
-  slab.name = "plate";
-  const Vec3 lo{-0.1, -0.1, -0.1}, hi{1.1, 1.1, 0.05};
-  const Vec3 p[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                     {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-  const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
-                            {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 0, 4}, {3, 4, 7}};
-  for (const auto& f : faces) slab.triangles.push_back({p[f[0]], p[f[1]], p[f[2]]});
-  slab.vertices.assign(std::begin(p), std::end(p));
-  slab.bbox_min = lo, slab.bbox_max = hi;
-  const std::vector<AmfObject> objects{slab};
+  // A plate filling the first 5 cm above z = 0 over the whole box.
+  const std::vector<AmfObject> objects = objectsOf({boxMesh("plate", {-0.1, -0.1, -0.1}, {1.1, 1.1, 0.05})});
   const int64_t made = injectAmbient(ions, a, ObjectVeto{objects, nullptr});
   ASSERT_EQ(made, static_cast<int64_t>(ions.particles.size()));
   ASSERT_GT(made, 1000);

@@ -1,6 +1,5 @@
-// Arbitrary documents to the simulation's AMF reader (through an in-memory file,
-// as it takes a name); the indexed containment query must then match the full
-// scan, and no point the cell classification calls clear may be in an object.
+// Arbitrary documents to the simulation's AMF reader; the indexed containment
+// must match the full scan, and no point called clear may be in an object.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -46,9 +45,8 @@ void checkContainment(const std::vector<AmfObject>& world) {
   }
 }
 
-// A 9^3 mesh over the objects' boxes (widened by a tenth), classified; then
-// every node, every vertex and its neighbours, and every box centre: where
-// the classification says clear, the query must find no object.
+// A 9^3 mesh over the objects' boxes: where the classification says clear at a
+// node, vertex or box centre, the query must find no object.
 void checkClearCells(const std::vector<AmfObject>& world) {
   Vec3 lo{INFINITY, INFINITY, INFINITY}, hi{-INFINITY, -INFINITY, -INFINITY};
   for (const AmfObject& o : world)

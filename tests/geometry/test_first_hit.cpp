@@ -1,13 +1,13 @@
-// The first-hit ray query: the tree against a scan of every triangle, known
-// hits, rays through shared edges and corners, rays leaving a surface, and
-// degenerate triangles and input.
+// The first-hit ray query against a full scan, known hits and hostile rays; outward normals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <set>
 
 #include "geometry/firstHit.h"
+#include "geometry/outwardNormals.h"
 #include "geometry/watertightHit.h"
 #include "testMeshes.h"
 
@@ -26,9 +26,7 @@ Vec3 randomUnit(std::mt19937& gen) {
   }
 }
 
-// Triangles of random size and shape, a third of them slivers nearly in the
-// plane of an axis, some of them degenerate (a repeated corner or three corners
-// on a line).
+// Random triangles, a third of them slivers, some degenerate.
 NamedMesh triangleSoup(std::mt19937& gen, int count) {
   std::uniform_real_distribution<double> u(-1, 1);
   NamedMesh m{"soup", {}};
@@ -118,53 +116,8 @@ TEST(FirstHit, KnownHitsOnACube) {
   EXPECT_NEAR(firstHitRay(scene, {-1, 0.5, 0.5}, {1e200, 0, 0})->t, 1e-200, 1e-212);
 }
 
-// The hit test against the plane intersection computed another way (in long
-// double, from the plane equation): where the ray passes clearly inside or
-// outside a triangle, both agree on the hit and the parameter.
-TEST(FirstHit, HitTestAgreesWithThePlaneIntersection) {
-  std::mt19937 gen(99);
-  std::uniform_real_distribution<double> u(-1, 1);
-  int compared = 0, inside = 0;
-  for (int n = 0; n < 200000; ++n) {
-    const Vec3 a{u(gen), u(gen), u(gen)}, b{u(gen), u(gen), u(gen)}, c{u(gen), u(gen), u(gen)};
-    const Vec3 o{2 * u(gen), 2 * u(gen), 2 * u(gen)}, d = randomUnit(gen);
-    using L = long double;
-    const L e1[3] = {L(b.x) - a.x, L(b.y) - a.y, L(b.z) - a.z}, e2[3] = {L(c.x) - a.x, L(c.y) - a.y, L(c.z) - a.z};
-    const L nrm[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-    const L nd = nrm[0] * d.x + nrm[1] * d.y + nrm[2] * d.z;
-    const L nn = nrm[0] * nrm[0] + nrm[1] * nrm[1] + nrm[2] * nrm[2];
-    if (std::fabs(nd) < 1e-3L * std::sqrt(nn)) continue;  // nearly parallel: the parameter is ill-conditioned
-    const L t = (nrm[0] * (L(a.x) - o.x) + nrm[1] * (L(a.y) - o.y) + nrm[2] * (L(a.z) - o.z)) / nd;
-    const L p[3] = {o.x + t * d.x - a.x, o.y + t * d.y - a.y, o.z + t * d.z - a.z};
-    // Barycentric weights of the plane point, from (x cross y) . normal.
-    const auto along = [&](const L x[3], const L y[3]) {
-      return (nrm[0] * (x[1] * y[2] - x[2] * y[1]) + nrm[1] * (x[2] * y[0] - x[0] * y[2]) +
-              nrm[2] * (x[0] * y[1] - x[1] * y[0])) /
-             nn;
-    };
-    const L wb = along(p, e2), wc = along(e1, p);  // p = wb e1 + wc e2
-    const L wa = 1 - wb - wc;
-    const L margin = std::min({wa, wb, wc});
-    if (std::fabs(margin) < 1e-9L || std::fabs(t) < 1e-9L) continue;
-    const bool expected = margin > 0 && t > 0;
-    const double at[3] = {a.x, a.y, a.z}, bt[3] = {b.x, b.y, b.z}, ct[3] = {c.x, c.y, c.z};
-    const RayQuery q = makeRayQuery(o, d, INF, 1.0);
-    const double got = watertightHit(q, at, bt, ct);
-    ASSERT_EQ(got >= 0.0, expected) << n;
-    if (expected) {
-      EXPECT_NEAR(got * q.t_scale, static_cast<double>(t), 1e-9 * static_cast<double>(std::max(1.0L, std::fabs(t))))
-          << n;
-    }
-    ++compared;
-    inside += expected;
-  }
-  EXPECT_GT(compared, 100000);
-  EXPECT_GT(inside, 1000);
-}
-
-// A closed surface has no holes for rays: from inside, every ray meets it,
-// also those aimed exactly at a corner or at the middle of an edge shared by
-// two triangles, and those that run in an axis plane through the cube's edges.
+// A closed surface has no holes for rays from inside, even aimed at corners,
+// shared edges, or along a face's plane.
 TEST(FirstHit, RaysThroughSharedEdgesAndCornersAlwaysHit) {
   const Vec3 centre{880.0, 810.0, 3.0};  // far from the origin, as CAD files can be
   const std::vector<AmfObject> objects =
@@ -201,9 +154,8 @@ TEST(FirstHit, RaysThroughSharedEdgesAndCornersAlwaysHit) {
   EXPECT_EQ(misses, 0) << "of " << rays;
 }
 
-// Rays leaving a surface start surfaceOffset(scene) above it. On a convex
-// body no such ray meets anything, down to rays grazing the surface, also far
-// from the origin where coordinates carry large rounding.
+// Rays leaving a convex surface from surfaceOffset above it meet nothing,
+// down to grazing ones, also far from the origin.
 TEST(FirstHit, RaysLeavingASurfaceMissTheTriangleTheyLeave) {
   std::mt19937 gen(77);
   std::uniform_real_distribution<double> unit(0, 1);
@@ -241,19 +193,16 @@ TEST(FirstHit, DegenerateTrianglesAndBadInputHitNothing) {
                    {{0, 0, 1}, {1, 0, 1}, {0, 1, 1}}};   // a good one
   const SceneTriangles scene = buildSceneTriangles(std::vector<AmfObject>{AmfObject{}, odd});
   EXPECT_EQ(scene.triangles.size(), 3u);
-  const auto good = firstHitRay(scene, {0.25, 0.25, 5}, {0, 0, -1});
-  ASSERT_TRUE(good.has_value());
-  EXPECT_EQ(good->object, 1);
-  EXPECT_EQ(good->triangle, 3);
-  EXPECT_EQ(good->t, 4.0);
-  const auto corner = firstHitRay(scene, {0, 0, 5}, {0, 0, -1});  // past the good one's corner to the point
-  ASSERT_TRUE(corner.has_value());
-  EXPECT_EQ(corner->triangle, 3);
-  EXPECT_EQ(corner->t, 4.0);
-  const auto edge = firstHitRay(scene, {0.5, 0, -5}, {0, 0, 1});  // through the line, then the good one's edge
-  ASSERT_TRUE(edge.has_value());
-  EXPECT_EQ(edge->triangle, 3);
-  EXPECT_EQ(edge->t, 6.0);
+  // Straight down, past the good one's corner to the point, through the line to its edge.
+  const struct {
+    Vec3 from, direction;
+    double t;
+  } rays[] = {{{0.25, 0.25, 5}, {0, 0, -1}, 4.0}, {{0, 0, 5}, {0, 0, -1}, 4.0}, {{0.5, 0, -5}, {0, 0, 1}, 6.0}};
+  for (const auto& r : rays) {
+    const auto hit = firstHitRay(scene, r.from, r.direction);
+    ASSERT_TRUE(hit.has_value()) << r.from.x;
+    EXPECT_TRUE(hit->object == 1 && hit->triangle == 3 && hit->t == r.t) << r.from.x;
+  }
   EXPECT_FALSE(firstHitRay(scene, {-1, 0, 0}, {1, 0, 0}).has_value());  // along the line
   for (const Vec3& b : {Vec3{NAN, 0, 0}, Vec3{0, -INF, 0}}) {
     EXPECT_FALSE(firstHitRay(scene, b + Vec3{0.25, 0.25, 5}, {0, 0, -1}).has_value());
@@ -270,8 +219,7 @@ TEST(FirstHit, DegenerateTrianglesAndBadInputHitNothing) {
   EXPECT_FALSE(firstHitRay(buildSceneTriangles({}), {0, 0, 0}, {1, 0, 0}).has_value());
 }
 
-// Whether nodes hold their items is settled by the comparison with the full
-// scan above; here: every item once, and the depth on a lopsided input.
+// Every item once, and the depth on a lopsided input (the full scan settles the rest).
 TEST(TriangleTree, HoldsEveryItemOnceWithinTheStackDepth) {
   // Centres at 2^-k pull the area heuristic towards one-sided splits.
   std::vector<AxisBox> boxes;
@@ -303,4 +251,114 @@ TEST(TriangleTree, HoldsEveryItemOnceWithinTheStackDepth) {
   boxes[7].hi.y = NAN;
   EXPECT_THROW(buildTriangleTree(boxes, centres), std::invalid_argument);
   EXPECT_TRUE(buildTriangleTree({}, {}).nodes.empty());
+}
+
+// Outward normals from the corner order, repaired where triangles disagree,
+// refused by name where no outward side exists.
+
+namespace {
+
+// The mesh with the corner order of the listed triangles reversed.
+NamedMesh reversed(NamedMesh m, const std::set<std::size_t>& which) {
+  for (std::size_t t = 0; t < m.mesh.triangles.size(); ++t)
+    if (which.count(t)) std::swap(m.mesh.triangles[t][1], m.mesh.triangles[t][2]);
+  return m;
+}
+
+std::set<std::size_t> all(std::size_t n) {
+  std::set<std::size_t> s;
+  for (std::size_t t = 0; t < n; ++t) s.insert(t);
+  return s;
+}
+
+// Both meshes as one object.
+NamedMesh joined(NamedMesh a, const NamedMesh& b) {
+  const auto base = static_cast<uint32_t>(a.mesh.vertices.size());
+  a.mesh.vertices.insert(a.mesh.vertices.end(), b.mesh.vertices.begin(), b.mesh.vertices.end());
+  for (auto t : b.mesh.triangles) a.mesh.triangles.push_back({t[0] + base, t[1] + base, t[2] + base});
+  return a;
+}
+
+// The outward normal of a triangle on a face of box [lo, hi].
+Vec3 boxFaceNormal(const Triangle& t, const Vec3& lo, const Vec3& hi) {
+  for (int a = 0; a < 3; ++a) {
+    Vec3 n;
+    if (t.a[a] == lo[a] && t.b[a] == lo[a] && t.c[a] == lo[a]) n[a] = -1;
+    if (t.a[a] == hi[a] && t.b[a] == hi[a] && t.c[a] == hi[a]) n[a] = 1;
+    if (n[a] != 0) return n;
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(OutwardNormals, BoxesWithReversedTrianglesPointOutOfTheSolid) {
+  const Vec3 lo{0, 0, 0}, hi{3, 3, 3}, in_lo{1, 1, 1}, in_hi{2, 2, 2}, far_lo{5, 0, 0}, far_hi{6, 1, 2};
+  const NamedMesh cube = boxMesh("cube", lo, hi);
+  const struct {
+    const char* what;
+    NamedMesh mesh;
+    std::size_t reversed;
+  } cases[] = {
+      {"as written", cube, 0},
+      {"every triangle reversed", reversed(cube, all(12)), 12},
+      {"three triangles reversed", reversed(cube, {1, 4, 9}), 3},
+      // A cavity written as a solid cube: its side faces into the hole.
+      {"hollow box", joined(cube, boxMesh("hole", in_lo, in_hi)), 12},
+      {"two boxes, one inside out", joined(cube, reversed(boxMesh("far", far_lo, far_hi), all(12))), 12},
+  };
+  for (const auto& c : cases) {
+    const AmfObject object = toObject(c.mesh);
+    const OutwardNormals out = outwardNormals(object);
+    ASSERT_EQ(out.normal.size(), object.triangles.size()) << c.what;
+    EXPECT_EQ(out.reversed, c.reversed) << c.what;
+    for (std::size_t t = 0; t < object.triangles.size(); ++t) {
+      const Triangle& tri = object.triangles[t];
+      const bool in_hole = tri.a.x >= in_lo.x && tri.a.x <= in_hi.x && tri.a.y >= in_lo.y && tri.a.y <= in_hi.y &&
+                           tri.a.z >= in_lo.z && tri.a.z <= in_hi.z;
+      const bool far = tri.a.x >= far_lo.x;
+      const Vec3 expected = far ? boxFaceNormal(tri, far_lo, far_hi)
+                                : (in_hole ? -1.0 * boxFaceNormal(tri, in_lo, in_hi) : boxFaceNormal(tri, lo, hi));
+      EXPECT_EQ(out.normal[t], expected) << c.what << ", triangle " << t;
+      const Vec3 size = far ? far_hi - far_lo : (in_hole ? in_hi - in_lo : hi - lo);
+      const double face = expected.x != 0 ? size.y * size.z : (expected.y != 0 ? size.x * size.z : size.x * size.y);
+      EXPECT_EQ(out.area[t], 0.5 * face) << c.what << ", triangle " << t;
+    }
+  }
+}
+
+TEST(OutwardNormals, ObjectsWithoutAnOutwardSideAreRefusedByName) {
+  NamedMesh open = boxMesh("lid off", {0, 0, 0}, {1, 1, 1});
+  open.mesh.triangles.pop_back();
+  NamedMesh pillow{"pillow", {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 1}}}};
+  // Two cubes sharing one edge: four triangles meet there.
+  const NamedMesh pair = joined(boxMesh("pair", {0, 0, 0}, {1, 1, 1}), boxMesh("b", {1, 1, 0}, {2, 2, 1}));
+  AmfObject broken = toObject(boxMesh("broken", {0, 0, 0}, {1, 1, 1}));
+  broken.triangles[3].b.y = NAN;
+  const struct {
+    AmfObject object;
+    const char* reason;  // empty: accepted
+    std::size_t reversed;
+  } cases[] = {
+      {toObject(open), "is not closed", 0},
+      {toObject(pillow), "encloses no volume", 0},
+      {broken, "not a finite number", 0},
+      {toObject(reversed(pair, {5})), "disagree on their corner order", 0},
+      {toObject(pair), "", 0},
+      {toObject(reversed(pair, all(24))), "", 24},
+  };
+  for (const auto& c : cases) {
+    const std::string name = "\"" + c.object.name + "\"";
+    if (*c.reason == '\0') {
+      EXPECT_EQ(outwardNormals(c.object).reversed, c.reversed) << name;
+      continue;
+    }
+    try {
+      outwardNormals(c.object);
+      ADD_FAILURE() << name << " accepted";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+    }
+  }
 }

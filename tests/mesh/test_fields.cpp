@@ -33,60 +33,14 @@ TEST(Grid, NodeVolumesAreCellShareAndBoundsIncludeTheLowerFacesOnly) {
   EXPECT_NEAR(std::accumulate(u.node_vol.data.begin(), u.node_vol.data.end(), 0.0), 0.6 * 0.15 * 0.8, 1e-15);  // its volume
   Grid w(5, 5, 5);
   w.setExtents({-1, -1, -1}, {1, 1, 1});
-  const struct {
-    Vec3 p;
-    bool inside;
-  } cases[] = {
-      {{-1, -1, -1}, true}, {{0.999, 0.999, 0.999}, true}, {{1, 0, 0}, false}, {{0, 0, 1}, false},
-      {{-1.0000001, 0, 0}, false}, {{0, 0, NAN}, false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(w.inBounds(c.p), c.inside) << c.p.x << " " << c.p.y << " " << c.p.z;
+  for (const auto& [p, inside] : {std::pair{Vec3{-1, -1, -1}, true}, {Vec3{0.999, 0.999, 0.999}, true},
+                                  {Vec3{1, 0, 0}, false}, {Vec3{-1.0000001, 0, 0}, false}, {Vec3{0, 0, NAN}, false}})
+    EXPECT_EQ(w.inBounds(p), inside) << p.x << " " << p.y << " " << p.z;
   EXPECT_EQ(w.toLogical(w.xm), (Vec3{4, 4, 4}));
   EXPECT_EQ(w.toLogical({0, 0.5, -0.5}), (Vec3{2, 3, 1}));
 }
 
-TEST(NodeField, CountsLayoutZeroFillAndArithmetic) {
-  VectorField l(2, 3, 4);
-  ASSERT_EQ(l.size(), 24u);
-  l(1, 2, 2) = {4, 5, 6};
-  EXPECT_EQ((&l.data[0].x)[3 * ((1 * 3 + 2) * 4 + 2) + 2], 6.0);  // k fastest, components interleaved
-  EXPECT_EQ(l.line(1, 2) + 3, &l(1, 2, 3));
-  // Counts of zero or less give no nodes; counts whose product wraps are refused.
-  EXPECT_EQ(Field(0, 3, 4).size() + IntField(-2, 3, 4).size(), 0u);
-  EXPECT_THROW(Field(4194304, 4194304, 4194304), std::bad_alloc);
-  // Arithmetic leaves its operands alone.
-  Field a(3, 4, 5);
-  for (std::size_t q = 0; q < a.size(); ++q) a.data[q] = 0.5 * q;
-  EXPECT_EQ((a + a).data, (2.0 * a).data);
-  EXPECT_EQ((a - a).data, Field(3, 4, 5).data);
-  EXPECT_EQ(a(1, 1, 1), 0.5 * a.index(1, 1, 1));
-  VectorField v(3, 3, 3), w(3, 3, 3);
-  v(1, 2, 0) = {1, -2, 3};
-  w(1, 2, 0) = {0.5, 0.5, 0.5};
-  v += w;
-  v -= 3.0 * w;
-  EXPECT_EQ(v(1, 2, 0), (Vec3{0, -3, 2}));
-  v.clear();
-  EXPECT_EQ(v.data, VectorField(3, 3, 3).data);
-}
-
-TEST(Gather, ExactAtNodesMeanAtCellCentresLinearAnywhere) {
-  VectorField f(5, 5, 5);
-  eachNode(5, 5, 5, [&](int i, int j, int k) { f(i, j, k) = {1.0 * i * j + k, 2.0 * i - j + 3.0 * k, 0.1 * i}; });
-  eachNode(4, 4, 4, [&](int i, int j, int k) { EXPECT_EQ(gather(f, {double(i), double(j), double(k)}), f(i, j, k)); });
-  Vec3 mean{};
-  for (int n = 0; n < 8; ++n) mean += 0.125 * f(1 + (n & 1), 1 + (n >> 1 & 1), 1 + (n >> 2));
-  EXPECT_NEAR(gather(f, {1.5, 1.5, 1.5}).x, mean.x, 1e-14);  // x = i j + k is not linear
-  std::mt19937 gen(7);
-  std::uniform_real_distribution<double> u(0.0, 4.0);
-  for (int n = 0; n < 200; ++n) {  // components linear in the position are reproduced anywhere in a cell
-    const Vec3 l{u(gen), u(gen), u(gen)};
-    EXPECT_NEAR(gather(f, l).y, 2 * l.x - l.y + 3 * l.z, 1e-12) << l.x << " " << l.y << " " << l.z;
-  }
-}
-
-// The push depends on gather's exact bits: corner by corner, each component
-// alone, x and y in vector pairs or not.
+// The push depends on gather's exact bits: the same as the sum corner by corner.
 TEST(Gather, SameBitsAsTheSumCornerByCorner) {
   VectorField f(6, 7, 5);
   std::mt19937 gen(3);

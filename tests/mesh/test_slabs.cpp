@@ -1,5 +1,4 @@
-// The slabs of a distributed mesh and the traffic across their borders, run
-// on two processes by mpirun (and on one outside it).
+// The slabs of a distributed mesh and their borders, on two processes (one outside mpirun).
 #include <gtest/gtest.h>
 
 #include <mpi.h>
@@ -36,30 +35,6 @@ TEST(Slabs, PlanesAreSharedWholeAndEvenly) {
     }
   }
   EXPECT_THROW(splitIntoSlabs(5, 0, 3), std::runtime_error);  // one process would own one plane
-}
-
-TEST(Slabs, LocalGridPlacesNodesAndParticlesAsTheWholeMesh) {
-  const Vec3 x0{-1.0, 0.0, 0.5}, xm{1.3, 2.0, 1.5};
-  World whole(23, 4, 5);
-  whole.grid.setExtents(x0, xm);
-  for (int size = 2; size <= 4; ++size)
-    for (int r = 0; r < size; ++r) {
-      const Decomposition d = splitIntoSlabs(23, r, size);
-      World w(d, 4, 5);
-      w.grid.setExtents(x0, xm);
-      ASSERT_EQ(w.grid.ni, d.localCount());
-      for (int i = 0; i < w.grid.ni; ++i) {
-        const int g = w.grid.i0 + i;
-        EXPECT_EQ(w.grid.nodePosition(i, 2, 3).x, whole.grid.nodePosition(g, 2, 3).x);
-        EXPECT_EQ(w.grid.node_vol(i, 0, 1), whole.grid.node_vol(g, 0, 1)) << "plane " << g;
-      }
-      // Exact for the positions the slab can hold (at or above its first plane).
-      for (double x : {-1.0, -0.3217, 0.0, 0.77, 1.2999}) {
-        const Vec3 p{x, 1.0, 1.0};
-        if (whole.grid.toLogical(p).x < w.grid.i0) continue;
-        EXPECT_EQ(w.grid.toLogical(p).x + w.grid.i0, whole.grid.toLogical(p).x);
-      }
-    }
 }
 
 TEST(Slabs, GhostPlanesCarryTheNeighboursValuesAndSums) {

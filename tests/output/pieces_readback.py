@@ -1,12 +1,6 @@
 #!/usr/bin/env python3
-"""Reads an image written in pieces through its .pvti index with VTK's own
-reader and compares it with the one-file image of the same values; then each
-piece on its own against its part of the whole image (the joined image takes
-a shared border plane from one piece only).
-
-    pieces_readback.py INDEX.pvti WHOLE.vti
-
-Exits 1 naming the first difference; an error or warning of a reader fails.
+"""pieces_readback.py INDEX.pvti WHOLE.vti: the pieces, joined by VTK's reader
+and each on its own, hold the one-file image's values. Exits 1 on a difference.
 """
 
 import os

@@ -1,11 +1,6 @@
-// The checkpoint file: a record written by every process and read back
-// value for value, on as many processes and as a single one (which gets
-// the whole mesh and every particle); files a restart must refuse; the
-// checkpoint folder's names and clean-up; the history file continued after
-// a checkpoint. Runs on one process (without MPI) and under mpirun on two.
+// The checkpoint file read back value for value on its processes and whole on
+// one; refusals; names and clean-up; the continued history file.
 #include <gtest/gtest.h>
-#include <mpi.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +16,7 @@
 #include "output/hdf5File.h"
 #include "output/historyFile.h"
 #include "support/run_program.h"
+#include "support/shared_folder.h"
 
 namespace plasmabox {
 namespace {
@@ -39,8 +35,7 @@ Particle particle(int s, int r, int q) {
   return {{v, -v, 0.5 * v}, {1e3 * v, 0, -1e-3 * v}, 50.0 + s};
 }
 
-// This process's record: fields on its planes (ghost planes included) from
-// their global node, particles, tile ranges and generator of its own.
+// This process's record: every value from its global node or its own rank.
 Checkpoint recordOf(const Decomposition& part) {
   Checkpoint c;
   c.step = 41, c.time = 4.2000000000000005e-10, c.processes = part.size, c.seed = 4000000000u;
@@ -82,21 +77,11 @@ void expectSameField(const NodeField<T>& a, const NodeField<T>& b, const char* w
   EXPECT_TRUE(a.data == b.data) << what;
 }
 
-// A folder every process of part sees under the same name.
-std::string sharedFolder(const Decomposition& part, const std::string& name) {
-  int pid = getpid();
-  if (part.distributed()) MPI_Bcast(&pid, 1, MPI_INT, 0, MPI_COMM_WORLD);
-  const fs::path folder = fs::temp_directory_path() / ("plasmabox_" + std::to_string(pid) + "_" + name);
-  if (part.rank == 0) fs::create_directories(folder);
-  if (part.distributed()) MPI_Barrier(MPI_COMM_WORLD);
-  return folder.string();
-}
-
 TEST(CheckpointFile, ARecordReadsBackValueForValueOnItsProcessesAndWholeOnOne) {
   const ProcessPlace place = joinProcesses();
   const Decomposition part = place.size > 1 ? splitIntoSlabs(NI, place.rank, place.size) : wholeMesh(NI);
-  const std::string folder = sharedFolder(part, "checkpoint_file");
-  const std::string path = folder + "/00041.h5";
+  const SharedFolder shared("checkpoint_file");
+  const std::string path = (shared.path / "00041.h5").string();
   const Checkpoint written = recordOf(part);
   writeCheckpoint(path, part, written);
 
@@ -127,9 +112,8 @@ TEST(CheckpointFile, ARecordReadsBackValueForValueOnItsProcessesAndWholeOnOne) {
   EXPECT_EQ(back.series[2].file, "vti/00041.vti");
   EXPECT_EQ(back.series[2].time, 4.2e-10);
 
-  // Read by a single process (each of them on its own): the whole mesh, and
-  // every particle in process order; no generator and no tile ranges when
-  // the writer had several processes.
+  // Read by one process: the whole mesh, every particle in process order; no
+  // generator or tile ranges from several writers.
   const Checkpoint whole = readCheckpoint(path, wholeMesh(NI), NJ, NK);
   ASSERT_EQ(whole.phi.ni, NI);
   for (int32_t i = 0; i < NI; ++i) EXPECT_EQ(whole.ef(i, 2, 3).y, -nodeValue(i, 2, 3)) << i;
@@ -141,8 +125,6 @@ TEST(CheckpointFile, ARecordReadsBackValueForValueOnItsProcessesAndWholeOnOne) {
     EXPECT_EQ(whole.species[q].bin_counts.empty(), part.distributed());
   }
   EXPECT_EQ(whole.random_state.empty(), part.distributed());
-  if (part.distributed()) MPI_Barrier(MPI_COMM_WORLD);
-  if (part.rank == 0) fs::remove_all(folder);
 }
 
 TEST(CheckpointFile, FilesThatAreNoCheckpointOfThisMeshAreRefusedByName) {

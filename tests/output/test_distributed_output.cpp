@@ -1,14 +1,10 @@
-// The files of a distributed run against those of one process holding the
-// same values: byte for byte in every format, and the pieces of
-// vtk_parallel read back by VTK as the whole mesh. Run on two processes by
-// mpirun (and on one outside it).
+// A distributed run's files equal one process's of the same values, byte for
+// byte; the vtk_parallel pieces read back by VTK as the whole mesh.
 #include <gtest/gtest.h>
-#include <mpi.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +15,7 @@
 #include "output/runOutput.h"
 #include "support/python_vtk.h"
 #include "support/run_program.h"
+#include "support/shared_folder.h"
 
 namespace plasmabox {
 namespace {
@@ -28,16 +25,14 @@ namespace fs = std::filesystem;
 constexpr int32_t NI = 7, NJ = 3, NK = 4;
 const Vec3 X0{-0.5, 0.1, 1e-3}, XM{0.5, 0.7, 2e-3};
 
-// Macro-particles of species s on process r: rank-dependent counts, and no
-// electron on process 0 of several, so that the sample crosses processes unevenly.
+// Rank-dependent particle counts, no electron on process 0 of several.
 int64_t particlesOn(int s, int r, int size) {
   if (s == 1) return r == 0 && size > 1 ? 0 : 7;
   return 4 + 7 * r;
 }
 
-// One mesh and its species, every value a function of the global node (and of
-// the global particle index), ghost planes holding garbage that must never be
-// written.
+// Every value a function of the global node and particle index; ghost planes
+// hold garbage that must never be written.
 struct Scene {
   World world;
   std::vector<Species> species;
@@ -83,29 +78,6 @@ int64_t totalParticles(int s, int size) {
   return n;
 }
 
-ProcessPlace place() { return joinProcesses(); }
-
-// A folder every process of the run names alike, made (and removed) by process 0.
-struct SharedFolder {
-  std::optional<TempFolder> made;
-  fs::path path;
-  explicit SharedFolder(const std::string& name) {
-    const ProcessPlace p = place();
-    std::string text;
-    if (p.rank == 0) made.emplace(name), text = made->path.string();
-    if (p.size > 1) {
-      int length = static_cast<int>(text.size());
-      MPI_Bcast(&length, 1, MPI_INT, 0, MPI_COMM_WORLD);
-      text.resize(static_cast<std::size_t>(length));
-      MPI_Bcast(text.data(), length, MPI_CHAR, 0, MPI_COMM_WORLD);
-    }
-    path = text;
-  }
-  ~SharedFolder() {
-    if (place().size > 1) MPI_Barrier(MPI_COMM_WORLD);  // nobody writes into it any more
-  }
-};
-
 // Every file under dir, by relative name, with its bytes.
 std::vector<std::pair<std::string, std::string>> filesIn(const fs::path& dir) {
   std::vector<std::pair<std::string, std::string>> files;
@@ -131,7 +103,7 @@ OutputSettings settingsOf(const Case& c) {
 }
 
 TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
-  const ProcessPlace p = place();
+  const ProcessPlace p = joinProcesses();
   for (const Case& c :
        {Case{"ascii", VtkFormat::ASCII, false, 100000, 400}, Case{"binary", VtkFormat::BINARY, false, 4, 1000},
         Case{"compressed", VtkFormat::BINARY, true, 6, 100}}) {
@@ -170,7 +142,7 @@ TEST(DistributedOutput, EveryFileIsTheOneProcessFileOfTheSameValues) {
 
 // The pieces of vtk_parallel, joined by VTK's own reader, are the whole mesh's image.
 TEST(DistributedOutput, PiecesReadBackAsTheWholeImage) {
-  const ProcessPlace p = place();
+  const ProcessPlace p = joinProcesses();
   const std::string python = pythonWithVtk();
   const bool have_vtk = !python.empty();
   for (const bool compress : {false, true}) {

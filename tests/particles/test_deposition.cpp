@@ -20,24 +20,6 @@ using namespace plasmabox;
 
 namespace {
 
-// Node volumes halve on faces and again on edges, so one particle on a node
-// gives twice the interior density on a face and four times on an edge.
-TEST(ComputeGasProperties, AParticleOnANodeGivesItsDensityAndVelocityThere) {
-  Cube w(5, 0.0, 4.0);  // dh = 1 m
-  for (const auto& [pos, den] : {std::pair{Vec3{2, 1, 3}, 8.0}, {Vec3{0, 2, 2}, 16.0}, {Vec3{0, 0, 3}, 32.0}}) {
-    Species s("O+", 16 * AMU, QE, 50, w);
-    setParticles(s, {at(pos, {3, -4, 5}, 8.0)});
-    computeGasProperties(s, 2);
-    for (int i = 0; i < 5; ++i)
-      for (int j = 0; j < 5; ++j)
-        for (int k = 0; k < 5; ++k) {
-          const bool here = Vec3{double(i), double(j), double(k)} == pos;
-          ASSERT_EQ(s.den(i, j, k), here ? den : 0.0);
-          ASSERT_EQ(s.vel(i, j, k), (here ? Vec3{3, -4, 5} : Vec3{}));
-        }
-  }
-}
-
 // The current uses the mean of this and the previous density; the sums over
 // the species take them in list order, and a neutral one contributes nothing.
 TEST(ChargeAndCurrentDensity, MeanOfTwoDepositionsSummedOverTheChargedSpecies) {
@@ -67,13 +49,9 @@ TEST(ChargeAndCurrentDensity, MeanOfTwoDepositionsSummedOverTheChargedSpecies) {
     EXPECT_EQ(w.j_total.data[n], currentDensityAt(list[0], n) + currentDensityAt(list[1], n));
 }
 
-// The ways a deposition meets its particles: loaded in random order (all
-// placed afresh); pushed by a push that deposited those staying near their
-// tile, then particles appended (the rest of the sums come after); pushed by
-// a push that deposited nothing; a slab of plasma in the first three cells
-// along x (the tiles of half the colours empty). Particles cross up to two
-// cells per step, so some move beyond the cells next to their tile; every
-// list holds a few particles off the cells, which must deposit nothing.
+// The paths to a deposition: loaded in random order; pushed with deposition,
+// then appended to; pushed without; a slab of plasma (half the tile colours
+// empty). Some particles cross two cells; a few lie off the cells.
 enum class ListState { LOADED, PUSHED_DEPOSITING, PUSHED_ONLY, SLAB };
 const ListState STATES[] = {ListState::LOADED, ListState::PUSHED_DEPOSITING, ListState::PUSHED_ONLY, ListState::SLAB};
 
@@ -119,8 +97,7 @@ bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
 }
 
-// Any team deposits the same bits, and the density alone is the density of
-// the full moments, bit for bit.
+// Any team deposits the same bits; the density alone equals the full moments' density.
 TEST(ComputeGasProperties, AnyTeamSizeGivesTheSameBits) {
   for (ListState state : STATES) {
     const DepositionCase c = depositionCase(state);
@@ -143,11 +120,8 @@ TEST(ComputeGasProperties, AnyTeamSizeGivesTheSameBits) {
   }
 }
 
-// Whatever the path, the sums are those of the particles the list holds
-// afterwards, but for the rounding: at every node den agrees to 1e-12 of the
-// sum of the absolute shares deposited there (and vel to the matching bound)
-// with a serial scatter, and the deposited weight is the weight of the
-// particles on the cells.
+// Whatever the path, den and vel agree with a serial scatter to 1e-12 of the
+// absolute shares, and the deposited weight is that of the particles on cells.
 TEST(ComputeGasProperties, EveryPathDepositsTheListsParticlesToRounding) {
   for (ListState state : STATES) {
     const DepositionCase c = depositionCase(state);

@@ -1,6 +1,5 @@
-// The particles on slabs of the mesh, run on two processes by mpirun (and on
-// one outside it): each process keeps the particles of its own cells, and
-// what they deposit adds up to what one process holding them all deposits.
+// Particles on slabs: each process keeps those of its cells, and what they
+// deposit adds up to what one process holding them all deposits.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -42,24 +41,7 @@ bool inOwnedCell(const Grid& g, const Vec3& p) {
   return insideMeshCells(g, p) && cell >= g.ownedBegin() && cell < g.ownedEnd();
 }
 
-TEST(DistributedParticles, OneProcessKeepsTheSeededStreamAndEachProcessDrawsItsOwn) {
-  auto draws = [] { return std::vector<double>{rnd(), rnd(), rnd()}; };
-  std::mt19937 reference(7);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  useProcessStream(7, 0, 1);
-  EXPECT_EQ(draws(), (std::vector<double>{unit(reference), unit(reference), unit(reference)}));
-  useProcessStream(7, 0, 2);
-  const std::vector<double> first = draws();
-  useProcessStream(7, 1, 2);
-  const std::vector<double> second = draws();
-  useProcessStream(7, 0, 2);
-  EXPECT_EQ(draws(), first);  // the same seed and place: the same stream
-  EXPECT_NE(first, second);
-  EXPECT_EQ(randomSeed(), 7u);
-}
-
-// Slabs of two planes, so that most moves cross at least one slab; positions
-// on and next to every plane, where the rounding of the cell decides.
+// Slabs of two planes; positions on and next to every plane, where rounding decides.
 TEST(DistributedParticles, MigrationHandsEveryParticleToItsOwnerOnce) {
   const Decomposition d = thisRun(2 * joinProcesses().size);
   World w(d, 3, 4);
@@ -96,11 +78,8 @@ TEST(DistributedParticles, MigrationHandsEveryParticleToItsOwnerOnce) {
   EXPECT_EQ(tally.sent > 0, d.distributed());
 }
 
-// Every process builds the same particles and keeps those of its cells,
-// then pushes them in a uniform field, hands the leavers on and deposits:
-// at every stored node, ghost planes included, the densities, velocities,
-// charge and current equal those of the whole mesh on one process, but for
-// the order of the sums at the nodes.
+// Pushed, handed on and deposited on slabs: every stored node equals the whole
+// mesh's, but for the order of the sums.
 TEST(DistributedParticles, SlabsPushAndDepositWhatTheWholeMeshDoes) {
   const int32_t ni = 11, nj = 6, nk = 5;
   const Decomposition d = thisRun(ni);
@@ -125,8 +104,7 @@ TEST(DistributedParticles, SlabsPushAndDepositWhatTheWholeMeshDoes) {
     if (ownsPosition(starts, d.rank, p.pos.x)) mine[0].particles.append(p);
   auto close = [](double a, double b) { return std::fabs(a - b) <= 1e-12 * std::fabs(b); };
   for (int step = 0; step < 3; ++step) {
-    // Step 1 pushes and then deposits everything; step 2 deposits as it
-    // pushes, and after the hand-over what arrived and what moved far.
+    // Step 1 pushes, then deposits; step 2 deposits while pushing.
     const std::optional<Moments> deposit = step == 2 ? std::optional<Moments>(Moments::FULL) : std::nullopt;
     if (step > 0) {
       advance(one[0], {}, ClearCells{}, 2, false, nullptr, deposit);
@@ -154,9 +132,8 @@ TEST(DistributedParticles, SlabsPushAndDepositWhatTheWholeMeshDoes) {
   EXPECT_GT(one[0].particles.size(), 4000u);  // most are still on the mesh
 }
 
-// The loaded box's count is split exactly; injection's counts add up to the
-// stream's within the noise of the count draws (variance at most 1/4 per
-// process and step). Every particle lands in this process's cells.
+// Loading splits the count exactly; injection's counts add up within the draws'
+// noise; every particle lands in this process's cells.
 TEST(DistributedParticles, LoadingAndInjectionCreateTheWholeCountInOwnedCells) {
   const Decomposition d = thisRun(9);
   World w(d, 5, 5);

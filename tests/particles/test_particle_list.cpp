@@ -1,7 +1,9 @@
+// Particle lists, their tiles and restoring, and the loading and injection of particles.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -10,17 +12,19 @@
 #include "mesh/constants.h"
 #include "particle_test_world.h"
 #include "particles/ParticleList.h"
+#include "particles/Source.h"
 #include "particles/Species.h"
 #include "particles/TileGrid.h"
 #include "particles/deposition.h"
+#include "particles/injection.h"
 #include "particles/push.h"
+#include "particles/random.h"
 
 using namespace plasmabox;
 
 namespace {
 
-// Random particles over the mesh and a few off it (NaN, on xm, outside);
-// vel.x names the particle.
+// Random particles, a few off the mesh (NaN, on xm, outside); vel.x names each.
 std::vector<Particle> scattered(const Grid& g, int count, unsigned seed, double speed = 0.0) {
   std::mt19937 gen(seed);
   std::uniform_real_distribution<double> u(0.0, 1.0);
@@ -68,58 +72,7 @@ TEST(TileGrid, TilesOfOneColourShareNoNode) {
   }
 }
 
-TEST(ThreadShare, TheSharesOfATeamCoverEveryBinOnceInOrder) {
-  const std::vector<uint32_t> start = {0, 0, 5, 5, 6, 20, 20, 21, 40, 40};
-  for (int team : {1, 2, 3, 16})
-    for (const auto& [first, last] : {std::pair{0u, 9u}, {2u, 7u}, {3u, 3u}}) {
-      uint32_t next = first;
-      for (int u = 0; u < team; ++u) {
-        const BinRange r = threadShare(start.data(), first, last, u, team);
-        ASSERT_EQ(r.lo, next);
-        ASSERT_LE(r.lo, r.hi);
-        next = r.hi;
-      }
-      ASSERT_EQ(next, last);
-    }
-}
-
-// Placing appended particles: each tile's bin gets its particles in list
-// order, those off the cells stay unplaced in theirs, and the list order is
-// the bins' order. The placement reuses the blocks it empties: it needs no
-// room for a second copy of the list.
-TEST(ParticleList, PlacingKeepsListOrderWithinEachBinAndNeedsNoSecondCopy) {
-  World w(14, 6, 11);
-  w.grid.setExtents({-1, 0, 2}, {1.6, 0.5, 3});
-  const std::vector<Particle> start = scattered(w.grid, 20000, 9);
-  Species s("O+", 16 * AMU, QE, 50, w);
-  setParticles(s, start);
-  EXPECT_TRUE(sameParticles(listOf(s), start));
-  const std::size_t blocks_before = s.particles.pool.capacity();
-  placeAppended(s.particles, w.grid);
-  const ParticleList& list = s.particles;
-  std::vector<std::vector<Particle>> expected(list.binCount());
-  for (const Particle& p : start) {
-    int32_t i, j, k;
-    expected[cellOf(list.tiles, w.grid.toLogical(p.pos), i, j, k) ? list.tiles.tileOf(i, j, k) : list.unplacedBin()]
-        .push_back(p);
-  }
-  std::vector<Particle> order;
-  for (const std::vector<Particle>& bin : expected) order.insert(order.end(), bin.begin(), bin.end());
-  EXPECT_TRUE(sameParticles(listOf(s), order));
-  EXPECT_EQ(list.size(), start.size());
-  EXPECT_GT(list.counts[list.unplacedBin()], 30u);  // NaN, xm and x0 - 1: still unplaced
-  // A block at most per bin beyond the particles themselves.
-  EXPECT_LE(list.pool.capacity(), blocks_before + list.binCount() + BlockPool::BLOCKS_PER_CHUNK);
-  EXPECT_TRUE(sameParticles(everyNth(list, 7, 1000, 20), [&] {
-    std::vector<Particle> every;
-    for (std::size_t q = 7; q < order.size(); q += 1000) every.push_back(order[q]);
-    return every;
-  }()));
-}
-
-// What a checkpoint keeps of a list, the particles in list order and its
-// ParticleOrder, rebuilds a list that goes on bit for bit as the original:
-// the same particles and the same sums in every later step.
+// A list rebuilt from its checkpointed particles and order goes on bit for bit.
 TEST(ParticleList, ItsOrderRestoresAListThatGoesOnExactly) {
   World w(17, 13, 9);
   w.grid.setExtents({0, 0, 0}, {1.6, 1.2, 0.8});
@@ -165,6 +118,113 @@ TEST(ParticleList, ItsOrderRestoresAListThatGoesOnExactly) {
       EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
     }
   }
+}
+
+// A checkpoint's generator state draws on as before; a continuation stream is
+// fixed by its seed, process and step.
+TEST(RandomState, PutBackItDrawsOnAsBeforeAndContinuationStreamsAreTheirOwn) {
+  seedRandom(77);
+  for (int n = 0; n < 1000; ++n) rnd();  // inside the generator's block of 624 words
+  const std::vector<uint32_t> state = randomState();
+  std::vector<double> next;
+  for (int n = 0; n < 700; ++n) next.push_back(rnd());  // across a refill of the block
+  seedRandom(5);
+  setRandomState(state, 77);
+  EXPECT_EQ(randomSeed(), 77u);
+  for (int n = 0; n < 700; ++n) ASSERT_EQ(rnd(), next[static_cast<std::size_t>(n)]) << n;
+  EXPECT_THROW(setRandomState(std::vector<uint32_t>(state.begin(), state.begin() + 600), 77), std::invalid_argument);
+
+  auto firstDraws = [](uint32_t seed, int rank, int size, int32_t step) {
+    useContinuationStream(seed, rank, size, step);
+    return std::vector<double>{rnd(), rnd(), rnd()};
+  };
+  const std::vector<double> a = firstDraws(77, 1, 3, 40);
+  EXPECT_EQ(firstDraws(77, 1, 3, 40), a);
+  EXPECT_NE(firstDraws(77, 1, 3, 41), a);
+  EXPECT_NE(firstDraws(77, 0, 3, 40), a);
+  useProcessStream(77, 1, 3);
+  EXPECT_NE(rnd(), a[0]);
+}
+
+TEST(AddParticle, KeepsExactlyThePositionsInsideTheMeshCells) {
+  Cube w(4, 0.0, 0.9);
+  // One rounding step below xm maps to the last node, whose cell is off the mesh.
+  for (const auto& [pos, stored] : {std::pair{Vec3{0, 0, 0}, true}, {Vec3{0.45, 0.9, 0.45}, false},
+                                    {Vec3{0.45, NAN, 0.45}, false}, {Vec3{std::nextafter(0.9, 0.0), 0.45, 0.45}, false},
+                                    {Vec3{std::nextafter(std::nextafter(0.9, 0.0), 0.0), 0.45, 0.45}, true}}) {
+    Species s("e-", ME, -QE, 50, w);
+    addParticle(s, pos, {1, 2, 3}, 7.0);
+    EXPECT_EQ(s.particles.size(), stored ? 1u : 0u) << pos.x << " " << pos.y;
+  }
+  setUpCube(w, 0.0, 0.03, 1e-11);  // in a field the velocity is set back half a step
+  for (Vec3& e : w.ef.data) e = {1000.0, -2000.0, 0.0};  // V/m
+  Species s("e-", ME, -QE, 50, w);
+  addParticle(s, {0.01, 0.02, 0.0}, {10.0, 0.0, 0.0}, 50.0);  // on a node: E exact
+  const double k = (-QE / ME) * (0.5 * 1e-11);
+  EXPECT_EQ(listOf(s).at(0).vel, (Vec3{10.0 - k * 1000.0, 0.0 - k * -2000.0, 0.0}));
+}
+
+// Counts that cannot be stored are refused before allocating, naming species and count.
+TEST(LoadParticlesBox, CreatesCeilOfTheMacroParticleCountAndPrintsIt) {
+  const struct {
+    const char* what;
+    Vec3 x1, x2;
+    double num_den;  // m^-3; with mpw0 = 1, density times volume is the macro-particle count
+    std::size_t count;
+    const char* line;
+    const char* refusal;  // the message up to the count, "" when the load succeeds
+  } cases[] = {
+      {"2.5 particles", {0, 0, 0}, {1, 1, 0.5}, 5.0, 3, "1 2.5 2.5\n", ""},
+      {"exactly 3", {0, 0, 0}, {1, 1, 1}, 3.0, 3, "1 3 3\n", ""},
+      {"none", {0, 0, 0}, {1, 1, 1}, 0.0, 0, "1 0 0\n", ""},
+      {"corners reversed along all axes", {1, 1, 1}, {0, 0, 0.5}, 5.0, 3, "1 2.5 2.5\n", ""},
+      {"1e15, which would take 64 PB", {0, 0, 0}, {1, 1, 1}, 1e15, 0, "1 1e+15 1e+15\n",
+       "loadParticlesBox: species \"O+\" would need 1e+15"},
+      {"NaN", {0, 0, 0}, {1, 1, 1}, NAN, 0, "1 nan nan\n", "loadParticlesBox: species \"O+\" would need nan"},
+  };
+  Cube w(5, 0.0, 1.0);
+  for (const auto& c : cases) {
+    Species s("O+", 16 * AMU, QE, 1, w);
+    const Loaded r = loadBox(s, c.x1, c.x2, c.num_den);
+    EXPECT_EQ(r.out, c.line) << c.what;
+    EXPECT_EQ(r.error.substr(0, r.error.find(" more macro-particles")), c.refusal) << r.error;
+    ASSERT_EQ(s.particles.size(), c.count) << c.what;
+    EXPECT_TRUE(!*c.refusal || s.particles.pool.capacity() == 0) << c.what;
+    for (const Particle& p : listOf(s)) EXPECT_LE(std::fabs(2 * p.pos.z - c.x1.z - c.x2.z), std::fabs(c.x2.z - c.x1.z)) << c.what;
+  }
+}
+
+// Count: |drift| n A dt / w plus one uniform draw, truncated; then two
+// position draws per particle.
+TEST(InjectFromPlane, PlacesParticlesOnThePlaneWithTheDriftAlongItsNormal) {
+  const struct {
+    int dim, fixed_axis, first, second;  // in-plane axes drawn in this order
+  } cases[] = {{1, 2, 0, 1}, {2, 0, 1, 2}, {3, 1, 0, 2}};
+  Cube w(5, 0.0, 4.0, 0.5);
+  const Vec3 x1{0.5, 1.0, 1.5}, x2{3.5, 3.0, 3.5}, d = x2 - x1;
+  for (const auto& c : cases) {
+    Species s("O+", 16 * AMU, QE, 0.25, w);
+    Source src{&s, &w, -2.0, 0.7};  // |-2 * 0.7| * 0.5 s / 0.25 = 2.8 per m^2
+    seedRandom(99);
+    std::mt19937 reference(99);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    injectFromPlane(src, c.dim, x1, x2);
+    ASSERT_EQ(s.particles.size(), static_cast<std::size_t>(2.8 * d[c.first] * d[c.second] + unit(reference)));
+    for (const Particle& p : listOf(s)) {
+      Vec3 expected = x1, v{};
+      expected[c.first] = x1[c.first] + unit(reference) * d[c.first];
+      expected[c.second] = x1[c.second] + unit(reference) * d[c.second];
+      v[c.fixed_axis] = -2.0;  // the velocity keeps the sign of the drift speed
+      EXPECT_TRUE(p.pos == expected && p.vel == v && p.weight == 0.25) << "dim " << c.dim;
+    }
+  }
+  Species s("e-", ME, -QE, 1, w);  // an unknown plane selector injects nothing
+  Source src{&s, &w, 1.0, 1.0};
+  injectFromPlane(src, 4, {0, 0, 0}, {2, 2, 2});
+  EXPECT_TRUE(s.particles.empty());
+  src.inject_density = std::numeric_limits<double>::infinity();  // inf * 0 particles: refused before allocating
+  EXPECT_THROW(injectFromPlane(src, 2, {0, 0, 0}, {0, 0, 1}), std::length_error);
+  EXPECT_EQ(s.particles.pool.capacity(), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The field solvers on a slab of the mesh equal the same solvers on the whole
-// mesh, run by mpirun on two processes (and on one outside it, where the slab
-// is the whole mesh and the results are the same bit for bit).
+// The field solvers on a slab equal those on the whole mesh (bit for bit on
+// one process).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -44,9 +43,7 @@ Pair build(const Scene& scene, double h) {
   return p;
 }
 
-// Largest difference of slab field f and whole field F over every node the
-// slab stores (its ghost planes hold the neighbours' final values), relative
-// to the largest value of F.
+// Largest difference over the slab's stored nodes, relative to the whole's largest value.
 template <class Value>
 double relativeDifference(const World& slab, const World& whole, Value value) {
   double diff = 0.0, top = 0.0;
@@ -92,10 +89,8 @@ TEST(DistributedSolves, PotentialOnTheSlabEqualsTheWholeMeshSolve) {
     bool multigrid, zero_mean;
     double tol, bound;  // V/m^2; bound relative to the largest potential
   } cases[] = {
-      // Relaxation reads the neighbour's border plane as it stood before the
-      // sweep, so it takes other steps to the tolerance: the two iterates
-      // agree to the error left at that residual. Multigrid's cycles do not
-      // depend on the split: it agrees to rounding.
+      // Relaxation reads stale border planes, so it agrees to the residual;
+      // multigrid does not depend on the split and agrees to rounding.
       {"capacitor, SOR", capacitor(270.0, 1e-6), 0, false, false, 1e-2, 1e-7},
       {"capacitor, multigrid", capacitor(270.0, 1e-6), 0, true, false, 1e-2, 1e-9},
       {"no held node, SOR", chargedBox, 0, false, true, 1e-4, 1e-5},
@@ -158,9 +153,7 @@ TEST(DistributedSolves, MagnetostaticFieldOnTheSlabEqualsTheWholeMeshSolve) {
 }
 
 TEST(DistributedSolves, NewtonsMethodOnTheSlabEqualsTheWholeMeshSolve) {
-  // Boltzmann electrons between the plates: method 1, and method 3 (the same
-  // iteration) with multigrid steps. The multigrid cycles do not depend on
-  // the split, so the iterates agree to rounding and take the same steps.
+  // Methods 1 and 3 with multigrid steps agree to rounding.
   for (const int32_t method : {1, 3}) {
     SCOPED_TRACE(testing::Message() << "potential_method=" << method);
     Pair p = build(capacitor(1.0, QE * 1e12), 0.005);

@@ -1,6 +1,5 @@
-// The parallel sweeps relax whole lines as wavefronts and split the mesh into
-// thread blocks; on one thread each must give, bit for bit, what the plain
-// row-by-row (node-by-node) Gauss-Seidel order gives.
+// The wavefront and block sweeps on one thread equal the plain Gauss-Seidel
+// order bit for bit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,9 +16,7 @@ using namespace plasmabox;
 
 namespace {
 
-// The sweep of the linear Poisson equation written plainly, node by node in
-// storage order, from the rules: pinned corners, objects, wall copies (i, j, k
-// walls in that order), interior over-relaxation.
+// The plain Poisson sweep, node by node in storage order.
 void plainPoissonSweep(World& w, const std::vector<double>& source, double factor) {
   const Grid& g = w.grid;
   const double idx2 = 1 / (g.dh.x * g.dh.x), idy2 = 1 / (g.dh.y * g.dh.y), idz2 = 1 / (g.dh.z * g.dh.z);
@@ -44,8 +41,7 @@ bool bitIdentical(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-// Relaxes x by wavefronts on one thread and in the plain row order, `sweeps`
-// times each: bit for bit the same?
+// Wavefront sweeps on one thread against the plain row order: bit for bit the same?
 bool wavefrontEqualsPlain(const SparseMatrix& A, int line, DenseVector x, const DenseVector& b, int sweeps) {
   DenseVector y = x;
   const GSWavefrontPlan plan = gsWavefrontPlan(A, line);
@@ -65,8 +61,7 @@ const SweepCase CASES[] = {
     {13, 13, 5, 0.05, 5}, {6, 17, 9, 0.5, 6},  {7, 5, 31, 0.15, 7},
 };
 
-// A world with random potentials, charges and object nodes; the two pinned
-// corners are objects in every other case, so they are pinned in spite of it.
+// Random potentials, charges and objects; the pinned corners are objects in every other case.
 std::unique_ptr<World> randomWorld(const SweepCase& c) {
   auto w = makeWorld(c.ni, c.nj, c.nk, {0.01, 0.02, 0.015});
   std::mt19937 gen(c.seed);
@@ -92,8 +87,7 @@ TEST(Sweeps, WavefrontSweepsEqualThePlainOrderOnOneThread) {
     }
     EXPECT_TRUE(bitIdentical(fast->phi.data, plain->phi.data));
 
-    // Matrix sweeps: the potential operator (identity rows at objects) and the
-    // magnetostatic one; the plain sweep relaxes row after row.
+    // The potential and magnetostatic matrices against row-by-row relaxation.
     PotentialSolver ps(*plain, potential(0, 1, 1.0));
     ps.assembleMatrix();
     for (const SparseMatrix& A : {ps.A, assembleMagnetostaticMatrix(MagnetostaticSolver(*plain, magnetostatic(1, 1.0)))}) {
@@ -106,8 +100,7 @@ TEST(Sweeps, WavefrontSweepsEqualThePlainOrderOnOneThread) {
   }
 }
 
-// On a team the blocks read each other's borders as they stood before the
-// sweep: the same result on every run, whatever the timing.
+// On a team the blocks read stale borders: still the same result on every run.
 TEST(Sweeps, ParallelSweepsAreDeterministicForAGivenTeam) {
   const SweepCase c{11, 9, 10, 0.1, 8};
   for (int team : {2, 3}) {
@@ -128,8 +121,7 @@ TEST(Sweeps, ParallelSweepsAreDeterministicForAGivenTeam) {
   }
 }
 
-// The magnetostatic solve relaxes rows made from the stencil; the sweeps of
-// the assembled matrix give the same iterates and print the same residuals.
+// The stencil solve gives the stored matrix's iterates and residual lines.
 TEST(Sweeps, MagnetostaticStencilSolveEqualsTheStoredMatrixSolve) {
   for (int team : {1, 2}) {
     auto w = makeWorld(9, 8, 10, {0.001, 0.002, 0.0015});
@@ -147,8 +139,7 @@ TEST(Sweeps, MagnetostaticStencilSolveEqualsTheStoredMatrixSolve) {
   }
 }
 
-// A row that reaches one position into the next line breaks the wavefront
-// order: the plan must leave such lines to the plain order.
+// A row reading one position into the next line leaves that line to the plain order.
 TEST(Sweeps, LinesTheWavefrontCannotTakeFallBackToThePlainOrder) {
   const int line = 6, lines = 9, nu = line * lines;
   SparseMatrix A(nu);
@@ -166,8 +157,7 @@ TEST(Sweeps, LinesTheWavefrontCannotTakeFallBackToThePlainOrder) {
   EXPECT_TRUE(wavefrontEqualsPlain(A, line, DenseVector(nu, 0.0), b, 4));
 }
 
-// The divergence uses the differences of minusGradient: exact for a linear
-// magnetisation at every node, walls included.
+// The divergence of a linear magnetisation is exact at every node, walls included.
 TEST(Sweeps, DivergenceOfALinearMagnetisationIsExactEverywhere) {
   auto w = makeWorld(5, 6, 7, {0.5, 0.25, 2.0});
   eachNode(*w, [&](int i, int j, int k) { w->M(i, j, k) = {3.0 * (0.5 * i) + 7.0, -2.0 * (0.25 * j), 0.5 * (2.0 * k) - 1.0}; });

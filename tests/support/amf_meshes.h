@@ -1,6 +1,5 @@
 #pragma once
-// Indexed triangle meshes written as an AMF document, as the tests need them
-// on disk (the geometry tests' meshes: spheres, boxes, rings).
+// Indexed triangle meshes written as an AMF document for the tests.
 
 #include <cstdio>
 #include <string>
@@ -10,8 +9,7 @@
 
 namespace plasmabox {
 
-// An AMF document in metres with one object per mesh, in order, its name in
-// the first metadata element; coordinates with 17 significant digits.
+// One object per mesh, named in its first metadata element, 17 significant digits.
 inline std::string meshesAmf(const std::vector<NamedMesh>& meshes) {
   std::string amf = "<?xml version=\"1.0\"?>\n<amf unit=\"meter\">\n";
   char number[32];

@@ -1,6 +1,5 @@
 #pragma once
-// Finds a Python interpreter with VTK's module, for the tests that read the
-// program's files back with VTK's own readers.
+// Finds a Python with VTK's module for the tests that read files back with VTK.
 #include <cstdlib>
 #include <filesystem>
 #include <string>

@@ -1,6 +1,5 @@
 #pragma once
-// Runs the real program on a number of processes: directly for one, through
-// mpirun for more.
+// Runs the real program directly on one process, through mpirun on more.
 #include <cstdlib>
 #include <string>
 #include <vector>

@@ -1,18 +1,20 @@
-// The electrons surfaces emit against known answers: the energy and
-// directions of a Lambertian half-Maxwellian flux, and the number of
-// secondaries the universal yield curve gives at normal and oblique impact.
+// Emitted electrons against known answers; sunlit triangles and their shadows.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 #include <random>
 
+#include "../particles/particle_test_world.h"
+#include "geometry/firstHit.h"
+#include "geometry/testMeshes.h"
 #include "mesh/constants.h"
 #include "particles/maxwellian.h"
 #include "particles/random.h"
+#include "surfaces/illumination.h"
 #include "surfaces/lambertianVelocity.h"
+#include "surfaces/pointOnTriangle.h"
 #include "surfaces/secondaryEmission.h"
-#include "../particles/particle_test_world.h"
 
 using namespace plasmabox;
 
@@ -20,10 +22,8 @@ namespace {
 
 constexpr double ELECTRON_MASS = 9.10938215e-31;  // kg
 
-// The flux of a half-Maxwellian through a surface carries a mean kinetic
-// energy of 2 kT (not the 3/2 kT of the gas), every velocity leaves the
-// surface, and the directions follow Lambert's cosine law: the mean cosine
-// from the normal is 2/3. Tried on normals along an axis and oblique ones.
+// A half-Maxwellian flux carries 2 kT per electron, leaves the surface, and
+// follows Lambert's law (mean cosine 2/3), on axis and oblique normals.
 TEST(Emission, LambertianElectronsCarryTwiceTheTemperature) {
   const double T = 2.0, sigma = thermalSpeed(T, ELECTRON_MASS);
   const Vec3 normals[] = {{0, 0, 1}, {-1, 0, 0}, {0.6, 0, -0.8}, {1 / std::sqrt(3.0), -1 / std::sqrt(3.0), 1 / std::sqrt(3.0)}};
@@ -47,14 +47,9 @@ TEST(Emission, LambertianElectronsCarryTwiceTheTemperature) {
   }
 }
 
-// Electrons of energy E striking a flat face (the bottom of a cube in the
-// box, its outward normal -z) at angle theta from the normal: the mean number
-// of secondaries per electron is the universal curve's
-// 7.4 dmax (E/emax) exp(-2 sqrt(E/emax)) / cos(theta), that is dmax at emax,
-// 7.4 dmax 4 exp(-4) at 4 emax, twice as many at 60 degrees, no more at
-// 85 degrees than at 80 (the cap of grazing impacts); within 3
-// standard deviations of the count (trunc of the mean plus one draw per
-// electron). The secondaries start outside the object and leave it.
+// Secondaries per electron follow the universal curve 7.4 dmax (E/emax)
+// exp(-2 sqrt(E/emax)) / cos(theta), capped at 80 degrees; within 3 standard
+// deviations. They start outside the object and leave it.
 TEST(Emission, SecondariesFollowTheUniversalYieldCurve) {
   const SecondaryYield yield{2.5, 300.0};
   // The published curve; its 7.4 stands for e^2, so that at emax it gives dmax within 0.2%.
@@ -101,3 +96,78 @@ TEST(Emission, SecondariesFollowTheUniversalYieldCurve) {
 }
 
 }  // namespace
+
+// The half-shadowed plate's shaded share also checks that emission draws its
+// points uniformly over a triangle.
+
+namespace {
+
+struct Lit {
+  std::vector<AmfObject> objects;
+  SceneTriangles scene;
+  Illumination light;
+};
+
+Lit light(const std::vector<NamedMesh>& meshes, const Vec3& sun) {
+  Lit l{objectsOf(meshes), {}, {}};
+  l.scene = buildSceneTriangles(l.objects);
+  l.light = findSunlitTriangles(l.objects, l.scene, sun);
+  return l;
+}
+
+// Shadowed fraction of uniform points on an object's lit triangles of one
+// normal, each point checked against the geometric answer.
+template <class Expected>
+double shadowedFraction(const Lit& l, int object, const Vec3& normal, int draws, Expected shadowed) {
+  std::mt19937 gen(31);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  int in_shadow = 0, total = 0, wrong = 0;
+  for (const SunlitTriangle& lit : l.light.triangles) {
+    if (lit.object != object || !(lit.normal == normal)) continue;
+    const Triangle& t = l.objects[static_cast<std::size_t>(object)].triangles[static_cast<std::size_t>(lit.triangle)];
+    for (int n = 0; n < draws; ++n) {
+      const double r1 = u(gen), r2 = u(gen);
+      const Vec3 p = pointOnTriangle(t, r1, r2);
+      const bool s = inShadow(l.scene, l.light, lit, p);
+      in_shadow += s;
+      ++total;
+      wrong += s != shadowed(p);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(total, 0);
+  return static_cast<double>(in_shadow) / total;
+}
+
+}  // namespace
+
+// A plate 1 m above another; sun overhead or leaning towards +x.
+TEST(Illumination, PlatesInTheShadowOfAnother) {
+  EXPECT_THROW(light({boxMesh("cube", {0, 0, 0}, {1, 1, 1})}, {0, 0, 0}), std::invalid_argument);  // no sun direction
+  EXPECT_THROW(light({boxMesh("cube", {0, 0, 0}, {1, 1, 1})}, {NAN, 0, 1}), std::invalid_argument);
+  const NamedMesh lower = boxMesh("lower", {0, 0, 0}, {1, 1, 0.01});
+  const Vec3 up{0, 0, 1};
+  const int draws = 10000;  // per triangle: two triangles, 20000 points
+  {                         // fully shadowed, straight and oblique
+    for (const Vec3 sun : {Vec3{0, 0, 1}, Vec3{0.2, 0.1, 1}}) {
+      const Lit l = light({lower, boxMesh("upper", {-0.5, -0.5, 1}, {1.5, 1.5, 1.01})}, sun);
+      EXPECT_EQ(shadowedFraction(l, 0, up, draws, [](const Vec3&) { return true; }), 1.0);
+      for (const SunlitTriangle& t : l.light.triangles)
+        EXPECT_EQ(t.fully_lit, t.object == 1) << t.object << " " << t.triangle;  // only the lower plate can be shaded
+    }
+  }
+  // Half the plate under the blocker; with the sun leaning by atan(1/2) only
+  // x < 0.005 is shaded.
+  const NamedMesh half = boxMesh("half", {-0.5, -0.5, 1}, {0.5, 1.5, 1.01});
+  const struct {
+    Vec3 sun;
+    double edge;  // shaded where x < edge
+  } cases[] = {{{0, 0, 1}, 0.5}, {{1, 0, 2}, 0.005}};
+  for (const auto& c : cases) {
+    const Lit l = light({lower, half}, c.sun);
+    const double fraction = shadowedFraction(l, 0, up, draws, [&](const Vec3& p) { return p.x < c.edge; });
+    // Binomial: the shaded area's fraction within 3 standard deviations.
+    const double sigma = std::sqrt(c.edge * (1 - c.edge) / (2 * draws));
+    EXPECT_NEAR(fraction, c.edge, 3 * sigma) << c.edge;
+  }
+}
