@@ -26,6 +26,23 @@ int chooseTeamSize(int requested) {
 
 namespace {
 
+// The photoelectron options act only in sunlight and the secondaries'
+// temperature only with a yield: a value set without them would be ignored
+// without a word (a forgotten sun= leaves the body dark), so it is refused.
+// Only a value other than the default can be seen as given.
+void finishEmissionSettings(const RunSettings& s) {
+  const RunSettings defaults{};
+  if (!s.sun && (!s.photo_currents.empty() || s.photo_current != defaults.photo_current ||
+                 s.photo_temperature != defaults.photo_temperature))
+    throw std::invalid_argument(
+        "options photo_current / photo_current.NAME / photo_temperature need sun=DX,DY,DZ: without sunlight no "
+        "surface emits photoelectrons");
+  if (s.secondary_yields.empty() && s.secondary_temperature != defaults.secondary_temperature)
+    throw std::invalid_argument(
+        "option secondary_temperature needs some secondary_yield.NAME=DMAX:EMAX: without a yield no surface emits "
+        "secondaries");
+}
+
 // The ambient options need their density and both temperatures; with
 // Boltzmann electrons the fluid stands for the ambient electrons, so its
 // density and temperature are the ambient plasma's.
@@ -115,6 +132,7 @@ void finishRunSettings(RunSettings& s) {
   s.magnetic_force = s.magnetic_force_given.value_or(electrostatic);
   s.potential.zero_mean_when_singular = electrostatic;
   finishAmbientSettings(s);
+  finishEmissionSettings(s);
   checkConductorSettings(s);
   if (hasEmission(s) && s.potential.method == 2)
     throw std::invalid_argument("option " + std::string(s.sun ? "sun" : "secondary_yield.NAME") +
