@@ -255,7 +255,6 @@ void BM_EmitPhotoelectrons(benchmark::State& state) {
   const ObjectVeto veto{objects, &clear};
   Photoemission photo;
   photo.light = findSunlitTriangles(objects, scene, SUN);
-  photo.sun = {photo.light.sun, 0.0, 2.0};
   double seen = 0.0;  // m^2, the lit area as the sun sees it
   for (const SunlitTriangle& t : photo.light.triangles) seen += t.area * t.cos_theta;
   const double per_step = static_cast<double>(state.range(0));

@@ -190,7 +190,7 @@ void BM_WriteOutput(benchmark::State& state) {
   const std::string e_file = (dir / "output_e_40.csv").string();
   std::uintmax_t vti = 0, bytes = 0;
   for (auto _ : state) {
-    writeOutput(c.w, c.species, o_file, e_file, c.settings);
+    writeOutputFiles(c.w, c.species, {o_file, o_file, e_file}, c.settings);
     state.PauseTiming();
     vti = fs::file_size(dir / "vti" / "00040.vti");
     bytes = fs::file_size(o_file) + fs::file_size(e_file) + vti;

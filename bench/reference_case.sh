@@ -75,22 +75,10 @@ args=(
 read -r -a options <<< "${OPTIONS:-}"
 args+=("${options[@]}")
 
-# Stamps every line with seconds on the monotonic clock. The reader opens the
-# pipe itself and is running before the program starts, so its own start-up
-# (slow under a version-manager shim) does not delay the first stamps.
-stamp='
-import os, sys, time
-open(sys.argv[2], "w").close()
-out = open(sys.argv[3], "w")
-with open(sys.argv[1], "rb") as pipe:
-    for line in iter(pipe.readline, b""):
-        out.write("%.6f %s\n" % (time.monotonic(), line.decode(errors="replace").rstrip("\n")))
-        out.flush()
-'
-
+# Every console line stamped as it arrives (bench/stamp_lines.py).
 echo "reference_case: $plasmabox on ${N}^3 nodes, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 mkfifo "$work/console.pipe"
-python3 -c "$stamp" "$work/console.pipe" "$work/reader.ready" "$work/console.log" &
+python3 bench/stamp_lines.py "$work/console.pipe" "$work/reader.ready" "$work/console.log" &
 reader=$!
 while [ ! -e "$work/reader.ready" ]; do sleep 0.05; done
 launcher=()

@@ -63,19 +63,9 @@ if [ -n "${NP:-}" ]; then
   launcher=(env OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 mpirun -np "$NP" --oversubscribe)
 fi
 
-stamp='
-import os, sys, time
-open(sys.argv[2], "w").close()
-out = open(sys.argv[3], "w")
-with open(sys.argv[1], "rb") as pipe:
-    for line in iter(pipe.readline, b""):
-        out.write("%.6f %s\n" % (time.monotonic(), line.decode(errors="replace").rstrip("\n")))
-        out.flush()
-'
-
 echo "thermal_case: $plasmabox ${OPTIONS:-}, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 mkfifo "$work/console.pipe"
-python3 -c "$stamp" "$work/console.pipe" "$work/reader.ready" "$work/console.log" &
+python3 bench/stamp_lines.py "$work/console.pipe" "$work/reader.ready" "$work/console.log" &
 reader=$!
 while [ ! -e "$work/reader.ready" ]; do sleep 0.05; done
 /usr/bin/time -v -o "$work/time.txt" "${launcher[@]}" "$plasmabox" "${args[@]}" < /dev/null > "$work/console.pipe" 2>&1

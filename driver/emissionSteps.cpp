@@ -2,25 +2,12 @@
 
 #include <stdexcept>
 
+#include "geometry/objectNamed.h"
 #include "geometry/outwardNormals.h"
 #include "mesh/processReduction.h"
 #include "particles/random.h"
 
 namespace plasmabox {
-
-namespace {
-
-// The index of the object named name, or an error naming the option and listing the file's objects.
-std::size_t objectNamed(const std::vector<AmfObject>& objects, const std::string& name, const std::string& option) {
-  for (std::size_t o = 0; o < objects.size(); ++o)
-    if (objects[o].name == name) return o;
-  std::string names;
-  for (const AmfObject& o : objects) names += (names.empty() ? "\"" : ", \"") + o.name + "\"";
-  throw std::invalid_argument("option " + option + ": no object of the AMF file is named \"" + name +
-                              "\" (its objects: " + (names.empty() ? "none" : names) + ")");
-}
-
-}  // namespace
 
 std::vector<std::string> speciesNames(const RunSettings& settings) {
   std::vector<std::string> names(std::begin(SPECIES_NAMES), std::end(SPECIES_NAMES));
@@ -36,11 +23,10 @@ void setUpEmission(Run& run) {
   run.emitted_photo.assign(n, 0.0);
   run.emitted_secondary.assign(n, 0.0);
   if (s.sun) {
-    run.photo.sun = {*s.sun, s.photo_current, s.photo_temperature};
+    run.photo.temperature = s.photo_temperature;
     run.photo.current.assign(n, s.photo_current);
     for (const auto& [name, j] : s.photo_currents) run.photo.current[objectNamed(run.objects, name, "photo_current." + name)] = j;
     run.photo.light = findSunlitTriangles(run.objects, run.scene, *s.sun);
-    run.photo.sun.direction = run.photo.light.sun;
   }
   run.secondary.yield.assign(n, std::nullopt);
   run.secondary.normals.resize(n);

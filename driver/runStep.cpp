@@ -60,7 +60,8 @@ void moveParticles(Run& run) {
   const RunSettings& s = run.settings;
   const World& world = *run.world;
   const Moments moments = stepMoments(run);
-  const bool emission = hasEmission(s);
+  // Only electrons set secondaries free, and only where some object has a yield.
+  const bool secondaries = !s.secondary_yields.empty();
   std::fill(run.currents.begin(), run.currents.end(), 0.0);
   std::fill(run.collected.begin(), run.collected.end(), 0.0);
   for (std::size_t q = 0; q < run.species.size(); ++q) {
@@ -69,7 +70,7 @@ void moveParticles(Run& run) {
     pushParticles(sp, run.objects, run.clear_cells, s.threads, s.magnetic_force, moments);
     absorbedWeights(sp.moves, run.objects.size(), run.absorbed);
     flow.lost = particlesLeftMesh(sp.moves);
-    if (emission) {
+    if (secondaries && sp.charge < 0.0) {
       run.impacts[q].clear();
       collectImpacts(sp.moves, world.dt, run.scene, run.impacts[q]);
     }

@@ -9,6 +9,7 @@
 #include "driver/Run.h"
 #include "driver/conductorSteps.h"
 #include "driver/emissionSteps.h"
+#include "geometry/objectNamed.h"
 #include "driver/historyColumns.h"
 #include "driver/consoleClock.h"
 #include "driver/processConsole.h"
@@ -75,8 +76,7 @@ void refuseUnknownVoltageNames(const std::vector<AmfObject>& objects, const RunS
     const std::string& name = entry.first;  // a plain reference: some compilers cannot capture a binding
     if (defaults.count(name)) continue;
     if (std::any_of(objects.begin(), objects.end(), [&](const AmfObject& o) { return o.name == name; })) continue;
-    std::string names;
-    for (const AmfObject& o : objects) names += (names.empty() ? "\"" : ", \"") + o.name + "\"";
+    const std::string names = quotedObjectNames(objects);
     throw std::invalid_argument("option \"voltage." + name + "\": no object of the AMF file \"" +
                                 s.positional.amf_path + "\" is named \"" + name + "\" (names are compared exactly); " +
                                 (names.empty() ? "the file gave no objects" : "its objects: " + names));

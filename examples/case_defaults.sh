@@ -1,7 +1,14 @@
 # Neutral values for every positional argument of the program, as named
 # variables in position order: a 1 m box of 17^3 nodes, no loading, no
 # injection, no magnets. An example script sources this, then sets only what
-# its case changes, then sources examples/run_case.sh.
+# its case changes, then sources examples/run_case.sh. The program is
+# $PLASMABOX, else the build's; a missing build is installed and built first.
+
+plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
+if [ ! -x "$plasmabox" ]; then
+  scripts/setup.sh
+  scripts/build.sh
+fi
 
 ni=17 nj=17 nk=17                       # 1-3    nodes along x, y, z
 x0_x=0 xm_x=1 x0_y=0 xm_y=1 x0_z=0 xm_z=1  # 4-9  mesh origin and far corner per axis (m)

@@ -33,7 +33,7 @@ inline bool fieldOutputDue(const RunOutput& output, int32_t ts) { return ts % ou
 
 // Writes the files due at step world.ts:
 //  - at multiples of output_interval, the VTK file and the density CSV files
-//    (writeOutput), named from csv_prefix + "output_O_" / "output_e_" + ts + ".csv";
+//    (writeOutputFiles), named by densityFileName;
 //  - at multiples of settings.particles_every (when above 0), one particle
 //    snapshot per species in the vti folder (writeParticleFiles);
 //  - with settings.series, after them, series.pvd rewritten atomically,

@@ -254,32 +254,6 @@ bool goesToElectronFile(const std::string& species_name) {
   return species_name.size() >= 2 && species_name.find("e-") != std::string::npos;
 }
 
-namespace {
-
-// The file names of writeOutputFiles for the ion and electron files: the
-// ion file first (it names the VTK file), then per species the electron file
-// for names that goesToElectronFile takes, the ion file for the others.
-std::vector<std::string> ionAndElectronFiles(const std::vector<Species>& species, const std::string& o_file,
-                                             const std::string& e_file) {
-  std::vector<std::string> files;
-  for (const Species& s : species) files.push_back(goesToElectronFile(s.name) ? e_file : o_file);
-  // The ion file names the VTK file: it comes first, whatever species there are.
-  files.insert(files.begin(), o_file);
-  return files;
-}
-
-}  // namespace
-
-bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
-                 const std::string& e_file) {
-  return writeOutput(world, species, o_file, e_file, OutputSettings{});
-}
-
-bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
-                 const std::string& e_file, const OutputSettings& settings) {
-  return writeOutputFiles(world, species, ionAndElectronFiles(species, o_file, e_file), settings);
-}
-
 bool writeOutputFiles(const World& world, const std::vector<Species>& species, const std::vector<std::string>& files,
                       const OutputSettings& settings) {
   // files[0] names the VTK file; files[1 + n] is species n's density file.

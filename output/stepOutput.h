@@ -29,13 +29,15 @@ bool goesToElectronFile(const std::string& species_name);
 // text layout fixes it (every number rounded to 6 significant digits).
 void writeVtkImageText(std::ostream& os, const World& world, const std::vector<Species>& species);
 
-// Writes the files of one output step:
+// Writes the files of one output step. files[0] (o_file) names the VTK file,
+// files[1 + n] the density CSV file of species n:
 //  - the VTK ImageData file vtkFileName(o_file, world.ts) with the world's node
 //    fields and each species' current density and mean velocity, as text
 //    (numbers rounded to 6 significant digits) or, following settings, in
 //    VTK's binary layout (writeVtkImageBinary);
-//  - e_file and o_file, each "x,y,z,data" then the density (m^-3) of the species
-//    that go there, in the CSV layout, each followed by an empty line.
+//  - each density file once, "x,y,z,data" then the density (m^-3) of the
+//    species that go there, in species order, in the CSV layout, each
+//    followed by an empty line.
 // Never throws for file problems and never stops the run: a missing vti
 // directory is created; a file that cannot be opened gets
 // "Could not open <name>" on standard error (the VTK name as composed, with its
@@ -51,18 +53,7 @@ void writeVtkImageText(std::ostream& os, const World& world, const std::vector<S
 // process and an index, pieceIndexName(vtkFileName(o_file, ts)) (see
 // output/imagePieces.h), on any number of processes. Every process returns
 // the same answer.
-bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
-                 const std::string& e_file, const OutputSettings& settings);
-
-// writeOutput with a density file of every species' own: files[0] names the
-// VTK file (as o_file does), files[1 + n] is the density CSV file of species
-// n; species that share a file go into it in species order, each followed
-// by an empty line.
 bool writeOutputFiles(const World& world, const std::vector<Species>& species, const std::vector<std::string>& files,
                       const OutputSettings& settings);
-
-// The same with the default settings: the VTK file as text.
-bool writeOutput(const World& world, const std::vector<Species>& species, const std::string& o_file,
-                 const std::string& e_file);
 
 }  // namespace plasmabox

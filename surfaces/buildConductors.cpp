@@ -3,23 +3,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "geometry/objectNamed.h"
 #include "geometry/objectPasses.h"
 
 namespace plasmabox {
-
-namespace {
-
-// The index of the object named name, or an error naming the option and listing the file's objects.
-int32_t objectNamed(std::span<const AmfObject> objects, const std::string& name, const std::string& option) {
-  for (std::size_t o = 0; o < objects.size(); ++o)
-    if (objects[o].name == name) return static_cast<int32_t>(o);
-  std::string names;
-  for (const AmfObject& o : objects) names += (names.empty() ? "\"" : ", \"") + o.name + "\"";
-  throw std::invalid_argument("option " + option + ": no object of the AMF file is named \"" + name +
-                              "\" (its objects: " + (names.empty() ? "none" : names) + ")");
-}
-
-}  // namespace
 
 double surfaceArea(const AmfObject& object) {
   double area = 0.0;
@@ -37,7 +24,7 @@ ConductorSystem buildConductors(const Grid& grid, std::span<const AmfObject> obj
   std::vector<bool> selected(objects.size(), false);
   const auto add = [&](const std::string& name, const std::string& option, Conductor c) {
     c.name = name;
-    c.object = objectNamed(objects, name, option);
+    c.object = static_cast<int32_t>(objectNamed(objects, name, option));
     if (selected[static_cast<std::size_t>(c.object)])
       throw std::invalid_argument("option " + option + ": object \"" + name + "\" is named twice");
     selected[static_cast<std::size_t>(c.object)] = true;

@@ -12,27 +12,17 @@
 
 namespace plasmabox {
 
-namespace {
-
-// A uniform double on [0, 1) from two 32-bit outputs (53 random bits), as the
-// run's own source builds them.
-double uniformOf(std::mt19937& g) {
-  const uint64_t a = g() >> 5, b = g() >> 6;
-  return (static_cast<double>(a) * 67108864.0 + static_cast<double>(b)) * (1.0 / 9007199254740992.0);
-}
-
-}  // namespace
-
 void emitPhotoelectrons(Species& emitted, const Photoemission& photo, const SceneTriangles& scene,
                         std::span<const AmfObject> objects, const ObjectVeto& veto, uint32_t seed, int32_t step,
                         std::vector<double>& emitted_charge) {
   const World& world = *emitted.world;
   const Grid& grid = world.grid;
   const double dt = world.dt, w = emitted.mpw0;
-  const double sigma = thermalSpeed(photo.sun.temperature, emitted.mass);  // m/s
+  const double sigma = thermalSpeed(photo.temperature, emitted.mass);  // m/s
   std::seed_seq seq{seed, static_cast<uint32_t>(step), 0x70686f74u};  // "phot"
   std::mt19937 g(seq);
-  const auto uniform = [&g] { return uniformOf(g); };
+  std::uniform_real_distribution<double> canonical(0.0, 1.0);  // as the run's own source draws (rnd)
+  const auto uniform = [&] { return canonical(g); };
   const MeshCellLimits box = meshCellLimits(Grid::lattice(grid.gni, grid.nj, grid.nk, grid.x0, grid.xm));
   const bool distributed = world.part.distributed();
   const std::vector<double> starts = distributed ? slabStarts(grid, world.part) : std::vector<double>{};

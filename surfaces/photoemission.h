@@ -4,7 +4,6 @@
 #include <span>
 #include <vector>
 
-#include "environment/Sunlight.h"
 #include "geometry/SceneTriangles.h"
 #include "particles/ObjectVeto.h"
 #include "particles/Species.h"
@@ -14,9 +13,9 @@ namespace plasmabox {
 
 // What photoemission needs, found once at set-up.
 struct Photoemission {
-  Sunlight sun;
-  Illumination light;            // the sunlit triangles (findSunlitTriangles)
+  Illumination light;            // the sunlit triangles and the sun's direction (findSunlitTriangles)
   std::vector<double> current;   // A/m^2 at normal incidence, per object (0: it emits nothing)
+  double temperature = 2.0;      // eV, of the photoelectrons
 };
 
 // One step of photoemission into species `emitted` (electrons). Each sunlit
@@ -24,7 +23,7 @@ struct Photoemission {
 // of weight w = emitted.mpw0 on average: trunc of that plus one draw. Each is
 // drawn, in this order: its point on the triangle (pointOnTriangle, two
 // draws), rejected when in shadow (inShadow: a half-shadowed triangle emits
-// half); then its velocity (lambertianVelocity at the sun's photoelectron
+// half); then its velocity (lambertianVelocity at the photoelectrons'
 // temperature, five draws) and the fraction f of the step since it left (one
 // draw). It starts light.offset above the surface and moves by f dt along
 // its velocity; it is not created when it ends inside an object or off the

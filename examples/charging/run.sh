@@ -25,11 +25,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
-if [ ! -x "$plasmabox" ]; then
-  scripts/setup.sh
-  scripts/build.sh
-fi
 N=${N:-41}
 out=out/charging
 source examples/case_defaults.sh

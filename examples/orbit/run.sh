@@ -23,11 +23,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
-if [ ! -x "$plasmabox" ]; then
-  scripts/setup.sh
-  scripts/build.sh
-fi
 kinetic=${KINETIC:-0}
 if [ "$kinetic" = 1 ]; then N=${N:-32}; out=out/orbit_kinetic; else N=${N:-48}; out=out/orbit; fi
 source examples/case_defaults.sh

@@ -11,10 +11,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
-if [ ! -x "$plasmabox" ]; then
-  scripts/build.sh
-fi
 N=65  # nodes along x (the printed mesh size)
 out=out/oscillation
 source examples/case_defaults.sh

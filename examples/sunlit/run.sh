@@ -38,11 +38,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
-if [ ! -x "$plasmabox" ]; then
-  scripts/setup.sh
-  scripts/build.sh
-fi
 N=${N:-40}
 sun=${SUN:-1}
 if [ "$sun" = 1 ]; then out=out/sunlit; else out=out/sunlit_dark; fi

@@ -13,10 +13,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-plasmabox=${PLASMABOX:-${BUILD_DIR:-build}/plasmabox}
-if [ ! -x "$plasmabox" ]; then
-  scripts/build.sh
-fi
 N=${N:-48}
 out=out/wake
 source examples/case_defaults.sh

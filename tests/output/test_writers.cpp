@@ -144,8 +144,9 @@ TEST(WriteOutput, DensityFilesGetHeaderAndTheirSpecies) {
   species.reserve(4);
   for (const char* name : {"O+", "e-", "X", "hot e-"}) species.emplace_back(name, 1.0, 1.0, 1, world);
   species[0].den(1, 0, 1) = 5e15, species[1].den(0, 0, 0) = 2, species[2].den(1, 0, 0) = -1;
-  species[3].den(0, 0, 1) = 0.5;  // "hot e-" goes to the electron file, "X" to the other
-  writeOutput(world, species, dir.file("output_O_3.csv"), dir.file("output_e_3.csv"));
+  species[3].den(0, 0, 1) = 0.5;  // "X" shares the ion file, "hot e-" the electron file
+  const std::string o = dir.file("output_O_3.csv"), e = dir.file("output_e_3.csv");
+  writeOutputFiles(world, species, {o, o, e, o, e}, OutputSettings{});
   EXPECT_EQ(readWholeFile(dir.file("output_O_3.csv")),
             "x,y,z,data\n0,0,0,0\n1,0,0,0\n\n0,0,1,0\n1,0,1,5e+15\n\n\n0,0,0,0\n1,0,0,-1\n\n0,0,1,0\n1,0,1,0\n\n\n");
   EXPECT_EQ(readWholeFile(dir.file("output_e_3.csv")),
